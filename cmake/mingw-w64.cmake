@@ -1,0 +1,26 @@
+# Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model).
+# The C and C++ runtimes are linked statically so the DLL and the test programs
+# run under Wine without any runtime DLLs beside them.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+
+find_program(VTSUPPORT_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT VTSUPPORT_WINE)
+    find_program(VTSUPPORT_WINE NAMES wine64 wine)
+endif()
+if(VTSUPPORT_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${VTSUPPORT_WINE}")
+endif()

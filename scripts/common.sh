@@ -1,0 +1,44 @@
+# Shared by the scripts: package installation and the Wine environment.
+# Source it; it defines functions and exports nothing until they are called.
+
+VT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Installs the Debian packages that are missing (as root, or through sudo).
+vt_install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if [ -z "${VT_APT_UPDATED:-}" ]; then
+        $sudo apt-get update -qq || return 1
+        VT_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+        >/dev/null || return 1
+}
+
+# What every native build needs.
+VT_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev python3)
+# What the Windows leg needs.
+VT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
+
+# A private Wine prefix and one persistent wineserver, so each program start is cheap.
+vt_start_wine() {
+    export WINEPREFIX="$VT_ROOT/build/wine-prefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    wineserver -p >/dev/null 2>&1 || true
+    # The first start of a fresh prefix sets it up; do it once, outside any timing.
+    /usr/lib/wine/wine64 cmd.exe /c exit >/dev/null 2>&1 || true
+}
+
+vt_stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+}

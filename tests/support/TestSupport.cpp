@@ -1,0 +1,156 @@
+#include "support/TestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#define vt_getpid _getpid
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#define vt_getpid getpid
+#endif
+
+namespace vttest {
+
+void setEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    // _putenv removes a variable given "NAME=", so an empty value needs the Win32 call
+    // too; both keep the C runtime's copy and the process block in step.
+    _putenv_s(name.c_str(), value.c_str());
+    if (value.empty()) {
+        SetEnvironmentVariableA(name.c_str(), "");
+    }
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void unsetEnv(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), "");
+#else
+    unsetenv(name.c_str());
+#endif
+}
+
+bool runningUnderWine() {
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
+static std::string tempRoot() {
+#ifdef _WIN32
+    char buffer[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof buffer, buffer);
+    std::string root(buffer, n);
+    if (!root.empty() && (root.back() == '\\' || root.back() == '/'))
+        root.pop_back();
+    return root;
+#else
+    const char* dir = std::getenv("TMPDIR");
+    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+#endif
+}
+
+ScratchDir::ScratchDir() {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::ostringstream name;
+        name << tempRoot()
+#ifdef _WIN32
+             << '\\'
+#else
+             << '/'
+#endif
+             << "vtsupport-test-" << vt_getpid() << '-' << counter++;
+#ifdef _WIN32
+        if (_mkdir(name.str().c_str()) == 0) {
+#else
+        if (mkdir(name.str().c_str(), 0700) == 0) {
+#endif
+            its_path = name.str();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a scratch directory");
+}
+
+ScratchDir::~ScratchDir() {
+#ifdef _WIN32
+    std::string command = "RMDIR /S /Q \"" + its_path + "\"";
+#else
+    std::string command = "rm -rf '" + its_path + "'";
+#endif
+    if (std::system(command.c_str()) != 0)
+        std::cerr << "could not remove " << its_path << '\n';
+}
+
+std::string ScratchDir::file(const std::string& name) const {
+#ifdef _WIN32
+    return its_path + "\\" + name;
+#else
+    return its_path + "/" + name;
+#endif
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+StdoutCapture::StdoutCapture() {
+    static std::atomic<unsigned> counter{0};
+    std::ostringstream name;
+    name << tempRoot()
+#ifdef _WIN32
+         << '\\'
+#else
+         << '/'
+#endif
+         << "vtsupport-stdout-" << vt_getpid() << '-' << counter++ << ".txt";
+    its_file = name.str();
+    std::cout.flush();
+    std::fflush(stdout);
+    its_stream = std::fopen(its_file.c_str(), "wb");
+    if (its_stream == nullptr)
+        throw std::runtime_error("cannot create " + its_file);
+    its_saved_fd = dup(1);
+    dup2(fileno(its_stream), 1);
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
+StdoutCapture::~StdoutCapture() {
+    std::cout.flush();
+    std::fflush(stdout);
+    dup2(its_saved_fd, 1);
+    close(its_saved_fd);
+    std::fclose(its_stream);
+    std::remove(its_file.c_str());
+}
+
+std::string StdoutCapture::reached() const {
+    return readWholeFile(its_file);
+}
+
+std::string StdoutCapture::flushed() {
+    std::cout.flush();
+    std::fflush(stdout);
+    return readWholeFile(its_file);
+}
+
+} // namespace vttest

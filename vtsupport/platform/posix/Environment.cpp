@@ -1,0 +1,17 @@
+#include "vtsupport/platform/Environment.h"
+
+#include <stdlib.h>
+
+namespace vtsupport {
+namespace platform {
+
+bool setEnvironmentVariable(const char* name, const char* value) {
+    return ::setenv(name, value, 1) == 0;
+}
+
+bool removeEnvironmentVariable(const char* name) {
+    return ::unsetenv(name) == 0;
+}
+
+} // namespace platform
+} // namespace vtsupport
