@@ -1,28 +1,93 @@
-// vtkit: a command-line tour of the vtsupport library.
-#include <cstdlib>
+// vtkit: a command-line tool over the vtsupport library. Without arguments it
+// runs a tour of every service; subcommands inspect one service each.
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "vtsupport/utils/JAssert.h"
-#include "vtsupport/utils/Trace.h"
+#include "Commands.h"
 
-int main() {
-    std::cout << "== Diagnostics ==\n";
-    std::cout << "trace switch variable: " << utils::traceSwitchName << " ("
-              << (utils::PTrace::isEnabled() ? "set" : "not set") << ")\n";
-    utils::PTrace* trace = utils::PTrace::instance();
-    const bool wasEnabled = utils::PTrace::isEnabled();
-    trace->enable();
-    *trace << "trace channel: this line is written because " << utils::traceSwitchName
-           << " is now set\n";
-    if (!wasEnabled)
-        trace->disable();
-    *trace << "trace channel: this line is never seen when the switch was off\n";
+namespace {
 
-    const char* jassert = std::getenv("JASSERT");
-    const char* list = std::getenv("JASSERT_FILELIST");
-    std::cout << "JASSERT=" << (jassert ? jassert : "(not set)")
-              << "  JASSERT_FILELIST=" << (list ? list : "(not set)") << '\n';
-    std::cout << "assertions in vtkit's main: "
-              << (JAssertEnabled("main") ? "active" : "dormant") << '\n';
-    return 0;
+std::vector<vtkit::Command> allCommands() {
+    std::vector<vtkit::Command> commands;
+    for (auto group : {vtkit::diagnosticsCommands}) {
+        for (vtkit::Command& command : group())
+            commands.push_back(std::move(command));
+    }
+    return commands;
+}
+
+void printOverview(std::ostream& out, const std::vector<vtkit::Command>& commands) {
+    out << "usage: vtkit [COMMAND [ARGS...]]\n"
+           "  Without a command: a tour of every service on embedded defaults.\n"
+           "commands (each takes --help):\n";
+    for (const vtkit::Command& command : commands) {
+        std::string left = command.spec.name;
+        out << "  " << left << std::string(left.size() < 14 ? 14 - left.size() : 1, ' ')
+            << command.spec.summary << '\n';
+    }
+}
+
+// The command whose words start args, the longest match first ("xml fmt" before "xml").
+const vtkit::Command* findCommand(const std::vector<vtkit::Command>& commands,
+                                  const std::vector<std::string>& args, std::size_t& used) {
+    const vtkit::Command* best = nullptr;
+    std::size_t bestWords = 0;
+    for (const vtkit::Command& command : commands) {
+        std::vector<std::string> words;
+        std::string word;
+        for (char c : command.spec.name + ' ') {
+            if (c == ' ') {
+                words.push_back(word);
+                word.clear();
+            } else {
+                word += c;
+            }
+        }
+        if (words.size() > args.size() || words.size() <= bestWords)
+            continue;
+        bool match = true;
+        for (std::size_t i = 0; i < words.size() && match; ++i)
+            match = words[i] == args[i];
+        if (match) {
+            best = &command;
+            bestWords = words.size();
+        }
+    }
+    used = bestWords;
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<vtkit::Command> commands = allCommands();
+    if (args.empty())
+        return vtkit::runTour();
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printOverview(std::cout, commands);
+        return vtkit::kOk;
+    }
+    std::size_t used = 0;
+    const vtkit::Command* command = findCommand(commands, args, used);
+    if (command == nullptr) {
+        std::cerr << "vtkit: unknown command '" << args[0] << "' (vtkit --help lists them)\n";
+        return vtkit::kUnknownCommand;
+    }
+    try {
+        const vtkit::ParsedArgs parsed =
+            vtkit::parseArgs(command->spec, std::vector<std::string>(args.begin() + used, args.end()));
+        if (parsed.help) {
+            std::cout << vtkit::usage(command->spec);
+            return vtkit::kOk;
+        }
+        return command->run(parsed);
+    } catch (const vtkit::UsageError& e) {
+        std::cerr << "vtkit: " << e.what() << '\n' << vtkit::usage(command->spec);
+        return vtkit::kBadArgument;
+    } catch (const vtkit::MissingFile& e) {
+        std::cerr << "vtkit: " << e.what() << '\n';
+        return vtkit::kMissingFile;
+    }
 }

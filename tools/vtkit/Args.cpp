@@ -1,0 +1,102 @@
+#include "Args.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+
+namespace vtkit {
+
+std::string ParsedArgs::value(const std::string& option, const std::string& fallback) const {
+    auto found = values.find(option);
+    return found == values.end() ? fallback : found->second;
+}
+
+static const Option* findOption(const CommandSpec& spec, const std::string& name) {
+    for (const Option& option : spec.options) {
+        if (option.name == name)
+            return &option;
+    }
+    return nullptr;
+}
+
+ParsedArgs parseArgs(const CommandSpec& spec, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            return parsed;
+        }
+        // "-" alone is a positional (standard input); "--x" and "-x" are options.
+        if (arg.size() > 1 && arg[0] == '-') {
+            std::string name = arg;
+            std::string inlineValue;
+            bool hasInline = false;
+            const std::size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                name = arg.substr(0, equals);
+                inlineValue = arg.substr(equals + 1);
+                hasInline = true;
+            }
+            const Option* option = findOption(spec, name);
+            if (option == nullptr)
+                throw UsageError("unknown option " + name + " for 'vtkit " + spec.name + "'");
+            if (option->value.empty()) {
+                if (hasInline)
+                    throw UsageError("option " + name + " takes no value");
+                parsed.flags.insert(name);
+            } else if (hasInline) {
+                parsed.values[name] = inlineValue;
+            } else {
+                if (i + 1 >= args.size())
+                    throw UsageError("option " + name + " needs a value " + option->value);
+                parsed.values[name] = args[++i];
+            }
+            continue;
+        }
+        parsed.positionals.push_back(arg);
+    }
+    if (parsed.positionals.size() != spec.positionals.size()) {
+        std::ostringstream message;
+        message << "'vtkit " << spec.name << "' takes " << spec.positionals.size()
+                << " argument" << (spec.positionals.size() == 1 ? "" : "s") << ", got "
+                << parsed.positionals.size();
+        throw UsageError(message.str());
+    }
+    return parsed;
+}
+
+std::string usage(const CommandSpec& spec) {
+    std::ostringstream out;
+    out << "usage: vtkit " << spec.name;
+    for (const std::string& positional : spec.positionals)
+        out << ' ' << positional;
+    for (const Option& option : spec.options) {
+        out << " [" << option.name;
+        if (!option.value.empty())
+            out << ' ' << option.value;
+        out << ']';
+    }
+    out << "\n  " << spec.summary << '\n';
+    for (const Option& option : spec.options) {
+        std::string left = option.name + (option.value.empty() ? "" : " " + option.value);
+        out << "  " << left << std::string(left.size() < 26 ? 26 - left.size() : 1, ' ')
+            << option.help << '\n';
+    }
+    return out.str();
+}
+
+long parseNumber(const std::string& text, long low, long high, const std::string& what) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError(what + " must be a number, not '" + text + "'");
+    errno = 0;
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (errno != 0 || value < low || value > high) {
+        std::ostringstream message;
+        message << what << " must be between " << low << " and " << high << ", not " << text;
+        throw UsageError(message.str());
+    }
+    return value;
+}
+
+} // namespace vtkit

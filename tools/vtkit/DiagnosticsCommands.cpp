@@ -1,0 +1,35 @@
+#include <cstdlib>
+#include <iostream>
+
+#include "Commands.h"
+#include "vtsupport/utils/JAssert.h"
+#include "vtsupport/utils/Trace.h"
+
+namespace vtkit {
+
+namespace {
+
+const char* valueOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : fallback;
+}
+
+int showDiagnostics(const ParsedArgs&) {
+    std::cout << "trace switch: " << utils::traceSwitchName << " is "
+              << (utils::PTrace::isEnabled() ? "set" : "not set") << '\n';
+    std::cout << "JASSERT=" << valueOr("JASSERT", "(not set)")
+              << "  JASSERT_FILELIST=" << valueOr("JASSERT_FILELIST", "(not set)") << '\n';
+    std::cout << "assertions in vtkit's own sources: "
+              << (JAssertEnabled("DiagnosticsCommands") ? "active" : "dormant") << '\n';
+    utils::PTrace* trace = utils::PTrace::instance();
+    *trace << "trace: this line appears only while " << utils::traceSwitchName << " is set\n";
+    return kOk;
+}
+
+} // namespace
+
+std::vector<Command> diagnosticsCommands() {
+    return {{{"diag", {}, {}, "show the trace switch and the assertion settings"}, showDiagnostics}};
+}
+
+} // namespace vtkit
