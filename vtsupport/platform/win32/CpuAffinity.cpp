@@ -1,0 +1,28 @@
+#include "vtsupport/platform/NativeCpu.h"
+
+#include <windows.h>
+
+namespace vtsupport {
+namespace platform {
+
+bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system))
+        return false;
+    // Processors beyond the first 32 are not counted.
+    processMask = static_cast<std::uint32_t>(process & 0xFFFFFFFFu);
+    systemMask = static_cast<std::uint32_t>(system & 0xFFFFFFFFu);
+    return true;
+}
+
+bool bindCurrentThread(std::uint32_t mask) {
+    return ::SetThreadAffinityMask(::GetCurrentThread(), static_cast<DWORD_PTR>(mask)) != 0;
+}
+
+void yieldCurrentThread() {
+    ::Sleep(0);
+}
+
+} // namespace platform
+} // namespace vtsupport

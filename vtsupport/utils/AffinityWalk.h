@@ -1,0 +1,38 @@
+// The affinity walk shared by the processor classes (internal to the library).
+#pragma once
+
+#include <cstdint>
+
+#include "vtsupport/platform/CpuPlatform.h"
+
+namespace utils {
+namespace detail {
+
+// Recorded when the affinity masks cannot be read; the counts are then 1.
+inline constexpr const char* kMaskReadFailure = "Cannot read the process affinity mask. ";
+
+// Binds the calling thread to the single-bit masks 1 << i, i = 0..31, while the
+// mask is not above the system mask, yielding after each bind that succeeds so the
+// thread is running there before `visitBound(mask)` is called. Then binds to the
+// process mask and yields once more. Returns the positions visited, failed binds
+// included: the highest set bit of the system mask plus one.
+template <typename Visit>
+std::uint32_t walkAffinity(std::uint32_t systemMask, std::uint32_t processMask, Visit visitBound) {
+    std::uint32_t positions = 0;
+    for (std::uint32_t bit = 0; bit < 32; ++bit) {
+        const std::uint32_t mask = 1u << bit;
+        if (mask > systemMask)
+            break;
+        ++positions;
+        if (!cpuPlatform().bindThread(mask))
+            continue;
+        cpuPlatform().yieldThread();
+        visitBound(mask);
+    }
+    cpuPlatform().bindThread(processMask);
+    cpuPlatform().yieldThread();
+    return positions;
+}
+
+} // namespace detail
+} // namespace utils
