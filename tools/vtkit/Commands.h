@@ -33,6 +33,7 @@ struct Command {
 };
 
 std::vector<Command> diagnosticsCommands();
+std::vector<Command> cpuCommands();
 
 // The tour: every service on embedded defaults, each section headed.
 int runTour();

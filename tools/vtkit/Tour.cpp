@@ -17,6 +17,9 @@ int runTour() {
     heading("Diagnostics");
     for (const Command& command : diagnosticsCommands())
         command.run(ParsedArgs{});
+    heading("Processor topology");
+    for (const Command& command : cpuCommands())
+        command.run(ParsedArgs{});
     return kOk;
 }
 

@@ -1,0 +1,52 @@
+#include <iostream>
+
+#include "Commands.h"
+#include "vtsupport/utils/Cpu.h"
+#include "vtsupport/utils/Trace.h"
+
+namespace vtkit {
+
+namespace {
+
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
+int showCpu(const ParsedArgs&) {
+    // Detection writes its report to the trace channel, so tracing is switched on
+    // for the first request and put back as it was afterwards.
+    utils::PTrace* trace = utils::PTrace::instance();
+    const bool wasTracing = utils::PTrace::isEnabled();
+    std::cout << "topology report (trace channel):\n";
+    std::cout.flush();
+    trace->enable();
+    utils::ICpu* cpu = utils::CpuFactory::instance()->cpu();
+    if (!wasTracing)
+        trace->disable();
+    if (cpu == nullptr) {
+        std::cerr << "vtkit: no processor object could be made\n";
+        return kFailure;
+    }
+    std::cout << "summary:\n"
+              << "  vendor                " << cpu->vendor() << '\n'
+              << "  packages              " << cpu->physicalProcessorCount() << '\n'
+              << "  cores                 " << cpu->coreCount() << '\n'
+              << "  logical processors    " << cpu->logicalProcessorCount() << '\n'
+              << "  cores per package     " << cpu->coresPerPhysicalProcessor() << '\n'
+              << "  hyper-threading       capable: " << yesNo(cpu->isHyperThreadingCapable())
+              << ", enabled: " << yesNo(cpu->isHyperThreadingEnabled()) << '\n'
+              << "  multi-processor       " << yesNo(cpu->isMultiProcessor()) << '\n'
+              << "  multi-core            " << yesNo(cpu->isMultiCore()) << '\n'
+              << "  valid                 " << yesNo(cpu->isValid()) << '\n';
+    if (!cpu->isValid())
+        std::cout << "  error message         " << cpu->errorMessage() << '\n';
+    return kOk;
+}
+
+} // namespace
+
+std::vector<Command> cpuCommands() {
+    return {{{"cpu", {}, {}, "processor summary and topology report"}, showCpu}};
+}
+
+} // namespace vtkit
