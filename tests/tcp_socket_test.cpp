@@ -1,0 +1,396 @@
+#include "vtsupport/net/TCPSocket.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/NetTestPeer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using vttest::PeerConnection;
+using vttest::PeerListener;
+using vttest::PeerThread;
+
+// A frame as the wire carries it, built independently of the library.
+std::string frame(const std::string& payload) {
+    const std::string digits = std::to_string(payload.size());
+    return std::string(1, static_cast<char>(digits.size())) + digits + payload;
+}
+
+std::vector<char> bytes(const std::string& text) {
+    return std::vector<char>(text.begin(), text.end());
+}
+
+std::string text(const std::vector<char>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Every byte value, repeated up to `size` bytes.
+std::string pattern(std::size_t size) {
+    std::string result(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        result[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return result;
+}
+
+std::string thrownText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::string& message) {
+        return message;
+    }
+    return "(nothing thrown)";
+}
+
+void pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+TCPAddress loopback(int port) {
+    return TCPAddress("127.0.0.1", port);
+}
+
+// The client writes this after each step, so the peer knows the client has
+// finished reading; a read that waits for more than its frame never gets there.
+const std::string ack = frame("ok");
+
+TEST(TCPSocketTest, SocketLibraryIsReadyAtLoad) {
+    // Runs before this program starts the socket library itself.
+    TCPSocketBase unconnected(loopback(9));
+    EXPECT_NE(-1, unconnected.getSocket());
+    EXPECT_EQ("127.0.0.1", unconnected.getAddress().getIPString());
+    EXPECT_EQ(9, unconnected.getAddress().getPort());
+}
+
+TEST(TCPSocketTest, WritesOneFramePerPayload) {
+    PeerListener listener;
+    TCPSocket client(loopback(listener.port()));
+    PeerConnection peer = listener.accept();
+    ASSERT_TRUE(peer.isOpen());
+    const std::string large = pattern(1234);
+    client.write({});
+    client.write(bytes("hello"));
+    client.write(bytes(large));
+    client.write(bytes(std::string("\0\xFF\0", 3)));
+    EXPECT_EQ(std::string("\x01\x30", 2), peer.receive(2));
+    EXPECT_EQ("\x01" "5hello", peer.receive(7));
+    EXPECT_EQ("\x04" "1234" + large, peer.receive(5 + 1234));
+    EXPECT_EQ(std::string("\x01" "3\0\xFF\0", 5), peer.receive(5));
+    client.close();
+    EXPECT_EQ("", peer.receiveAll());
+}
+
+TEST(TCPSocketTest, ReadsAWholeFrameWithoutWaitingForMore) {
+    PeerListener listener;
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        connection.send(frame("hello"));
+        acks += connection.receive(ack.size());
+        connection.send(frame(""));
+        acks += connection.receive(ack.size());
+    });
+    TCPSocket client(loopback(listener.port()));
+    EXPECT_EQ("hello", text(client.read()));
+    client.write(bytes("ok"));
+    EXPECT_EQ("", text(client.read()));
+    client.write(bytes("ok"));
+    peer.join();
+    EXPECT_EQ(ack + ack, acks);
+}
+
+TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
+    PeerListener listener;
+    const std::string payload = pattern(2500);
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        // The header alone first, then the payload a few bytes at a time.
+        connection.send("\x04" "2500");
+        pause(100);
+        for (std::size_t at = 0; at < payload.size(); at += 250) {
+            connection.send(payload.substr(at, 250));
+            pause(5);
+        }
+        acks += connection.receive(ack.size());
+        // Header with the first payload bytes, the rest later.
+        connection.send("\x01" "9abc");
+        pause(100);
+        connection.send("defghi");
+        acks += connection.receive(ack.size());
+    });
+    TCPSocket client(loopback(listener.port()));
+    EXPECT_EQ(payload, text(client.read()));
+    client.write(bytes("ok"));
+    EXPECT_EQ("abcdefghi", text(client.read()));
+    client.write(bytes("ok"));
+    peer.join();
+    EXPECT_EQ(ack + ack, acks);
+}
+
+TEST(TCPSocketTest, ReadsLongFramesSentAtOnce) {
+    PeerListener listener;
+    const std::string small = pattern(3000);
+    const std::string large = pattern(70000);
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        connection.send(frame(small));
+        acks += connection.receive(ack.size());
+        connection.send(frame(large));
+        acks += connection.receive(ack.size());
+    });
+    TCPSocket client(loopback(listener.port()));
+    EXPECT_EQ(small, text(client.read()));
+    client.write(bytes("ok"));
+    EXPECT_EQ(large, text(client.read()));
+    client.write(bytes("ok"));
+    peer.join();
+    EXPECT_EQ(ack + ack, acks);
+}
+
+TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
+    PeerListener listener;
+    // 1 + 4 + 1018 = 1023 bytes: the next header straddles the first 1024-byte chunk.
+    const std::string straddling = pattern(1018);
+    const std::string tail = pattern(1500);
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        connection.send(frame(straddling) + frame("five!") + frame("one") + frame("") +
+                        frame("three") + frame(tail));
+        acks = connection.receive(ack.size());
+    });
+    TCPSocket client(loopback(listener.port()));
+    pause(100); // let everything arrive, so the first receive fills a whole chunk
+    EXPECT_EQ(straddling, text(client.read()));
+    EXPECT_EQ("five!", text(client.read()));
+    EXPECT_EQ("one", text(client.read()));
+    EXPECT_EQ("", text(client.read()));
+    EXPECT_EQ("three", text(client.read()));
+    EXPECT_EQ(tail, text(client.read()));
+    client.write(bytes("ok"));
+    peer.join();
+    EXPECT_EQ(ack, acks);
+}
+
+TEST(TCPSocketTest, BadHeadersThrowAndLeaveTheSocketOpen) {
+    PeerListener listener;
+    const std::vector<std::string> badFrames = {
+        "\x05" "12",            // announces five digits, brings two
+        "\x01" "x" "tail",      // not a number
+        std::string("\0", 1),   // no digits at all
+        "\xFF" "12",            // a negative digit count
+        "\x0A" "9999999999",    // beyond a 32-bit int
+        "\x02" "-5" "abcde",    // a negative length
+    };
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        for (const std::string& bad : badFrames) {
+            connection.send(bad);
+            acks += connection.receive(ack.size());
+        }
+        // Stream extraction skips blanks and stops at the first non-digit.
+        connection.send("\x03" " 7z" "payload");
+        acks += connection.receive(ack.size());
+    });
+    TCPSocket client(loopback(listener.port()));
+    const std::vector<std::string> messages = {
+        "Error: TCPSocketBase does not support partial header sends",
+        "Error: Cannot convert to int: x",
+        "Error: Cannot convert to int: ",
+        "Error: Cannot convert to int: ",
+        "Error: Cannot convert to int: 9999999999",
+        "Error: Invalid message length: -5",
+    };
+    const int descriptor = client.getSocket();
+    for (const std::string& expected : messages) {
+        EXPECT_EQ(expected, thrownText([&] { client.read(); }));
+        EXPECT_EQ(descriptor, client.getSocket());
+        client.write(bytes("ok"));
+    }
+    EXPECT_EQ("payload", text(client.read()));
+    client.write(bytes("ok"));
+    peer.join();
+    std::string expectedAcks;
+    for (std::size_t i = 0; i <= badFrames.size(); ++i)
+        expectedAcks += ack;
+    EXPECT_EQ(expectedAcks, acks);
+}
+
+TEST(TCPSocketTest, PeerClosingEarlyEndsTheReadWithWhatArrived) {
+    PeerListener listener;
+    TCPSocket client(loopback(listener.port()));
+    PeerConnection peer = listener.accept();
+    peer.send("\x02" "10" "hello");
+    peer.close();
+    EXPECT_EQ("hello", text(client.read()));
+    EXPECT_EQ("", text(client.read()));
+    EXPECT_NE(-1, client.getSocket());
+}
+
+TEST(TCPSocketTest, NothingListeningThrowsTheConnectMessage) {
+    const int port = vttest::unusedPort();
+    EXPECT_EQ("Error: Cannot connect() to: 127.0.0.1 port: " + std::to_string(port),
+              thrownText([&] { TCPSocket refused(loopback(port)); }));
+}
+
+TEST(TCPSocketTest, FailedTransfersCloseTheSocket) {
+    TCPSocketBase unconnectedWrite(loopback(9));
+    EXPECT_EQ("Error: Problem sending data to server: -1",
+              thrownText([&] { unconnectedWrite.write(bytes("x")); }));
+    EXPECT_EQ(-1, unconnectedWrite.getSocket());
+
+    TCPSocketBase unconnectedRead(loopback(9));
+    EXPECT_EQ("Error: Problem receiving data from server: -1",
+              thrownText([&] { unconnectedRead.read(); }));
+    EXPECT_EQ(-1, unconnectedRead.getSocket());
+}
+
+TEST(TCPSocketTest, WritingToAGonePeerThrowsInsteadOfEndingTheProcess) {
+    PeerListener listener;
+    TCPSocket client(loopback(listener.port()));
+    listener.accept().close();
+    std::string message;
+    for (int attempt = 0; attempt < 200 && message.empty(); ++attempt) {
+        message = thrownText([&] { client.write(bytes(pattern(1000))); });
+        if (message == "(nothing thrown)")
+            message.clear();
+        pause(10);
+    }
+    EXPECT_EQ("Error: Problem sending data to server: -1", message);
+    EXPECT_EQ(-1, client.getSocket());
+}
+
+TEST(TCPSocketTest, CloseInvalidatesAndOperationsThenThrow) {
+    PeerListener listener;
+    TCPSocket client(loopback(listener.port()));
+    PeerConnection peer = listener.accept();
+    client.close();
+    EXPECT_EQ(-1, client.getSocket());
+    EXPECT_EQ("Error: Cannot read from invalidated socket", thrownText([&] { client.read(); }));
+    EXPECT_EQ("Error: Cannot write to invalidated socket",
+              thrownText([&] { client.write(bytes("lost")); }));
+    client.close();
+    EXPECT_EQ(-1, client.getSocket());
+    EXPECT_EQ(listener.port(), client.getAddress().getPort());
+    EXPECT_EQ("", peer.receiveAll()); // closed, and nothing was sent
+}
+
+TEST(TCPSocketTest, CopyAndAssignmentMoveTheDescriptor) {
+    PeerListener listener;
+    std::string received;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        connection.send(frame("first") + frame("second") + frame("third"));
+        received = connection.receive(frame("from copy").size() + frame("from target").size());
+    });
+    TCPSocket* source = new TCPSocket(loopback(listener.port()));
+    const int descriptor = source->getSocket();
+    pause(100);
+    EXPECT_EQ("first", text(source->read())); // the other frames are already here
+
+    TCPSocket copy(*source);
+    EXPECT_EQ(-1, source->getSocket());
+    EXPECT_EQ("Error: Cannot read from invalidated socket", thrownText([&] { source->read(); }));
+    delete source; // closes nothing
+    EXPECT_EQ(descriptor, copy.getSocket());
+    EXPECT_EQ(listener.port(), copy.getAddress().getPort());
+    EXPECT_EQ("second", text(copy.read()));
+    copy.write(bytes("from copy"));
+
+    TCPSocket target(-1);
+    TCPSocketBase& asBase = target;
+    TCPSocketBase& result = (asBase = copy);
+    EXPECT_EQ(&target, &result);
+    EXPECT_EQ(-1, copy.getSocket());
+    EXPECT_EQ(descriptor, target.getSocket());
+    EXPECT_EQ(&target, &(target = target));
+    EXPECT_EQ(descriptor, target.getSocket());
+    EXPECT_EQ("third", text(target.read()));
+    target.write(bytes("from target"));
+    peer.join();
+    EXPECT_EQ(frame("from copy") + frame("from target"), received);
+}
+
+TEST(TCPSocketTest, AssigningOverAnOpenSocketLeavesItsDescriptorOpen) {
+    PeerListener listener;
+    TCPSocket first(loopback(listener.port()));
+    PeerConnection firstPeer = listener.accept();
+    TCPSocket second(loopback(listener.port()));
+    PeerConnection secondPeer = listener.accept();
+    const int overwritten = second.getSocket();
+    second = first;
+    EXPECT_EQ(-1, first.getSocket());
+    TCPSocket adopted(overwritten);
+    EXPECT_EQ("0.0.0.0", adopted.getAddress().getIPString());
+    EXPECT_EQ(-1, adopted.getAddress().getPort());
+    adopted.write(bytes("still open"));
+    second.write(bytes("moved"));
+    EXPECT_EQ(frame("still open"), secondPeer.receive(frame("still open").size()));
+    EXPECT_EQ(frame("moved"), firstPeer.receive(frame("moved").size()));
+}
+
+TEST(TCPSocketTest, NoDescriptorLeaksOverManyConnections) {
+    constexpr int cycles = 1000;
+    PeerListener listener;
+    const int refusedPort = vttest::unusedPort();
+    const int countBefore = vttest::openDescriptorCount();
+    const long long numberBefore = vttest::freshDescriptorNumber();
+    int accepted = 0;
+    PeerThread peer(listener, [&](PeerConnection& first) {
+        first.close();
+        for (accepted = 1; accepted < cycles; ++accepted)
+            if (!listener.accept().isOpen())
+                break;
+    });
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        TCPSocket client(loopback(listener.port()));
+        if (cycle % 2 == 0)
+            client.close(); // the other half closes in the destructor
+        if (cycle % 100 == 0) {
+            EXPECT_NE("(nothing thrown)",
+                      thrownText([&] { TCPSocket refused{loopback(refusedPort)}; }));
+        }
+    }
+    peer.join();
+    EXPECT_EQ(cycles, accepted);
+    if (countBefore != -1) {
+        EXPECT_EQ(countBefore, vttest::openDescriptorCount());
+    }
+    // Descriptor numbers are reused lowest first; a leak pushes them up by the thousand.
+    EXPECT_LT(vttest::freshDescriptorNumber() - numberBefore, 100);
+}
+
+TEST(TCPSocketTest, InteroperatesWithAnIndependentPeer) {
+    const int port = vttest::unusedPort();
+    vttest::PythonProcess python(
+        {std::string(VTSUPPORT_TEST_DATA_DIR) + "/net_echo_peer.py", std::to_string(port)});
+    if (!python.started() && !vttest::runningUnderWine())
+#ifdef _WIN32
+        GTEST_SKIP() << "no python interpreter on PATH to run the peer";
+#else
+        FAIL() << "python3 could not be started";
+#endif
+    ASSERT_TRUE(python.started());
+    std::unique_ptr<TCPSocket> client;
+    std::string lastError;
+    for (int attempt = 0; attempt < 200 && !client; ++attempt) {
+        try {
+            client.reset(new TCPSocket(loopback(port)));
+        } catch (const std::string& message) {
+            lastError = message;
+            pause(50);
+        }
+    }
+    ASSERT_TRUE(client) << "the peer never listened: " << lastError;
+    for (std::size_t size : {0, 1, 9, 10, 99, 100, 1023, 1024, 1234, 70000}) {
+        const std::string payload = pattern(size);
+        client->write(bytes(payload));
+        EXPECT_EQ(std::string(payload.rbegin(), payload.rend()), text(client->read())) << size;
+    }
+}
+
+} // namespace
