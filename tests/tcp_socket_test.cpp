@@ -85,6 +85,7 @@ TEST(TCPSocketTest, WritesOneFramePerPayload) {
     EXPECT_EQ(std::string("\x01" "3\0\xFF\0", 5), peer.receive(5));
     client.close();
     EXPECT_EQ("", peer.receiveAll());
+    EXPECT_TRUE(peer.endSeen());
 }
 
 TEST(TCPSocketTest, ReadsAWholeFrameWithoutWaitingForMore) {
@@ -277,7 +278,8 @@ TEST(TCPSocketTest, CloseInvalidatesAndOperationsThenThrow) {
     client.close();
     EXPECT_EQ(-1, client.getSocket());
     EXPECT_EQ(listener.port(), client.getAddress().getPort());
-    EXPECT_EQ("", peer.receiveAll()); // closed, and nothing was sent
+    EXPECT_EQ("", peer.receiveAll()); // nothing was sent
+    EXPECT_TRUE(peer.endSeen());
 }
 
 TEST(TCPSocketTest, CopyAndAssignmentMoveTheDescriptor) {

@@ -95,7 +95,8 @@ bool readable(std::intptr_t handle) {
 
 } // namespace
 
-PeerConnection::PeerConnection(PeerConnection&& other) noexcept : its_handle(other.its_handle) {
+PeerConnection::PeerConnection(PeerConnection&& other) noexcept
+    : its_handle(other.its_handle), its_end_seen(other.its_end_seen) {
     other.its_handle = -1;
 }
 
@@ -103,6 +104,7 @@ PeerConnection& PeerConnection::operator=(PeerConnection&& other) noexcept {
     if (this != &other) {
         close();
         its_handle = other.its_handle;
+        its_end_seen = other.its_end_seen;
         other.its_handle = -1;
     }
     return *this;
@@ -142,8 +144,10 @@ std::string PeerConnection::receive(std::size_t count) {
         const std::size_t want = std::min(sizeof buffer, count - bytes.size());
         const auto got = ::recv(static_cast<Handle>(its_handle), buffer,
                                 static_cast<int>(want), 0);
-        if (got <= 0)
+        if (got <= 0) {
+            its_end_seen = got == 0;
             break;
+        }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     return bytes;

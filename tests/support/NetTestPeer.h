@@ -32,10 +32,13 @@ public:
     std::string receive(std::size_t count);
     // Everything until the other side closes (or stays silent for the wait).
     std::string receiveAll();
+    // Whether a receive has seen the other side close its end.
+    bool endSeen() const { return its_end_seen; }
     void close();
 
 private:
     std::intptr_t its_handle = -1;
+    bool its_end_seen = false;
 };
 
 // Listens on 127.0.0.1 at a port the system chooses.
