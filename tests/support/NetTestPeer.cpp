@@ -205,9 +205,15 @@ int unusedPort() {
 }
 
 long long freshDescriptorNumber() {
-    const std::intptr_t handle = newSocket();
-    closeHandle(handle);
-    return static_cast<long long>(handle);
+    std::vector<std::intptr_t> handles;
+    for (int i = 0; i < 16; ++i)
+        handles.push_back(newSocket());
+    long long highest = -1;
+    for (std::intptr_t handle : handles) {
+        highest = std::max(highest, static_cast<long long>(handle));
+        closeHandle(handle);
+    }
+    return highest;
 }
 
 int openDescriptorCount() {

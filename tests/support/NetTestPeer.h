@@ -74,7 +74,9 @@ private:
 
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 int unusedPort();
-// The number the system gives a new socket right now; the socket is closed again.
+// The highest number among a few sockets opened at once and closed again. New
+// descriptors fill the lowest free numbers, so leaked ones push this up, while
+// numbers freed meanwhile (a thread's handle, say) can only lower it.
 long long freshDescriptorNumber();
 // Descriptors open in this process, or -1 where the system does not count them.
 int openDescriptorCount();
