@@ -24,6 +24,11 @@ std::string frame(const std::string& payload) {
     return std::string(1, static_cast<char>(digits.size())) + digits + payload;
 }
 
+// The byte `count` followed by `rest`, for frames written by hand (malformed ones too).
+std::string lead(int count, const std::string& rest) {
+    return std::string(1, static_cast<char>(count)) + rest;
+}
+
 std::vector<char> bytes(const std::string& text) {
     return std::vector<char>(text.begin(), text.end());
 }
@@ -80,9 +85,9 @@ TEST(TCPSocketTest, WritesOneFramePerPayload) {
     client.write(bytes(large));
     client.write(bytes(std::string("\0\xFF\0", 3)));
     EXPECT_EQ(std::string("\x01\x30", 2), peer.receive(2));
-    EXPECT_EQ("\x01" "5hello", peer.receive(7));
-    EXPECT_EQ("\x04" "1234" + large, peer.receive(5 + 1234));
-    EXPECT_EQ(std::string("\x01" "3\0\xFF\0", 5), peer.receive(5));
+    EXPECT_EQ(lead(1, "5hello"), peer.receive(7));
+    EXPECT_EQ(lead(4, "1234") + large, peer.receive(5 + 1234));
+    EXPECT_EQ(lead(1, std::string("3\0\xFF\0", 4)), peer.receive(5));
     client.close();
     EXPECT_EQ("", peer.receiveAll());
     EXPECT_TRUE(peer.endSeen());
@@ -112,7 +117,7 @@ TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
     std::string acks;
     PeerThread peer(listener, [&](PeerConnection& connection) {
         // The header alone first, then the payload a few bytes at a time.
-        connection.send("\x04" "2500");
+        connection.send(lead(4, "2500"));
         pause(100);
         for (std::size_t at = 0; at < payload.size(); at += 250) {
             connection.send(payload.substr(at, 250));
@@ -120,7 +125,7 @@ TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
         }
         acks += connection.receive(ack.size());
         // Header with the first payload bytes, the rest later.
-        connection.send("\x01" "9abc");
+        connection.send(lead(1, "9abc"));
         pause(100);
         connection.send("defghi");
         acks += connection.receive(ack.size());
@@ -181,12 +186,12 @@ TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
 TEST(TCPSocketTest, BadHeadersThrowAndLeaveTheSocketOpen) {
     PeerListener listener;
     const std::vector<std::string> badFrames = {
-        "\x05" "12",            // announces five digits, brings two
-        "\x01" "x" "tail",      // not a number
-        std::string("\0", 1),   // no digits at all
-        "\xFF" "12",            // a negative digit count
-        "\x0A" "9999999999",    // beyond a 32-bit int
-        "\x02" "-5" "abcde",    // a negative length
+        lead(5, "12"),          // announces five digits, brings two
+        lead(1, "xtail"),       // not a number
+        lead(0, ""),            // no digits at all
+        lead(-1, "12"),         // a negative digit count
+        lead(10, "9999999999"), // beyond a 32-bit int
+        lead(2, "-5abcde"),     // a negative length
     };
     std::string acks;
     PeerThread peer(listener, [&](PeerConnection& connection) {
@@ -195,7 +200,7 @@ TEST(TCPSocketTest, BadHeadersThrowAndLeaveTheSocketOpen) {
             acks += connection.receive(ack.size());
         }
         // Stream extraction skips blanks and stops at the first non-digit.
-        connection.send("\x03" " 7z" "payload");
+        connection.send(lead(3, " 7zpayload"));
         acks += connection.receive(ack.size());
     });
     TCPSocket client(loopback(listener.port()));
@@ -226,7 +231,7 @@ TEST(TCPSocketTest, PeerClosingEarlyEndsTheReadWithWhatArrived) {
     PeerListener listener;
     TCPSocket client(loopback(listener.port()));
     PeerConnection peer = listener.accept();
-    peer.send("\x02" "10" "hello");
+    peer.send(lead(2, "10hello"));
     peer.close();
     EXPECT_EQ("hello", text(client.read()));
     EXPECT_EQ("", text(client.read()));

@@ -6,8 +6,8 @@
 #include "support/TestSupport.h"
 
 #ifdef _WIN32
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 using vt_socklen = int;
 #else
 #include <arpa/inet.h>
@@ -127,8 +127,8 @@ bool PeerConnection::send(const std::string& bytes) {
         const int sent = ::send(static_cast<Handle>(its_handle), bytes.data() + done,
                                 static_cast<int>(bytes.size() - done), 0);
 #else
-        const ssize_t sent = ::send(its_handle, bytes.data() + done, bytes.size() - done,
-                                    MSG_NOSIGNAL);
+        const ssize_t sent =
+            ::send(its_handle, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
 #endif
         if (sent <= 0)
             return false;
@@ -142,8 +142,7 @@ std::string PeerConnection::receive(std::size_t count) {
     char buffer[4096];
     while (bytes.size() < count && readable(its_handle)) {
         const std::size_t want = std::min(sizeof buffer, count - bytes.size());
-        const auto got = ::recv(static_cast<Handle>(its_handle), buffer,
-                                static_cast<int>(want), 0);
+        const auto got = ::recv(static_cast<Handle>(its_handle), buffer, static_cast<int>(want), 0);
         if (got <= 0) {
             its_end_seen = got == 0;
             break;
@@ -245,8 +244,8 @@ PythonProcess::PythonProcess(const std::vector<std::string>& arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    its_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &process) != 0;
+    its_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process) != 0;
     if (its_started) {
         its_process = reinterpret_cast<std::intptr_t>(process.hProcess);
         if (process.hThread != nullptr)

@@ -1,5 +1,6 @@
 #include "vtsupport/net/TCPSocket.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <sstream>
 #include <string>
@@ -12,9 +13,9 @@ namespace platform = vtsupport::platform;
 namespace {
 
 constexpr std::size_t chunkSize = 1024;
+constexpr long long maxReserve = 1 << 20;
 
-template <typename Value>
-std::string message(const char* prefix, const Value& value) {
+template <typename Value> std::string message(const char* prefix, const Value& value) {
     std::ostringstream text;
     text << prefix << value;
     return text.str();
@@ -126,9 +127,8 @@ std::vector<char> TCPSocketBase::read() {
         kept.clear();
         kept.swap(pending_);
         const bool needMore =
-            kept.empty() ||
-            (!headerRead && static_cast<long long>(kept.size()) <
-                                static_cast<signed char>(kept[0]) + 1LL);
+            kept.empty() || (!headerRead && static_cast<long long>(kept.size()) <
+                                                static_cast<signed char>(kept[0]) + 1LL);
         if (needMore) {
             const long received = platform::receiveBytes(getSocket(), buffer, chunkSize);
             if (received < 0) {
@@ -152,6 +152,9 @@ std::vector<char> TCPSocketBase::read() {
         if (!headerRead) {
             offset = parseHeader(chunk, size, expected);
             headerRead = true;
+            // Room up front for ordinary messages; an absurd announced length
+            // still grows the result only as its bytes arrive.
+            result.reserve(static_cast<std::size_t>(std::min(expected, maxReserve)));
         }
         const std::size_t wanted = static_cast<std::size_t>(expected) - result.size();
         const std::size_t available = size - offset;
