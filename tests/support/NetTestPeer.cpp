@@ -158,7 +158,7 @@ std::string PeerConnection::receiveAll() {
 
 PeerListener::PeerListener() {
     its_handle = bindLoopback(its_port);
-    if (::listen(static_cast<Handle>(its_handle), 64) != 0) {
+    if (::listen(static_cast<Handle>(its_handle), SOMAXCONN) != 0) {
         closeHandle(its_handle);
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
