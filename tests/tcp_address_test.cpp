@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,7 +10,11 @@
 
 #include "vtsupport/platform/HostLookup.h"
 
+#include "support/NetTestPeer.h"
+
 namespace {
+
+using vttest::thrownText;
 
 // An address in network byte order from its four bytes, as they appear on the wire.
 std::uint32_t ipv4(unsigned a, unsigned b, unsigned c, unsigned d) {
@@ -35,15 +38,6 @@ std::vector<unsigned> expectedRecord(unsigned portHigh, unsigned portLow,
     record.insert(record.end(), addressBytes.begin(), addressBytes.end());
     record.resize(16, 0);
     return record;
-}
-
-std::string thrownText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::string& text) {
-        return text;
-    }
-    return "(nothing thrown)";
 }
 
 const char* const invalidAddressMessage = "Error: Cannot process IP address: 255.255.255.255";

@@ -17,6 +17,7 @@ namespace {
 using vttest::PeerConnection;
 using vttest::PeerListener;
 using vttest::PeerThread;
+using vttest::thrownText;
 
 // A frame as the wire carries it, built independently of the library.
 std::string frame(const std::string& payload) {
@@ -45,15 +46,6 @@ std::string pattern(std::size_t size) {
     return result;
 }
 
-std::string thrownText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::string& message) {
-        return message;
-    }
-    return "(nothing thrown)";
-}
-
 void pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -62,9 +54,47 @@ TCPAddress loopback(int port) {
     return TCPAddress("127.0.0.1", port);
 }
 
-// The client writes this after each step, so the peer knows the client has
-// finished reading; a read that waits for more than its frame never gets there.
+// The client writes this after each read, so the peer knows the read has
+// ended; a read that waits for more than its frame never gets there.
 const std::string ack = frame("ok");
+
+// One message as the peer sends it: its pieces go out a little apart.
+using Pieces = std::vector<std::string>;
+
+// A client reads once per message from a peer that sends each message after the
+// acknowledgement of the one before. Returns each read's payload, or the text it
+// threw; the descriptor must stay open throughout.
+std::vector<std::string> readEach(const std::vector<Pieces>& messages) {
+    PeerListener listener;
+    std::string acks;
+    PeerThread peer(listener, [&](PeerConnection& connection) {
+        for (const Pieces& pieces : messages) {
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (i > 0)
+                    pause(30);
+                connection.send(pieces[i]);
+            }
+            acks += connection.receive(ack.size());
+        }
+    });
+    TCPSocket client(loopback(listener.port()));
+    const int descriptor = client.getSocket();
+    std::vector<std::string> results;
+    std::string expectedAcks;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        try {
+            results.push_back(text(client.read()));
+        } catch (const std::string& message) {
+            results.push_back(message);
+        }
+        EXPECT_EQ(descriptor, client.getSocket());
+        client.write(bytes("ok"));
+        expectedAcks += ack;
+    }
+    peer.join();
+    EXPECT_EQ(expectedAcks, acks);
+    return results;
+}
 
 TEST(TCPSocketTest, SocketLibraryIsReadyAtLoad) {
     // Runs before this program starts the socket library itself.
@@ -94,69 +124,24 @@ TEST(TCPSocketTest, WritesOneFramePerPayload) {
 }
 
 TEST(TCPSocketTest, ReadsAWholeFrameWithoutWaitingForMore) {
-    PeerListener listener;
-    std::string acks;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        connection.send(frame("hello"));
-        acks += connection.receive(ack.size());
-        connection.send(frame(""));
-        acks += connection.receive(ack.size());
-    });
-    TCPSocket client(loopback(listener.port()));
-    EXPECT_EQ("hello", text(client.read()));
-    client.write(bytes("ok"));
-    EXPECT_EQ("", text(client.read()));
-    client.write(bytes("ok"));
-    peer.join();
-    EXPECT_EQ(ack + ack, acks);
+    EXPECT_EQ((std::vector<std::string>{"hello", ""}), readEach({{frame("hello")}, {frame("")}}));
 }
 
 TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
-    PeerListener listener;
     const std::string payload = pattern(2500);
-    std::string acks;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        // The header alone first, then the payload a few bytes at a time.
-        connection.send(lead(4, "2500"));
-        pause(100);
-        for (std::size_t at = 0; at < payload.size(); at += 250) {
-            connection.send(payload.substr(at, 250));
-            pause(5);
-        }
-        acks += connection.receive(ack.size());
-        // Header with the first payload bytes, the rest later.
-        connection.send(lead(1, "9abc"));
-        pause(100);
-        connection.send("defghi");
-        acks += connection.receive(ack.size());
-    });
-    TCPSocket client(loopback(listener.port()));
-    EXPECT_EQ(payload, text(client.read()));
-    client.write(bytes("ok"));
-    EXPECT_EQ("abcdefghi", text(client.read()));
-    client.write(bytes("ok"));
-    peer.join();
-    EXPECT_EQ(ack + ack, acks);
+    // The header alone first, then the payload a few bytes at a time.
+    Pieces spread = {lead(4, "2500")};
+    for (std::size_t at = 0; at < payload.size(); at += 250)
+        spread.push_back(payload.substr(at, 250));
+    // The header with the first payload bytes, the rest later.
+    const Pieces headerAndSome = {lead(1, "9abc"), "defghi"};
+    EXPECT_EQ((std::vector<std::string>{payload, "abcdefghi"}), readEach({spread, headerAndSome}));
 }
 
 TEST(TCPSocketTest, ReadsLongFramesSentAtOnce) {
-    PeerListener listener;
     const std::string small = pattern(3000);
     const std::string large = pattern(70000);
-    std::string acks;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        connection.send(frame(small));
-        acks += connection.receive(ack.size());
-        connection.send(frame(large));
-        acks += connection.receive(ack.size());
-    });
-    TCPSocket client(loopback(listener.port()));
-    EXPECT_EQ(small, text(client.read()));
-    client.write(bytes("ok"));
-    EXPECT_EQ(large, text(client.read()));
-    client.write(bytes("ok"));
-    peer.join();
-    EXPECT_EQ(ack + ack, acks);
+    EXPECT_EQ((std::vector<std::string>{small, large}), readEach({{frame(small)}, {frame(large)}}));
 }
 
 TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
@@ -184,47 +169,25 @@ TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
 }
 
 TEST(TCPSocketTest, BadHeadersThrowAndLeaveTheSocketOpen) {
-    PeerListener listener;
-    const std::vector<std::string> badFrames = {
-        lead(5, "12"),          // announces five digits, brings two
-        lead(1, "xtail"),       // not a number
-        lead(0, ""),            // no digits at all
-        lead(-1, "12"),         // a negative digit count
-        lead(10, "9999999999"), // beyond a 32-bit int
-        lead(2, "-5abcde"),     // a negative length
-    };
-    std::string acks;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        for (const std::string& bad : badFrames) {
-            connection.send(bad);
-            acks += connection.receive(ack.size());
-        }
-        // Stream extraction skips blanks and stops at the first non-digit.
-        connection.send(lead(3, " 7zpayload"));
-        acks += connection.receive(ack.size());
+    const std::vector<std::string> results = readEach({
+        {lead(5, "12")},          // announces five digits, brings two
+        {lead(1, "xtail")},       // not a number
+        {lead(0, "")},            // no digits at all
+        {lead(-1, "12")},         // a negative digit count
+        {lead(10, "9999999999")}, // beyond a 32-bit int
+        {lead(2, "-5abcde")},     // a negative length
+        {lead(3, " 7zpayload")},  // blanks skipped, digits end at the first other character
     });
-    TCPSocket client(loopback(listener.port()));
-    const std::vector<std::string> messages = {
-        "Error: TCPSocketBase does not support partial header sends",
-        "Error: Cannot convert to int: x",
-        "Error: Cannot convert to int: ",
-        "Error: Cannot convert to int: ",
-        "Error: Cannot convert to int: 9999999999",
-        "Error: Invalid message length: -5",
-    };
-    const int descriptor = client.getSocket();
-    for (const std::string& expected : messages) {
-        EXPECT_EQ(expected, thrownText([&] { client.read(); }));
-        EXPECT_EQ(descriptor, client.getSocket());
-        client.write(bytes("ok"));
-    }
-    EXPECT_EQ("payload", text(client.read()));
-    client.write(bytes("ok"));
-    peer.join();
-    std::string expectedAcks;
-    for (std::size_t i = 0; i <= badFrames.size(); ++i)
-        expectedAcks += ack;
-    EXPECT_EQ(expectedAcks, acks);
+    EXPECT_EQ((std::vector<std::string>{
+                  "Error: TCPSocketBase does not support partial header sends",
+                  "Error: Cannot convert to int: x",
+                  "Error: Cannot convert to int: ",
+                  "Error: Cannot convert to int: ",
+                  "Error: Cannot convert to int: 9999999999",
+                  "Error: Invalid message length: -5",
+                  "payload",
+              }),
+              results);
 }
 
 TEST(TCPSocketTest, PeerClosingEarlyEndsTheReadWithWhatArrived) {

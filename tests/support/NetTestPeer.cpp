@@ -95,6 +95,15 @@ bool readable(std::intptr_t handle) {
 
 } // namespace
 
+std::string thrownText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::string& text) {
+        return text;
+    }
+    return "(nothing thrown)";
+}
+
 PeerConnection::PeerConnection(PeerConnection&& other) noexcept
     : its_handle(other.its_handle), its_end_seen(other.its_end_seen) {
     other.its_handle = -1;

@@ -14,6 +14,10 @@ namespace vttest {
 
 constexpr int waitSeconds = 10;
 
+// The std::string that `action` throws, as the networking classes report errors;
+// "(nothing thrown)" when it returns.
+std::string thrownText(const std::function<void()>& action);
+
 // One accepted connection; closed on destruction.
 class PeerConnection {
 public:
