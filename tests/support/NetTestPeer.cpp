@@ -6,8 +6,10 @@
 #include "support/TestSupport.h"
 
 #ifdef _WIN32
-#include <windows.h>
+// Winsock first: windows.h would otherwise pull in the old socket header.
 #include <winsock2.h>
+
+#include <windows.h>
 using vt_socklen = int;
 #else
 #include <arpa/inet.h>
