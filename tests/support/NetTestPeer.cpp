@@ -111,16 +111,6 @@ PeerConnection::PeerConnection(PeerConnection&& other) noexcept
     other.its_handle = -1;
 }
 
-PeerConnection& PeerConnection::operator=(PeerConnection&& other) noexcept {
-    if (this != &other) {
-        close();
-        its_handle = other.its_handle;
-        its_end_seen = other.its_end_seen;
-        other.its_handle = -1;
-    }
-    return *this;
-}
-
 PeerConnection::~PeerConnection() {
     close();
 }

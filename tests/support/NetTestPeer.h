@@ -24,7 +24,7 @@ public:
     PeerConnection() = default;
     explicit PeerConnection(std::intptr_t handle) : its_handle(handle) {}
     PeerConnection(PeerConnection&& other) noexcept;
-    PeerConnection& operator=(PeerConnection&& other) noexcept;
+    PeerConnection& operator=(PeerConnection&&) = delete;
     ~PeerConnection();
     PeerConnection(const PeerConnection&) = delete;
     PeerConnection& operator=(const PeerConnection&) = delete;
