@@ -1,0 +1,100 @@
+#include "vtsupport/platform/NetSocket.h"
+
+#include <winsock2.h>
+
+#include <climits>
+#include <cstring>
+
+static_assert(sizeof(sockaddr_in) == vtsupport::platform::ipv4RecordSize,
+              "the address record is expected to be 16 bytes");
+
+namespace vtsupport {
+namespace platform {
+
+namespace {
+
+// Starts the socket library when the DLL is loaded and stops it at unload, so
+// sockets work from the first call on. Results are not examined: a failed
+// start-up shows up as failing socket calls, which report their own errors.
+class WinsockStartup {
+public:
+    WinsockStartup() {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(1, 0), &data);
+    }
+    ~WinsockStartup() { ::WSACleanup(); }
+    WinsockStartup(const WinsockStartup&) = delete;
+    WinsockStartup& operator=(const WinsockStartup&) = delete;
+};
+
+WinsockStartup winsockStartup;
+
+bool firstIPv4Of(const hostent* entry, std::uint32_t& firstAddress) {
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+        return false;
+    std::memcpy(&firstAddress, entry->h_addr_list[0], 4);
+    return true;
+}
+
+// Winsock counts in int; a larger request is cut, which the caller sees as a short count.
+int clampLength(std::size_t length) {
+    return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+}
+
+} // namespace
+
+std::uint32_t parseIPv4(const std::string& dotted) {
+    return ::inet_addr(dotted.c_str());
+}
+
+std::string formatIPv4(std::uint32_t address) {
+    in_addr value;
+    value.s_addr = address;
+    const char* text = ::inet_ntoa(value);
+    return text != nullptr ? text : "";
+}
+
+void fillIPv4Record(unsigned char* record, std::uint32_t address, int port) {
+    sockaddr_in filled;
+    std::memset(&filled, 0, sizeof filled);
+    filled.sin_family = AF_INET;
+    filled.sin_port = ::htons(static_cast<u_short>(port));
+    filled.sin_addr.s_addr = address;
+    std::memcpy(record, &filled, sizeof filled);
+}
+
+bool lookupHostByName(const std::string& name, std::uint32_t& firstAddress) {
+    return firstIPv4Of(::gethostbyname(name.c_str()), firstAddress);
+}
+
+bool lookupHostByAddress(std::uint32_t address, std::uint32_t& firstAddress) {
+    return firstIPv4Of(::gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET),
+                       firstAddress);
+}
+
+// SOCKET is pointer-sized; its values are small handles that fit an int, and
+// INVALID_SOCKET (all ones) becomes -1.
+int openStreamSocket() {
+    return static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
+}
+
+int connectSocket(int socket, const sockaddr_in* record) {
+    return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(record),
+                     static_cast<int>(ipv4RecordSize));
+}
+
+long sendBytes(int socket, const char* bytes, std::size_t length) {
+    return ::send(static_cast<SOCKET>(socket), bytes, clampLength(length), 0);
+}
+
+long receiveBytes(int socket, char* buffer, std::size_t capacity) {
+    return ::recv(static_cast<SOCKET>(socket), buffer, clampLength(capacity), 0);
+}
+
+void closeSocket(int socket) {
+    ::closesocket(static_cast<SOCKET>(socket));
+}
+
+} // namespace platform
+} // namespace vtsupport
