@@ -34,6 +34,10 @@ struct Command {
 
 std::vector<Command> diagnosticsCommands();
 std::vector<Command> cpuCommands();
+std::vector<Command> frameCommands();
+
+// Tour sections that need more than running a command.
+int frameTour();
 
 // The tour: every service on embedded defaults, each section headed.
 int runTour();

@@ -20,6 +20,8 @@ int runTour() {
     heading("Processor topology");
     for (const Command& command : cpuCommands())
         command.run(ParsedArgs{});
+    heading("Networking");
+    frameTour();
     return kOk;
 }
 

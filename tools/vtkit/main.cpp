@@ -10,7 +10,7 @@ namespace {
 
 std::vector<vtkit::Command> allCommands() {
     std::vector<vtkit::Command> commands;
-    for (auto group : {vtkit::diagnosticsCommands, vtkit::cpuCommands}) {
+    for (auto group : {vtkit::diagnosticsCommands, vtkit::cpuCommands, vtkit::frameCommands}) {
         for (vtkit::Command& command : group())
             commands.push_back(std::move(command));
     }

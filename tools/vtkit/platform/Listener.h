@@ -1,0 +1,20 @@
+// The listening half that vtkit's echo peer needs and the library does not
+// offer (it is a client): a socket listening on 127.0.0.1, and accepting from
+// it. Descriptors are ints, -1 for none, as in the library; an accepted one is
+// handed to a TCPSocketBase, which then owns it.
+#pragma once
+
+#include <string>
+
+namespace vtkit {
+namespace platform {
+
+// Listens on 127.0.0.1:port (0 picks a free port); -1 and `error` on failure.
+// `boundPort` receives the port actually bound.
+int listenLoopback(int port, int& boundPort, std::string& error);
+// Waits for the next connection; -1 on failure.
+int acceptConnection(int listener);
+void closeListener(int listener);
+
+} // namespace platform
+} // namespace vtkit
