@@ -1,0 +1,39 @@
+// Helpers of the file and process tests: the separator of the leg, environment
+// changes undone at scope end, the helper program, and a mark of the process's
+// open descriptors (Linux) or handles (Windows) that grows when one leaks.
+#pragma once
+
+#include <string>
+
+namespace vttest {
+
+// The native separator: '\\' on Windows, '/' elsewhere.
+char separator();
+// `path` with every backslash turned into the native separator.
+std::string native(const std::string& path);
+
+// Sets or removes a variable and restores its earlier state on destruction.
+class ScopedEnv {
+public:
+    ScopedEnv(const std::string& name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string its_name;
+    bool its_had_value;
+    std::string its_value;
+};
+
+// Path of the files_helper program built beside the test programs (no extension,
+// which both systems' program search supplies).
+std::string helperProgram();
+
+// The number of open descriptors (Linux) or handles (Windows) of the process.
+long openHandleMark();
+
+// Polls up to `seconds` for `path` to exist.
+bool waitForFile(const std::string& path, int seconds);
+
+} // namespace vttest

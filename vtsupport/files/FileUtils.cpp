@@ -1,0 +1,93 @@
+#include "vtsupport/files/FileUtils.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "vtsupport/platform/FileCommands.h"
+#include "vtsupport/platform/FileSystem.h"
+
+namespace fs = vtsupport::platform;
+
+namespace {
+
+bool hasKind(const std::string& path, fs::FileKind kind) {
+    fs::FileStatus status;
+    return fs::queryFileStatus(path, status) && status.kind == kind;
+}
+
+// The interpreter's status of one command word applied to two arguments.
+int runFileCommand(const char* word, const std::string& from, const std::string& to) {
+    return fs::runSystemCommand(word + from + " " + to) == 0 ? 0 : -1;
+}
+
+} // namespace
+
+FileUtils::~FileUtils() = default;
+
+bool FileUtils::isFile(const std::string& path) {
+    return hasKind(path, fs::FileKind::Regular);
+}
+
+bool FileUtils::isDirectory(const std::string& dir) {
+    return hasKind(fs::directoryStatusPath(dir), fs::FileKind::Directory);
+}
+
+bool FileUtils::isWritableDirectory(const std::string& dir) {
+    if (!isDirectory(dir))
+        return false;
+    const std::string probe = dir + fs::pathSeparator() + "veltraneTest.txt";
+    bool writable = false;
+    {
+        std::ofstream stream(probe);
+        writable = stream.good();
+    }
+    // Also after a failed open: a probe file left over from an earlier run goes too.
+    removeFile(probe);
+    return writable;
+}
+
+bool FileUtils::makeDirectory(const std::string& path, int mode) {
+    return fs::createDirectory(path, mode);
+}
+
+int FileUtils::removeFile(const std::string& path) {
+    return fs::unlinkFile(path);
+}
+
+int FileUtils::removeIfEmpty(const std::string& path) {
+    fs::FileStatus status;
+    if (fs::queryFileStatus(path, status) && status.size == 0)
+        return removeFile(path);
+    return 0;
+}
+
+bool FileUtils::removeDirectoryTree(const std::string& dir) {
+    if (!isDirectory(dir))
+        return false;
+    return fs::runSystemCommand(fs::removeTreeCommandWord() + dir) != -1;
+}
+
+int FileUtils::renameFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+}
+
+int FileUtils::renameByCommand(const std::string& from, const std::string& to) {
+    if (from == to)
+        return 0;
+    return runFileCommand(fs::renameCommandWord(), from, to);
+}
+
+int FileUtils::copyFile(const std::string& from, const std::string& to) {
+    return runFileCommand(fs::copyCommandWord(), from, to);
+}
+
+bool FileUtils::listFiles(const char* pattern, std::vector<std::string>& names) {
+    names.clear();
+    const std::string text = pattern;
+    const std::string::size_type cut = text.rfind(fs::pathSeparator());
+    const std::string prefix = cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+    const fs::ListOutcome outcome = fs::listMatchingNames(pattern, names);
+    for (std::string& name : names)
+        name.insert(0, prefix);
+    return outcome == fs::ListOutcome::Complete;
+}

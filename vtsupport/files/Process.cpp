@@ -1,0 +1,45 @@
+#include "vtsupport/files/Process.h"
+
+#include <cstdlib>
+
+#include "vtsupport/files/FileUtils.h"
+#include "vtsupport/platform/ProcessSpawn.h"
+
+namespace {
+
+// How long startProgram waits for a program it does not wait for to the end.
+constexpr unsigned int shortWaitMilliseconds = 100;
+
+} // namespace
+
+unsigned long runCommand(const std::string& command) {
+    // A COMSPEC that is present wins even when empty: the start then fails.
+    const char* comspec = std::getenv("COMSPEC");
+    const std::string interpreter =
+        comspec != nullptr ? comspec : vtsupport::platform::defaultInterpreter();
+    return vtsupport::platform::runInterpreter(interpreter, command);
+}
+
+std::string runCommandCapture(const std::string& command) {
+    const std::string output = FileUtils::tempFileName();
+    // The status is not examined: whatever the command wrote is the answer, also
+    // when it failed, and a missing file is reported by the text below.
+    runCommand(command + " > " + output + " 2>&1");
+    std::string result =
+        FileUtils::isFile(output) ? FileUtils::readFile(output) : output + " is not accessible.";
+    FileUtils::removeFile(output);
+    return result;
+}
+
+bool startProgram(const std::string& commandLine, bool wait) {
+    return vtsupport::platform::spawnProgram(commandLine, wait, shortWaitMilliseconds);
+}
+
+void sleepSeconds(unsigned int seconds) {
+    vtsupport::platform::sleepMilliseconds(seconds * 1000ULL);
+}
+
+std::string getEnvironment(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::string(value) : std::string("NOT_DEFINED");
+}

@@ -1,0 +1,218 @@
+// Direct program start. The program runs as a grandchild: a short-lived middle
+// process starts it, waits for it (to the end or for the short time) and exits,
+// so a program that outlives the wait is adopted by the system's reaper and
+// never becomes a zombie of the caller. The caller only ever waits for the middle
+// process. Everything the two forked processes need is prepared before forking,
+// so that they call nothing but async-signal-safe functions.
+#include "vtsupport/platform/ProcessSpawn.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace vtsupport {
+namespace platform {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Splits a command line by the Windows rules: blanks separate words, double
+// quotes group; in all words but the program name, 2n backslashes before a quote
+// give n backslashes and the quote groups, 2n+1 give n backslashes and a literal
+// quote, and backslashes before anything else stay as they are.
+std::vector<std::string> splitCommandLine(const std::string& line) {
+    std::vector<std::string> words;
+    std::string::size_type i = 0;
+    const std::string::size_type n = line.size();
+    while (i < n && isBlank(line[i]))
+        ++i;
+    if (i == n)
+        return words;
+    std::string word;
+    bool quoted = false;
+    for (; i < n && (quoted || !isBlank(line[i])); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else
+            word += line[i];
+    }
+    words.push_back(word);
+    for (;;) {
+        while (i < n && isBlank(line[i]))
+            ++i;
+        if (i == n)
+            return words;
+        word.clear();
+        quoted = false;
+        while (i < n && (quoted || !isBlank(line[i]))) {
+            if (line[i] == '\\') {
+                std::string::size_type count = 0;
+                for (; i < n && line[i] == '\\'; ++i)
+                    ++count;
+                const bool beforeQuote = i < n && line[i] == '"';
+                word.append(beforeQuote ? count / 2 : count, '\\');
+                if (beforeQuote && count % 2 == 1) {
+                    word += '"';
+                    ++i;
+                }
+            } else if (line[i] == '"') {
+                quoted = !quoted;
+                ++i;
+            } else {
+                word += line[i++];
+            }
+        }
+        words.push_back(word);
+    }
+}
+
+// The paths execvp would try for `name`, in its order.
+std::vector<std::string> programCandidates(const std::string& name) {
+    if (name.find('/') != std::string::npos)
+        return {name};
+    const char* path = ::getenv("PATH");
+    const std::string dirs = path != nullptr ? path : "/bin:/usr/bin";
+    std::vector<std::string> candidates;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type end = dirs.find(':', start);
+        const std::string dir = dirs.substr(start, end - start);
+        candidates.push_back(dir.empty() ? name : dir + "/" + name);
+        if (end == std::string::npos)
+            return candidates;
+        start = end + 1;
+    }
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(&text[0]);
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+long long monotonicMilliseconds() {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Runs in the grandchild: a clean signal state, no descriptor of the caller
+// beyond the standard three, then the program. Reports errno through `report`.
+[[noreturn]] void execProgram(const std::vector<char*>& candidates,
+                              const std::vector<char*>& arguments, int report,
+                              int highestDescriptor) {
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction action;
+        ::sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        action.sa_handler = SIG_DFL;
+        ::sigaction(signal, &action, nullptr);
+    }
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Close-on-exec keeps the report pipe open until the exec succeeds.
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd <= highestDescriptor; ++fd)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    int error = ENOENT;
+    for (char* candidate : candidates) {
+        if (candidate == nullptr)
+            break;
+        ::execve(candidate, arguments.data(), environ);
+        if (errno == EACCES)
+            error = EACCES;
+        else if (errno != ENOENT && errno != ENOTDIR) {
+            error = errno;
+            break;
+        }
+    }
+    ssize_t ignored = ::write(report, &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+}
+
+// Runs in the middle process: starts the program and waits as asked, then exits.
+[[noreturn]] void startAndWait(const std::vector<char*>& candidates,
+                               const std::vector<char*>& arguments, int report,
+                               int highestDescriptor, bool untilExit, long long limit) {
+    const pid_t program = ::fork();
+    if (program == 0)
+        execProgram(candidates, arguments, report, highestDescriptor);
+    if (program == -1) {
+        const int error = errno;
+        ssize_t ignored = ::write(report, &error, sizeof error);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(report);
+    const long long start = monotonicMilliseconds();
+    for (;;) {
+        const pid_t waited = ::waitpid(program, nullptr, untilExit ? 0 : WNOHANG);
+        if (waited == program || (waited == -1 && errno != EINTR))
+            break;
+        if (!untilExit) {
+            if (monotonicMilliseconds() - start >= limit)
+                break;
+            const timespec pause = {0, 1000000L};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+    ::_exit(0);
+}
+
+} // namespace
+
+bool spawnProgram(const std::string& commandLine, bool untilExit,
+                  unsigned int otherwiseMilliseconds) {
+    std::vector<std::string> words = splitCommandLine(commandLine);
+    if (words.empty() || words[0].empty())
+        return false;
+    std::vector<std::string> candidateTexts = programCandidates(words[0]);
+    const std::vector<char*> candidates = pointersTo(candidateTexts);
+    const std::vector<char*> arguments = pointersTo(words);
+    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int highestDescriptor =
+        openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        ::close(report[0]);
+        startAndWait(candidates, arguments, report[1], highestDescriptor, untilExit,
+                     otherwiseMilliseconds);
+    }
+    ::close(report[1]);
+    bool started = false;
+    if (middle != -1) {
+        // End of file without a number: the exec succeeded and closed the pipe.
+        int error = 0;
+        ssize_t got;
+        do {
+            got = ::read(report[0], &error, sizeof error);
+        } while (got == -1 && errno == EINTR);
+        started = got == 0;
+        while (::waitpid(middle, nullptr, 0) == -1 && errno == EINTR) {
+        }
+    }
+    ::close(report[0]);
+    return started;
+}
+
+} // namespace platform
+} // namespace vtsupport

@@ -1,0 +1,81 @@
+#include "vtsupport/platform/FileSystem.h"
+
+#include <direct.h>
+#include <io.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+
+namespace vtsupport {
+namespace platform {
+
+char pathSeparator() {
+    return '\\';
+}
+
+char alternativePathSeparator() {
+    return '/';
+}
+
+bool queryFileStatus(const std::string& path, FileStatus& status) {
+    // The variant with 64-bit times and 32-bit sizes.
+    struct _stat64i32 info;
+    if (::_stat64i32(path.c_str(), &info) != 0)
+        return false;
+    status.kind = (info.st_mode & 0x4000) != 0   ? FileKind::Directory
+                  : (info.st_mode & 0x8000) != 0 ? FileKind::Regular
+                                                 : FileKind::Other;
+    status.size = static_cast<std::int64_t>(info.st_size);
+    return true;
+}
+
+std::string directoryStatusPath(const std::string& path) {
+    // The runtime's status query rejects a directory named with a trailing backslash.
+    if (!path.empty() && path.back() == '\\')
+        return path.substr(0, path.size() - 1);
+    return path;
+}
+
+bool createDirectory(const std::string& path, int /*mode*/) {
+    return ::_mkdir(path.c_str()) == 0;
+}
+
+int unlinkFile(const std::string& path) {
+    return ::_unlink(path.c_str()) == 0 ? 0 : -1;
+}
+
+std::string temporaryFileName(const char* prefix) {
+    // An empty directory leaves the choice to the runtime (TMP first).
+    char* name = ::_tempnam("", prefix);
+    if (name == nullptr)
+        return std::string();
+    std::string result = name;
+    ::free(name);
+    return result;
+}
+
+std::string programPath() {
+    const char* path = _pgmptr;
+    return path != nullptr ? std::string(path) : std::string();
+}
+
+bool textReadingKeepsCarriageReturns() {
+    return false;
+}
+
+ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& names) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return ListOutcome::NothingFound;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? ListOutcome::Complete : ListOutcome::Interrupted;
+}
+
+} // namespace platform
+} // namespace vtsupport
