@@ -13,6 +13,7 @@
 // begins, so single-character tokens and quoted text leave lineno() alone.
 #include "vtsupport/text/StreamTokenizer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <istream>
 #include <ostream>
@@ -26,78 +27,13 @@ enum : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4 };
 // A marker ends the token when its last occurrence starts at the token's
 // length minus its own; the empty marker ends every token.
 bool endsWith(const std::string& the_token, const std::string& the_marker) {
-    if (the_token.size() < the_marker.size())
-        return false;
-    return the_token.compare(the_token.size() - the_marker.size(), the_marker.size(), the_marker) ==
-           0;
-}
-
-} // namespace
-
-const char* StreamTokenizer::TT_EOF = "StreamTokenizer::TT_EOF";
-
-StreamTokenizer::StreamTokenizer(std::istream& the_stream)
-    : its_in_quote(false), its_whitespace_tokens(false), its_stream(&the_stream), its_escape("\\"),
-      its_ordinary_chars(";:,."), its_quote_chars("\"'"), its_current_line(1), its_token_line(1) {
-    updateCharFlags();
-}
-
-StreamTokenizer::~StreamTokenizer() = default;
-
-void StreamTokenizer::setOrdinaryChars(const std::string& the_chars) {
-    its_ordinary_chars = the_chars;
-    updateCharFlags();
-}
-
-void StreamTokenizer::setQuoteChars(const std::string& the_chars) {
-    its_quote_chars = the_chars;
-    updateCharFlags();
-}
-
-// Whitespace follows the C library's isspace in the locale in force when the
-// tokenizer is made or its character sets change.
-void StreamTokenizer::updateCharFlags() {
-    for (int c = 0; c < 256; ++c)
-        its_char_flags[c] = std::isspace(c) ? kSpace : 0;
-    for (char c : its_quote_chars)
-        its_char_flags[static_cast<unsigned char>(c)] |= kQuote;
-    for (char c : its_ordinary_chars)
-        its_char_flags[static_cast<unsigned char>(c)] |= kOrdinary;
-}
-
-// One token of look-ahead only: a second push-back before the first was
-// taken is a caller's error, reported when assertions are on for this file
-// and otherwise replacing the first. The empty token is never handed back,
-// because nextToken takes a pushed-back token only when it is non-empty.
-void StreamTokenizer::pushBack(const std::string& the_token) {
-    JAssert(its_pushback_token.length() == 0);
-    its_pushback_token = the_token;
-}
-
-// The look-ahead costs the one push-back: callers peek only with none pending.
-std::string StreamTokenizer::peekToken() {
-    std::string token = nextToken();
-    pushBack(token);
-    return token;
-}
-
-int StreamTokenizer::classify(int the_char) const {
-    if (the_char < 0 || the_char > 255)
-        return CC_WORD;
-    const unsigned char flags = its_char_flags[the_char];
-    if (flags & kSpace)
-        return CC_WHITESPACE;
-    if (flags & kQuote)
-        return its_last_token == its_escape ? CC_WORD : CC_QUOTE;
-    if (flags & kOrdinary)
-        return its_in_quote ? CC_WORD : CC_ORDINARY;
-    return CC_WORD;
+    return the_token.size() >= the_marker.size() &&
+           std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
 
 // What istream::get does, minus the per-character sentry: a failed stream
 // answers -1 (and gains failbit), the end sets eofbit and failbit.
-int StreamTokenizer::read() {
-    std::istream& in = *its_stream;
+inline int readFrom(std::istream& in) {
     if (!in.good()) {
         in.setstate(std::ios::failbit);
         return -1;
@@ -116,16 +52,72 @@ int StreamTokenizer::read() {
     return c;
 }
 
+} // namespace
+
+const char* StreamTokenizer::TT_EOF = "StreamTokenizer::TT_EOF";
+
+StreamTokenizer::StreamTokenizer(std::istream& the_stream)
+    : its_in_quote(false), its_whitespace_tokens(false), its_stream(&the_stream), its_escape("\\"),
+      its_ordinary_chars(";:,."), its_last_token(-1), its_quote_chars("\"'"), its_current_line(1),
+      its_token_line(1) {
+    updateCharFlags();
+}
+
+StreamTokenizer::~StreamTokenizer() = default;
+
+// One token of look-ahead only: a second push-back before the first was
+// taken is a caller's error, reported when assertions are on for this file
+// and otherwise replacing the first. The empty token is never handed back,
+// because nextToken takes a pushed-back token only when it is non-empty.
+void StreamTokenizer::pushBack(const std::string& the_token) {
+    JAssert(its_pushback_token.length() == 0);
+    its_pushback_token = the_token;
+}
+
+// nextToken has just emptied the push-back, so pushing back cannot trip the
+// assertion here and the token is stored directly. An empty token (empty
+// quoted text) is therefore peeked but not handed out again, as with pushBack.
+std::string StreamTokenizer::peekToken() {
+    std::string token;
+    nextToken(token);
+    its_pushback_token = token;
+    return token;
+}
+
+int StreamTokenizer::classify(int the_char) const {
+    if (the_char < 0 || the_char > 255)
+        return CC_WORD;
+    const unsigned char flags = its_char_flags[the_char];
+    if (flags & kSpace)
+        return CC_WHITESPACE;
+    if (flags & kQuote)
+        return lastTokenIsEscape() ? CC_WORD : CC_QUOTE;
+    if (flags & kOrdinary)
+        return its_in_quote ? CC_WORD : CC_ORDINARY;
+    return CC_WORD;
+}
+
+int StreamTokenizer::read() {
+    return readFrom(*its_stream);
+}
+
 std::string StreamTokenizer::nextToken() {
-    std::string result;
-    if (!its_pushback_token.empty())
-        result.swap(its_pushback_token);
-    else if (!its_pending_token.empty())
-        result.swap(its_pending_token);
-    else
-        scan(result);
-    its_last_token = result;
-    return result;
+    std::string token;
+    nextToken(token);
+    return token;
+}
+
+void StreamTokenizer::nextToken(std::string& the_token) {
+    if (!its_pushback_token.empty()) {
+        the_token.swap(its_pushback_token);
+        its_pushback_token.clear();
+    } else if (!its_pending_token.empty()) {
+        the_token.swap(its_pending_token);
+        its_pending_token.clear();
+    } else {
+        scan(the_token);
+    }
+    its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
 
 // One call reads until a token is complete. Within the call:
@@ -148,6 +140,13 @@ std::string StreamTokenizer::nextToken() {
 // back in its_pending_token. Inside the quotes every class but quote is
 // collected as text, and no comment marker is looked for.
 //
+// Runs of blanks between the XML reader's tokens are taken by takeBlankRun
+// (StreamTokenizerBlankRun.cpp) instead: it must stay equivalent to calling
+// this once per blank with whitespace tokens on, which is why it gives up
+// whenever a token is pending or pushed back, or quoted text is open.
+// Any change here to how whitespace is classified, counted or returned has
+// to be made there as well.
+//
 // Ordinary and quote characters that end a word also wait in
 // its_pending_token, as does the blank that ends a word while whitespace
 // tokens are on. A quote character that ends a word opens nothing.
@@ -165,11 +164,12 @@ void StreamTokenizer::scan(std::string& the_result) {
     const std::string::size_type ml_end_length = its_ml_comment_end.length();
     const bool noMarkers = sl_start_length == 0 && ml_start_length == 0;
     // Neither the last token nor the settings change during one call.
-    const bool escaped = its_last_token == its_escape;
-    if (std::ostream* tied = its_stream->tie())
+    const bool escaped = lastTokenIsEscape();
+    std::istream& in = *its_stream;
+    if (std::ostream* tied = in.tie())
         tied->flush();
 
-    int c = read();
+    int c = readFrom(in);
     while (c != -1) {
         const unsigned char flags = its_char_flags[c];
         int charClass = CC_WORD;
@@ -187,7 +187,7 @@ void StreamTokenizer::scan(std::string& the_result) {
                 // Ends the word or the quoted text; the character comes next.
                 // Only a quote character that ends quoted text closes it.
                 the_result = token;
-                its_pending_token.assign(1, static_cast<char>(c));
+                its_pending_token.push_back(static_cast<char>(c));
                 if (!inWord && charClass == CC_QUOTE)
                     its_in_quote = !its_in_quote;
                 return;
@@ -218,10 +218,10 @@ void StreamTokenizer::scan(std::string& the_result) {
                 if (noMarkers || its_in_quote) {
                     // The common case: take the rest of the run of plain word
                     // characters without going through the whole dispatch.
-                    c = read();
+                    c = readFrom(in);
                     while (c != -1 && its_char_flags[c] == 0) {
                         token += static_cast<char>(c);
-                        c = read();
+                        c = readFrom(in);
                     }
                     continue;
                 }
@@ -262,7 +262,7 @@ void StreamTokenizer::scan(std::string& the_result) {
                 inWord = false;
                 done = true;
                 if (its_whitespace_tokens)
-                    its_pending_token.assign(1, static_cast<char>(c));
+                    its_pending_token.push_back(static_cast<char>(c));
             } else if (its_in_quote) {
                 token += static_cast<char>(c);
             } else if (its_whitespace_tokens) {
@@ -281,7 +281,7 @@ void StreamTokenizer::scan(std::string& the_result) {
             if (done)
                 return;
         }
-        c = read();
+        c = readFrom(in);
     }
 
     // The end of the input. A word or quoted text still being collected is
@@ -292,4 +292,25 @@ void StreamTokenizer::scan(std::string& the_result) {
         the_result = token;
     else
         the_result = TT_EOF;
+}
+
+void StreamTokenizer::setOrdinaryChars(const std::string& the_chars) {
+    its_ordinary_chars = the_chars;
+    updateCharFlags();
+}
+
+void StreamTokenizer::setQuoteChars(const std::string& the_chars) {
+    its_quote_chars = the_chars;
+    updateCharFlags();
+}
+
+// Whitespace follows the C library's isspace in the locale in force when the
+// tokenizer is made or its character sets change.
+void StreamTokenizer::updateCharFlags() {
+    for (int c = 0; c < 256; ++c)
+        its_char_flags[c] = std::isspace(c) ? kSpace : 0;
+    for (char c : its_quote_chars)
+        its_char_flags[static_cast<unsigned char>(c)] |= kQuote;
+    for (char c : its_ordinary_chars)
+        its_char_flags[static_cast<unsigned char>(c)] |= kOrdinary;
 }

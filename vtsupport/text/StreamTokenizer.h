@@ -16,6 +16,10 @@
 
 #include "vtsupport/Export.h"
 
+namespace SimpleDOM {
+class XmlReader;
+}
+
 class VTSUPPORT_API StreamTokenizer {
 public:
     // The text "StreamTokenizer::TT_EOF", returned at the end of the input.
@@ -27,6 +31,9 @@ public:
     ~StreamTokenizer();
 
     std::string nextToken();
+    // The same, into the_token, whose capacity is reused: for readers that
+    // take millions of tokens.
+    void nextToken(std::string& the_token);
     // The next token without consuming it (nextToken, then pushBack).
     std::string peekToken();
     // Hands the_token out again on the next call; one token of push-back.
@@ -57,9 +64,20 @@ public:
     std::string getSLCommentStart() const { return its_sl_comment_start; }
 
 private:
+    friend class SimpleDOM::XmlReader;
+
+    // For the XML reader, which handles a run of blank, tab, line feed and
+    // carriage return tokens alike: takes the whole run at once, exactly as
+    // that many calls of nextToken with whitespace tokens on would, appending
+    // it to the_sink when one is given. Returns the run's last character, or
+    // -1 when nothing was taken (no run, or a token is pending or pushed back).
+    int takeBlankRun(std::string* the_sink);
     // Scans the stream for the next token (no push-back or pending token).
     void scan(std::string& the_result);
     void updateCharFlags();
+    bool lastTokenIsEscape() const {
+        return its_last_token == static_cast<unsigned char>(its_escape[0]);
+    }
 
     bool its_in_quote;
     bool its_whitespace_tokens;
@@ -69,7 +87,10 @@ private:
     std::string its_ml_comment_start;
     std::string its_ordinary_chars;
     std::string its_pushback_token;
-    std::string its_last_token;
+    // The token most recently returned, as far as classifying needs it: its
+    // character when it was one character long (the escape is always one
+    // character), else -1.
+    int its_last_token;
     std::string its_pending_token;
     std::string its_quote_chars;
     std::string its_sl_comment_start;
