@@ -75,8 +75,21 @@ void BM_ParseGenerated(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseGenerated)->Unit(benchmark::kMillisecond);
 
+// The MIME database as the reader can take it: without the internal subset of
+// its document type declaration, and with comments closed by "!-->" (which
+// the reader does not see as closed) closed by " -->".
+std::string readableFreedesktop() {
+    std::string text = fileText("/usr/share/mime/packages/freedesktop.org.xml");
+    const std::size_t open = text.find('[', text.find("<!DOCTYPE"));
+    if (open != std::string::npos)
+        text.erase(open, text.find("]>", open) + 1 - open);
+    for (std::size_t at = text.find("!-->"); at != std::string::npos; at = text.find("!-->", at))
+        text.replace(at, 4, " -->");
+    return text;
+}
+
 void BM_ParseFreedesktop(benchmark::State& state) {
-    static const std::string text = fileText("/usr/share/mime/packages/freedesktop.org.xml");
+    static const std::string text = readableFreedesktop();
     parseAndFree(state, text);
 }
 BENCHMARK(BM_ParseFreedesktop)->Unit(benchmark::kMillisecond);

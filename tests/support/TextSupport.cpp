@@ -58,4 +58,23 @@ std::string wideDocument(int count) {
     return text;
 }
 
+int countElements(const SimpleDOM::Node* root) {
+    if (root == nullptr)
+        return 0;
+    int count = 1;
+    const SimpleDOM::Node* node = root->getFirstChild();
+    while (node != nullptr && node != root) {
+        ++count;
+        if (node->getFirstChild() != nullptr) {
+            node = node->getFirstChild();
+            continue;
+        }
+        while (node != root && node->getNextSibling() == nullptr)
+            node = node->getParent();
+        if (node != root)
+            node = node->getNextSibling();
+    }
+    return count;
+}
+
 } // namespace vttest

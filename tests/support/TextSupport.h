@@ -32,6 +32,9 @@ void writeExpectedChain(std::ostream& out, int depth);
 // A root "r" holding `count` empty elements "<e/>" on lines of their own.
 std::string wideDocument(int count);
 
+// The number of elements in the subtree of root (0 for null).
+int countElements(const SimpleDOM::Node* root);
+
 // Owns a tree for the length of a test.
 struct OwnedTree {
     SimpleDOM::Node* root;
