@@ -113,6 +113,31 @@ void BM_ParseDeepIndented(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseDeepIndented)->Unit(benchmark::kMillisecond);
 
+// The robustness shapes: a million levels, and a million siblings.
+void BM_ParseMillionDeep(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string nested;
+        for (int i = 0; i < 1000000; ++i)
+            nested += "<e>";
+        for (int i = 0; i < 1000000; ++i)
+            nested += "</e>";
+        return nested;
+    }();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseMillionDeep)->Unit(benchmark::kMillisecond);
+
+void BM_ParseMillionWide(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string wide = "<r>\n";
+        for (int i = 0; i < 1000000; ++i)
+            wide += "<e/>\n";
+        return wide + "</r>\n";
+    }();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseMillionWide)->Unit(benchmark::kMillisecond);
+
 void BM_TokenizeGenerated(benchmark::State& state) {
     static const std::string text = generatedDocument();
     for (auto _ : state) {
