@@ -174,14 +174,19 @@ private:
         }
     }
 
-    // Up to the first "--" token, which must be followed by ">".
-    void skipComment() {
-        its_tokenizer.setWhitespaceTokens(false);
-        while (*its_current != "--") {
+    // Reads on until the current token is the_end; the input must not end first.
+    void skipUntil(const char* the_end) {
+        while (*its_current != the_end) {
             if (isEnd(*its_current))
                 fail(*its_previous);
             advance();
         }
+    }
+
+    // Up to the first "--" token, which must be followed by ">".
+    void skipComment() {
+        its_tokenizer.setWhitespaceTokens(false);
+        skipUntil("--");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
@@ -193,11 +198,7 @@ private:
         its_tokenizer.setWhitespaceTokens(false);
         advance();
         advance();
-        while (!isChar(*its_current, '?')) {
-            if (isEnd(*its_current))
-                fail(*its_previous);
-            advance();
-        }
+        skipUntil("?");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
@@ -209,11 +210,7 @@ private:
         its_tokenizer.setWhitespaceTokens(false);
         advance();
         advance();
-        while (!isChar(*its_current, '>')) {
-            if (isEnd(*its_current))
-                fail(*its_previous);
-            advance();
-        }
+        skipUntil(">");
         its_tokenizer.setWhitespaceTokens(true);
     }
 
