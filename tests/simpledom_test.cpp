@@ -256,19 +256,4 @@ TEST(SimpleDOMTree, InsertingBesideANullSiblingReportsWhenActive) {
     vttest::unsetEnv("JASSERT_FILELIST");
 }
 
-TEST(SimpleDOMTree, AMillionLevelsAreSearchedAndFreedWithoutRecursion) {
-    const int depth = 1000000;
-    Tree tree(new Node("n"));
-    Node* node = tree.root;
-    for (int level = 1; level < depth; ++level)
-        node = child(node, level % 1000 == 0 ? "m" : "n");
-    child(tree.root, "m"); // a sibling of the deep chain comes last in document order
-    const NodeList found = tree.root->findElements("m");
-    ASSERT_EQ(static_cast<std::size_t>(depth / 1000), found.size());
-    EXPECT_EQ(tree.root->getFirstChild()->getNextSibling(), found.back());
-    EXPECT_EQ(nullptr, found.back()->getFirstChild());
-    EXPECT_EQ(static_cast<std::size_t>(depth - 1 - (depth / 1000 - 1)),
-              tree.root->findElements("n").size());
-}
-
 } // namespace
