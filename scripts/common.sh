@@ -24,7 +24,10 @@ vt_install_packages() {
 }
 
 # What every native build needs.
-VT_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev python3)
+VT_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev python3
+    shared-mime-info xkb-data iso-codes)
+# What the fuzz targets need (clang with its libFuzzer runtime).
+VT_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows leg needs.
 VT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
 

@@ -1,0 +1,156 @@
+// Parse-and-free throughput of the XML reader, and the tokenizer alone, on a
+// generated document and on the freedesktop MIME database when installed.
+// Counters: bytes per second and tokens per second (the tokens the reader's
+// tokenizer configuration yields for the document).
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "vtsupport/text/SimpleDOM.h"
+#include "vtsupport/text/StreamTokenizer.h"
+
+namespace {
+
+// Roughly the shape of a configuration file: indented elements with
+// attributes, short texts and comments.
+std::string generatedDocument() {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog>\n";
+    for (int i = 0; i < 20000; ++i) {
+        const std::string n = std::to_string(i);
+        text += "  <!-- entry " + n + " -->\n";
+        text +=
+            "  <entry id=\"" + n + "\" type=\"application/x-item-" + n + "\" enabled=\"true\">\n";
+        text += "    <name lang=\"en\">Item number " + n + "</name>\n";
+        text += "    <glob pattern=\"*." + n + "\"/>\n";
+        text += "    <size unit=\"kB\">" + std::to_string(i * 17 % 9973) + "</size>\n";
+        text += "  </entry>\n";
+    }
+    return text + "</catalog>\n";
+}
+
+std::string fileText(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : std::string();
+}
+
+void configureLikeTheReader(StreamTokenizer& tokenizer) {
+    tokenizer.setOrdinaryChars(">=</?\"" + tokenizer.getOrdinaryChars());
+    tokenizer.setQuoteChars("");
+    tokenizer.setWhitespaceTokens(true);
+}
+
+double countTokens(const std::string& text) {
+    std::istringstream in(text);
+    StreamTokenizer tokenizer(in);
+    configureLikeTheReader(tokenizer);
+    double count = 0;
+    while (tokenizer.nextToken() != StreamTokenizer::TT_EOF)
+        ++count;
+    return count;
+}
+
+void parseAndFree(benchmark::State& state, const std::string& text) {
+    if (text.empty()) {
+        state.SkipWithError("document not installed");
+        return;
+    }
+    for (auto _ : state) {
+        std::istringstream in(text);
+        SimpleDOM::Node* root = SimpleDOM::parse(in, false);
+        benchmark::DoNotOptimize(root);
+        SimpleDOM::deleteTree(root);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.counters["tokens"] =
+        benchmark::Counter(countTokens(text), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_ParseGenerated(benchmark::State& state) {
+    static const std::string text = generatedDocument();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseGenerated)->Unit(benchmark::kMillisecond);
+
+// The MIME database as the reader can take it: without the internal subset of
+// its document type declaration, and with comments closed by "!-->" (which
+// the reader does not see as closed) closed by " -->".
+std::string readableFreedesktop() {
+    std::string text = fileText("/usr/share/mime/packages/freedesktop.org.xml");
+    const std::size_t open = text.find('[', text.find("<!DOCTYPE"));
+    if (open != std::string::npos)
+        text.erase(open, text.find("]>", open) + 1 - open);
+    for (std::size_t at = text.find("!-->"); at != std::string::npos; at = text.find("!-->", at))
+        text.replace(at, 4, " -->");
+    return text;
+}
+
+void BM_ParseFreedesktop(benchmark::State& state) {
+    static const std::string text = readableFreedesktop();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseFreedesktop)->Unit(benchmark::kMillisecond);
+
+// Whitespace-heavy: the writer's output for a chain 2,000 elements deep.
+void BM_ParseDeepIndented(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string nested;
+        for (int i = 0; i < 2000; ++i)
+            nested += "<e>";
+        for (int i = 0; i < 2000; ++i)
+            nested += "</e>";
+        std::istringstream in(nested);
+        SimpleDOM::Node* root = SimpleDOM::parse(in, false);
+        std::ostringstream out;
+        out << root;
+        SimpleDOM::deleteTree(root);
+        return out.str();
+    }();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseDeepIndented)->Unit(benchmark::kMillisecond);
+
+// The robustness shapes: a million levels, and a million siblings.
+void BM_ParseMillionDeep(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string nested;
+        for (int i = 0; i < 1000000; ++i)
+            nested += "<e>";
+        for (int i = 0; i < 1000000; ++i)
+            nested += "</e>";
+        return nested;
+    }();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseMillionDeep)->Unit(benchmark::kMillisecond);
+
+void BM_ParseMillionWide(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string wide = "<r>\n";
+        for (int i = 0; i < 1000000; ++i)
+            wide += "<e/>\n";
+        return wide + "</r>\n";
+    }();
+    parseAndFree(state, text);
+}
+BENCHMARK(BM_ParseMillionWide)->Unit(benchmark::kMillisecond);
+
+void BM_TokenizeGenerated(benchmark::State& state) {
+    static const std::string text = generatedDocument();
+    for (auto _ : state) {
+        std::istringstream in(text);
+        StreamTokenizer tokenizer(in);
+        configureLikeTheReader(tokenizer);
+        while (tokenizer.nextToken() != StreamTokenizer::TT_EOF) {
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.counters["tokens"] =
+        benchmark::Counter(countTokens(text), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_TokenizeGenerated)->Unit(benchmark::kMillisecond);
+
+} // namespace

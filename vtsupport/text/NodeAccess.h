@@ -1,0 +1,26 @@
+// Library-internal access to a Node's fields, for the reader and the writer.
+// Not installed for users' code to rely on: the public operations are the contract.
+#pragma once
+
+#include "vtsupport/text/SimpleDOM.h"
+
+namespace SimpleDOM {
+
+class NodeAccess {
+public:
+    static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
+
+    // Links the_child as the last child of the_parent, whose current last child
+    // is the_tail (null when it has none): what appendChild does, without the walk.
+    static void appendAfterTail(Node* the_parent, Node* the_tail, Node* the_child) {
+        the_child->its_parent = the_parent;
+        the_child->its_previous_sibling = the_tail;
+        the_child->its_next_sibling = nullptr;
+        if (the_tail != nullptr)
+            the_tail->its_next_sibling = the_child;
+        else
+            the_parent->its_first_child = the_child;
+    }
+};
+
+} // namespace SimpleDOM

@@ -1,0 +1,59 @@
+// Node::clone: the subtree written out and read back.
+//
+// The text goes into a string and is read from that same string in place, so
+// a deep subtree (whose text grows with the square of its depth) is held once,
+// not three times as a string stream round trip would.
+#include <istream>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "vtsupport/text/SimpleDOM.h"
+
+namespace SimpleDOM {
+
+namespace {
+
+class StringSink : public std::streambuf {
+public:
+    explicit StringSink(std::string& the_text) : its_text(the_text) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        its_text += traits_type::to_char_type(c);
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        its_text.append(s, static_cast<std::string::size_type>(n));
+        return n;
+    }
+
+private:
+    std::string& its_text;
+};
+
+class StringSource : public std::streambuf {
+public:
+    explicit StringSource(const std::string& the_text) {
+        char* begin = const_cast<char*>(the_text.data());
+        setg(begin, begin, begin + the_text.size());
+    }
+};
+
+} // namespace
+
+Node* Node::clone() const {
+    std::string text;
+    {
+        StringSink sink(text);
+        std::ostream out(&sink);
+        write(out, this, false);
+    }
+    StringSource source(text);
+    std::istream in(&source);
+    return parse(in, false);
+}
+
+} // namespace SimpleDOM

@@ -1,0 +1,310 @@
+// The XML reader: one pass over the tokens of a StreamTokenizer with a few
+// flags and a stack of open elements.
+//
+// The tokenizer is set up so that each of ">=</?\"" and ";:,." is a token of
+// its own, every whitespace character is a token, and everything else forms
+// words; quoting is off. The reader is lenient on purpose: it decodes no
+// references, never compares end tags with start tags and skips comments,
+// processing instructions and document type declarations.
+//
+// Two things it adds to the bare rules: each open element remembers its last
+// child, so appending costs the same however many children precede it; and
+// the tree built so far is freed when reading fails. A rule that addresses
+// the innermost open element while none is open (a second top-level element,
+// an attribute before any element, text before an end tag at the top level)
+// fails like any other malformed input.
+#include <cctype>
+#include <istream>
+#include <utility>
+#include <vector>
+
+#include "vtsupport/text/NodeAccess.h"
+#include "vtsupport/text/SimpleDOM.h"
+#include "vtsupport/text/StreamTokenizer.h"
+
+namespace SimpleDOM {
+
+namespace {
+
+bool isChar(const std::string& the_token, char the_char) {
+    return the_token.size() == 1 && the_token[0] == the_char;
+}
+
+bool isEnd(const std::string& the_token) {
+    static const std::string end = StreamTokenizer::TT_EOF;
+    return the_token.size() == end.size() && the_token == end;
+}
+
+// The tokens after which "<" may follow directly even when no text was collected.
+bool mayPrecedeTag(const std::string& the_token) {
+    if (the_token.empty())
+        return true;
+    if (the_token.size() != 1)
+        return false;
+    switch (the_token[0]) {
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\r':
+    case '"':
+    case '>':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+class XmlReader {
+public:
+    XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
+        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text) {
+        its_tokenizer.setOrdinaryChars(">=</?\"" + its_tokenizer.getOrdinaryChars());
+        its_tokenizer.setQuoteChars("");
+        its_tokenizer.setWhitespaceTokens(true);
+    }
+    ~XmlReader() { deleteTree(its_root); }
+    XmlReader(const XmlReader&) = delete;
+    XmlReader& operator=(const XmlReader&) = delete;
+
+    Node* read() {
+        its_tokenizer.nextToken(*its_current);
+        while (!isEnd(*its_current)) {
+            handleToken();
+            advance();
+        }
+        if (!its_open.empty())
+            fail(its_open.back().its_node->getName());
+        return std::exchange(its_root, nullptr);
+    }
+
+private:
+    struct OpenElement {
+        Node* its_node;
+        Node* its_last_child;
+    };
+
+    [[noreturn]] void fail(const std::string& the_token) {
+        throw ParseException("Document not well-formed. (" + the_token + ")",
+                             its_tokenizer.lineno());
+    }
+
+    // The current token becomes the previous one, and the next is read.
+    // Two buffers trade places, so neither a copy nor a string swap is made.
+    void advance() {
+        std::swap(its_previous, its_current);
+        its_tokenizer.nextToken(*its_current);
+    }
+
+    Node* innermost(const std::string& the_offending_token) {
+        if (its_open.empty())
+            fail(the_offending_token);
+        return its_open.back().its_node;
+    }
+
+    void handleToken() {
+        const std::string& token = *its_current;
+        if (token.size() == 1) {
+            switch (token[0]) {
+            case '<':
+                handleOpenBracket();
+                return;
+            case '>':
+                handleCloseBracket();
+                return;
+            case '/':
+                if (!its_in_start_tag && !its_in_end_tag)
+                    its_text += '/';
+                return;
+            case '=':
+                if (!its_in_start_tag)
+                    its_text += '=';
+                return;
+            case '"':
+                if (its_in_start_tag)
+                    readAttributeValue();
+                else
+                    its_text += '"';
+                return;
+            case ' ':
+            case '\t':
+            case '\n':
+            case '\r':
+                handleBlanks();
+                return;
+            default:
+                break;
+            }
+        }
+        handleWord();
+    }
+
+    // Every blank of a run is handled alike, so the rest of the run is taken
+    // at once; the last blank then stands as the current token.
+    void handleBlanks() {
+        const bool collect = !its_in_start_tag && !its_in_end_tag && its_collect_whitespace;
+        if (collect)
+            its_text += (*its_current)[0];
+        const int last = its_tokenizer.takeBlankRun(collect ? &its_text : nullptr);
+        if (last != -1)
+            its_current->assign(1, static_cast<char>(last));
+    }
+
+    void handleOpenBracket() {
+        if (!mayPrecedeTag(*its_previous) && its_text.empty())
+            fail(*its_previous);
+        const std::string next = its_tokenizer.peekToken();
+        if (isChar(next, '/')) {
+            its_in_end_tag = true;
+            its_text = normalizeText(its_text, its_keep_whitespace_text);
+            if (!its_text.empty()) {
+                innermost(its_text)->setText(its_text);
+                its_text.clear();
+            }
+        } else if (next == "!--") {
+            skipComment();
+        } else if (isChar(next, '?')) {
+            skipProcessingInstruction();
+        } else if (next == "!DOCTYPE") {
+            skipDocumentType();
+        } else {
+            its_in_start_tag = true;
+            its_collect_whitespace = true;
+        }
+    }
+
+    // Reads on until the current token is the_end; the input must not end first.
+    void skipUntil(const char* the_end) {
+        while (*its_current != the_end) {
+            if (isEnd(*its_current))
+                fail(*its_previous);
+            advance();
+        }
+    }
+
+    // Up to the first "--" token, which must be followed by ">".
+    void skipComment() {
+        its_tokenizer.setWhitespaceTokens(false);
+        skipUntil("--");
+        advance();
+        if (!isChar(*its_current, '>'))
+            fail(*its_previous);
+        its_tokenizer.setWhitespaceTokens(true);
+    }
+
+    // Up to the first "?" token after the opening one, which must be followed by ">".
+    void skipProcessingInstruction() {
+        its_tokenizer.setWhitespaceTokens(false);
+        advance();
+        advance();
+        skipUntil("?");
+        advance();
+        if (!isChar(*its_current, '>'))
+            fail(*its_previous);
+        its_tokenizer.setWhitespaceTokens(true);
+    }
+
+    // Up to the first ">", whatever comes before it.
+    void skipDocumentType() {
+        its_tokenizer.setWhitespaceTokens(false);
+        advance();
+        advance();
+        skipUntil(">");
+        its_tokenizer.setWhitespaceTokens(true);
+    }
+
+    void handleCloseBracket() {
+        if (its_in_start_tag) {
+            its_text.clear();
+            its_in_start_tag = false;
+            if (isChar(*its_previous, '/'))
+                closeElement();
+        } else if (its_in_end_tag) {
+            its_in_end_tag = false;
+            closeElement();
+        } else {
+            fail(">");
+        }
+    }
+
+    // The end tag's name, if any, is never compared with the element's.
+    void closeElement() {
+        its_collect_whitespace = false;
+        if (!its_open.empty())
+            its_open.pop_back();
+    }
+
+    // Every token up to the next double quote, exactly as read.
+    void readAttributeValue() {
+        std::string value;
+        advance();
+        while (!isChar(*its_current, '"')) {
+            value += *its_current;
+            if (isEnd(*its_current))
+                fail(*its_current);
+            advance();
+        }
+        innermost(its_attribute_name.empty() ? *its_current : its_attribute_name)
+            ->setAttribute(its_attribute_name, value);
+    }
+
+    void handleWord() {
+        const std::string& token = *its_current;
+        if (its_in_start_tag && isChar(*its_previous, '<')) {
+            openElement(token);
+        } else if (its_in_start_tag) {
+            its_attribute_name = token;
+            if (!isChar(its_tokenizer.peekToken(), '='))
+                innermost(token)->setAttribute(token, std::string());
+        } else if (!its_in_end_tag) {
+            its_text += token;
+        }
+    }
+
+    void openElement(const std::string& the_name) {
+        if (its_root != nullptr && its_open.empty())
+            fail(the_name); // a second top-level element
+        Node* node = new Node(the_name);
+        if (its_root == nullptr) {
+            its_root = node;
+        } else {
+            OpenElement& parent = its_open.back();
+            NodeAccess::appendAfterTail(parent.its_node, parent.its_last_child, node);
+            parent.its_last_child = node;
+        }
+        its_open.push_back(OpenElement{node, nullptr});
+    }
+
+    StreamTokenizer its_tokenizer;
+    const bool its_keep_whitespace_text;
+    Node* its_root = nullptr;
+    std::vector<OpenElement> its_open;
+    std::string its_token_buffers[2];
+    std::string* its_current = &its_token_buffers[0];
+    std::string* its_previous = &its_token_buffers[1];
+    std::string its_text;
+    std::string its_attribute_name;
+    bool its_in_start_tag = false;
+    bool its_in_end_tag = false;
+    bool its_collect_whitespace = false;
+};
+
+Node* parse(std::istream& in, bool keepWhitespaceText) {
+    if (!in.good())
+        throw ParseException("Error: Stream is bad.", 0);
+    XmlReader reader(in, keepWhitespaceText);
+    return reader.read();
+}
+
+std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
+    if (keepWhitespaceText)
+        return text;
+    for (char c : text) {
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            return text;
+    }
+    return std::string();
+}
+
+} // namespace SimpleDOM
