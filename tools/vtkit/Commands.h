@@ -35,9 +35,13 @@ struct Command {
 std::vector<Command> diagnosticsCommands();
 std::vector<Command> cpuCommands();
 std::vector<Command> frameCommands();
+std::vector<Command> xmlCommands();
+std::vector<Command> fileCommands();
 
 // Tour sections that need more than running a command.
 int frameTour();
+int xmlTour();
+int filesTour();
 
 // The tour: every service on embedded defaults, each section headed.
 int runTour();

@@ -17,11 +17,15 @@ int runTour() {
     heading("Diagnostics");
     for (const Command& command : diagnosticsCommands())
         command.run(ParsedArgs{});
+    heading("Text reading");
+    xmlTour();
     heading("Processor topology");
     for (const Command& command : cpuCommands())
         command.run(ParsedArgs{});
     heading("Networking");
     frameTour();
+    heading("Files and processes");
+    filesTour();
     return kOk;
 }
 

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "Commands.h"
+#include "platform/Console.h"
 
 namespace {
 
 std::vector<vtkit::Command> allCommands() {
     std::vector<vtkit::Command> commands;
-    for (auto group : {vtkit::diagnosticsCommands, vtkit::cpuCommands, vtkit::frameCommands}) {
+    for (auto group : {vtkit::diagnosticsCommands, vtkit::xmlCommands, vtkit::cpuCommands,
+                       vtkit::frameCommands, vtkit::fileCommands}) {
         for (vtkit::Command& command : group())
             commands.push_back(std::move(command));
     }
@@ -61,6 +63,7 @@ const vtkit::Command* findCommand(const std::vector<vtkit::Command>& commands,
 } // namespace
 
 int main(int argc, char** argv) {
+    vtkit::platform::useBinaryStandardOutput();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const std::vector<vtkit::Command> commands = allCommands();
     if (args.empty())
