@@ -1,5 +1,6 @@
 // Topology enumeration of "GenuineIntel" processors, on scripted machines.
 #include <cstdint>
+#include <locale>
 #include <memory>
 #include <string>
 #include <vector>
@@ -235,9 +236,20 @@ TEST_F(IntelTopologyTest, EveryOutcomeHasItsCountsHeadlineAndReport) {
     }
 }
 
+// Digit grouping as a host application's global locale may bring it.
+class ThousandsGrouping : public std::numpunct<char> {
+protected:
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
 TEST_F(IntelTopologyTest, BitThirtyOneEndsTheWalk) {
     FakeCpuPlatform machine = withoutHtFlag(FakeCpuPlatform::intel(0x80000001, {}, 1, 1));
+    // The lines keep plain digits under a host's grouping locale.
+    const std::locale hostLocale =
+        std::locale::global(std::locale(std::locale::classic(), new ThousandsGrouping));
     detect(machine);
+    std::locale::global(hostLocale);
     EXPECT_EQ(2u, cpu->logicalProcessorCount());
     EXPECT_EQ(2u, cpu->physicalProcessorCount());
     ASSERT_EQ(2u, cpu->lines().size());

@@ -1,6 +1,7 @@
 #include "support/FakeCpuPlatform.h"
 
 #include <cstring>
+#include <locale>
 #include <sstream>
 
 namespace vttest {
@@ -16,6 +17,7 @@ unsigned lowestBit(std::uint32_t mask) {
 
 std::string hex(std::uint32_t value) {
     std::ostringstream text;
+    text.imbue(std::locale::classic()); // the log reads the same under any global locale
     text << "0x" << std::hex << value;
     return text.str();
 }

@@ -1,4 +1,4 @@
-#include <sstream>
+#include <string>
 
 #include "vtsupport/platform/CpuPlatform.h"
 #include "vtsupport/utils/AffinityWalk.h"
@@ -37,12 +37,13 @@ template <typename Key> std::uint32_t countDistinct(const SubIdTable& table, Key
 
 std::string relationshipLine(std::uint32_t mask, std::uint8_t apicId, std::uint8_t packageId,
                              std::uint8_t coreId, std::uint8_t smtId) {
-    // 8-bit IDs are written as numbers, not as characters.
-    std::ostringstream line;
-    line << "  AffinityMask = " << mask << " Initial APIC = " << unsigned{apicId}
-         << " Physical ID =  " << unsigned{packageId} << " Core ID = " << unsigned{coreId}
-         << " SMT ID = " << unsigned{smtId};
-    return line.str();
+    // std::to_string writes plain digits whatever global locale the host has set
+    // (a stream would take its digit grouping); 8-bit IDs are numbers, not characters.
+    return "  AffinityMask = " + std::to_string(mask) +
+           " Initial APIC = " + std::to_string(unsigned{apicId}) +
+           " Physical ID =  " + std::to_string(unsigned{packageId}) +
+           " Core ID = " + std::to_string(unsigned{coreId}) +
+           " SMT ID = " + std::to_string(unsigned{smtId});
 }
 
 } // namespace
