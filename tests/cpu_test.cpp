@@ -2,6 +2,7 @@
 // vendor classes, the derived queries and the factory, on scripted machines.
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,6 +162,35 @@ TEST(CpuFactoryTest, OneFactoryOneProcessorObjectOneDetection) {
     EXPECT_EQ(1u, cpu->coreCount());
     EXPECT_TRUE(cpu->isHyperThreadingEnabled());
     EXPECT_TRUE(cpu->isValid());
+}
+
+// Runs out of memory while reading the second processor's APIC ID.
+class ExhaustedMachine : public FakeCpuPlatform {
+public:
+    explicit ExhaustedMachine(const FakeCpuPlatform& machine) : FakeCpuPlatform(machine) {}
+    utils::CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+        if (leaf == 1 && runningOn() == 1)
+            throw std::bad_alloc();
+        return FakeCpuPlatform::cpuid(leaf, subleaf);
+    }
+};
+
+TEST(CpuFactoryTest, ExceptionDuringDetectionLeavesNoProcessorAndAnUnpinnedThread) {
+    ExhaustedMachine machine(FakeCpuPlatform::intel(0xF, {0, 1, 2, 3}, 4, 2));
+    vttest::ScopedCpuPlatform scoped(machine);
+    EXPECT_THROW(utils::CpuFactory::instance(), std::bad_alloc);
+    // The thread is back on the process mask, not left on processor 1.
+    EXPECT_EQ(0xFu, machine.boundMask());
+    ASSERT_GE(machine.log.size(), 2u);
+    EXPECT_EQ("bind 0xf", machine.log[machine.log.size() - 2]);
+    EXPECT_EQ("yield", machine.log.back());
+
+    const std::size_t logAfterFailure = machine.log.size();
+    utils::CpuFactory* factory = utils::CpuFactory::instance();
+    ASSERT_NE(nullptr, factory);
+    EXPECT_EQ(nullptr, factory->cpu());
+    EXPECT_EQ(factory, utils::CpuFactory::instance());
+    EXPECT_EQ(logAfterFailure, machine.log.size()) << "no later call detects again";
 }
 
 TEST(CpuFactoryTest, RacingFirstCallsMakeOneObject) {

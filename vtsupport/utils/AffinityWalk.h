@@ -11,26 +11,37 @@ namespace detail {
 // Recorded when the affinity masks cannot be read; the counts are then 1.
 inline constexpr const char* kMaskReadFailure = "Cannot read the process affinity mask. ";
 
+// Binds the calling thread to the process mask and yields, so it runs there.
+inline void returnToProcessMask(std::uint32_t processMask) {
+    cpuPlatform().bindThread(processMask);
+    cpuPlatform().yieldThread();
+}
+
 // Binds the calling thread to the single-bit masks 1 << i, i = 0..31, while the
 // mask is not above the system mask, yielding after each bind that succeeds so the
 // thread is running there before `visitBound(mask)` is called. Then binds to the
-// process mask and yields once more. Returns the positions visited, failed binds
-// included: the highest set bit of the system mask plus one.
+// process mask and yields once more, also when a visit throws (out of memory), so
+// the caller's thread is never left pinned to one processor. Returns the positions
+// visited, failed binds included: the highest set bit of the system mask plus one.
 template <typename Visit>
 std::uint32_t walkAffinity(std::uint32_t systemMask, std::uint32_t processMask, Visit visitBound) {
     std::uint32_t positions = 0;
-    for (std::uint32_t bit = 0; bit < 32; ++bit) {
-        const std::uint32_t mask = 1u << bit;
-        if (mask > systemMask)
-            break;
-        ++positions;
-        if (!cpuPlatform().bindThread(mask))
-            continue;
-        cpuPlatform().yieldThread();
-        visitBound(mask);
+    try {
+        for (std::uint32_t bit = 0; bit < 32; ++bit) {
+            const std::uint32_t mask = 1u << bit;
+            if (mask > systemMask)
+                break;
+            ++positions;
+            if (!cpuPlatform().bindThread(mask))
+                continue;
+            cpuPlatform().yieldThread();
+            visitBound(mask);
+        }
+    } catch (...) {
+        returnToProcessMask(processMask);
+        throw;
     }
-    cpuPlatform().bindThread(processMask);
-    cpuPlatform().yieldThread();
+    returnToProcessMask(processMask);
     return positions;
 }
 
