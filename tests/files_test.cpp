@@ -303,6 +303,11 @@ TEST(FileUtilsNames, TemporaryAndUniqueNames) {
     // A directory part written with the alternative separator is not kept.
     EXPECT_EQ(windowsLeg ? "data_1.txt" : "sub/data_1.txt",
               FileUtils::uniqueFileName("sub/data.txt"));
+    if (!windowsLeg) {
+        vttest::ScopedEnv root("TMPDIR", "/");
+        const std::string inRoot = FileUtils::tempFileName();
+        EXPECT_EQ("/vttmp", inRoot.substr(0, 6)) << "one separator after the root: " << inRoot;
+    }
 }
 
 TEST(FileUtilsNames, ProgramDirectoryHoldsTheTestProgram) {

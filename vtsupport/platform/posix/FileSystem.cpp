@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -83,8 +84,10 @@ std::string temporaryFileName(const char* prefix) {
     std::mt19937 random(seed);
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::uniform_int_distribution<int> pick(0, sizeof letters - 2);
+    // The root already ends in its separator.
+    const std::string start = dir + (dir.back() == '/' ? "" : "/") + prefix;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = dir + "/" + prefix;
+        std::string name = start;
         for (int i = 0; i < 6; ++i)
             name += letters[pick(random)];
         struct stat info;
@@ -117,14 +120,15 @@ ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& nam
     const std::string::size_type cut = text.rfind('/');
     const std::string dir = cut == std::string::npos ? "." : cut == 0 ? "/" : text.substr(0, cut);
     const std::string namePattern = cut == std::string::npos ? text : text.substr(cut + 1);
-    DIR* stream = ::opendir(dir.c_str());
+    // Closed also when appending a name runs out of memory.
+    const std::unique_ptr<DIR, int (*)(DIR*)> stream(::opendir(dir.c_str()), ::closedir);
     if (stream == nullptr)
         return ListOutcome::NothingFound;
     const std::size_t before = names.size();
     int error = 0;
     for (;;) {
         errno = 0;
-        const dirent* entry = ::readdir(stream);
+        const dirent* entry = ::readdir(stream.get());
         if (entry == nullptr) {
             error = errno;
             break;
@@ -132,7 +136,6 @@ ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& nam
         if (::fnmatch(namePattern.c_str(), entry->d_name, 0) == 0)
             names.emplace_back(entry->d_name);
     }
-    ::closedir(stream);
     if (names.size() == before)
         return ListOutcome::NothingFound;
     return error == 0 ? ListOutcome::Complete : ListOutcome::Interrupted;

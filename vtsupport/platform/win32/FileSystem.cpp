@@ -7,8 +7,18 @@
 #include <sys/types.h>
 #include <windows.h>
 
+#include <memory>
+
 namespace vtsupport {
 namespace platform {
+
+namespace {
+
+struct SearchCloser {
+    void operator()(HANDLE search) const { ::FindClose(search); }
+};
+
+} // namespace
 
 char pathSeparator() {
     return '\\';
@@ -47,12 +57,11 @@ int unlinkFile(const std::string& path) {
 
 std::string temporaryFileName(const char* prefix) {
     // An empty directory leaves the choice to the runtime (TMP first).
-    char* name = ::_tempnam("", prefix);
+    // The runtime's buffer is released also when the copy runs out of memory.
+    const std::unique_ptr<char, void (*)(void*)> name(::_tempnam("", prefix), ::free);
     if (name == nullptr)
         return std::string();
-    std::string result = name;
-    ::free(name);
-    return result;
+    return std::string(name.get());
 }
 
 std::string programPath() {
@@ -66,14 +75,16 @@ bool textReadingKeepsCarriageReturns() {
 
 ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& names) {
     WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    HANDLE handle = ::FindFirstFileA(pattern, &found);
+    if (handle == INVALID_HANDLE_VALUE)
         return ListOutcome::NothingFound;
+    // Closed also when appending a name runs out of memory.
+    std::unique_ptr<void, SearchCloser> search(handle);
     do {
         names.emplace_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
+    } while (::FindNextFileA(search.get(), &found));
     const DWORD error = ::GetLastError();
-    ::FindClose(search);
+    search.reset();
     return error == ERROR_NO_MORE_FILES ? ListOutcome::Complete : ListOutcome::Interrupted;
 }
 
