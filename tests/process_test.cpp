@@ -1,7 +1,9 @@
 #include "vtsupport/files/Process.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -177,6 +179,32 @@ TEST(StartProgram, ReturnsSoonWhileTheProgramRunsOn) {
 #ifndef _WIN32
     EXPECT_FALSE(zombieChildAppears()) << "a started program is never left as a zombie";
 #endif
+}
+
+TEST(StartProgram, KeepsNoDescriptorOfTheCallerWhileItWaits) {
+    vttest::ScratchDir scratch;
+    const std::string stop = scratch.file("stop");
+    vttest::TestPipe pipe;
+    ASSERT_TRUE(pipe.isOpen());
+    std::thread waiting([&] { EXPECT_TRUE(startProgram(helper("wait-for " + stop), true)); });
+    std::atomic<bool> checked{false};
+    // Stops the program after five seconds should a process still hold the pipe.
+    std::thread watchdog([&] {
+        const Clock::time_point start = Clock::now();
+        while (!checked && millisecondsSince(start) < 5000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        FileUtils::writeFile("", stop);
+    });
+    EXPECT_TRUE(vttest::waitForFile(stop + ".started", 20));
+    pipe.closeWriteEnd();
+    const Clock::time_point start = Clock::now();
+    EXPECT_TRUE(pipe.readEndOfFile());
+    EXPECT_LT(millisecondsSince(start), 2000)
+        << "the caller's pipe stayed open in a process of startProgram";
+    checked = true;
+    watchdog.join();
+    waiting.join();
+    EXPECT_TRUE(vttest::waitForFile(stop + ".done", 20));
 }
 
 TEST(Environment, SleepAndLookups) {

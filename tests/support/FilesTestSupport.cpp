@@ -10,7 +10,11 @@
 #include "vtsupport/files/FileUtils.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace vttest {
@@ -79,6 +83,62 @@ bool waitForFile(const std::string& path, int seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+namespace {
+
+#ifdef _WIN32
+bool makePipe(int ends[2]) {
+    return _pipe(ends, 256, _O_BINARY) == 0;
+}
+void closeEnd(int end) {
+    _close(end);
+}
+long readOne(int end, char* byte) {
+    return _read(end, byte, 1);
+}
+#else
+bool makePipe(int ends[2]) {
+    return pipe(ends) == 0;
+}
+void closeEnd(int end) {
+    close(end);
+}
+long readOne(int end, char* byte) {
+    return static_cast<long>(read(end, byte, 1));
+}
+#endif
+
+} // namespace
+
+TestPipe::TestPipe() {
+    int ends[2] = {-1, -1};
+    const bool made = makePipe(ends);
+    if (made) {
+        its_read_end = ends[0];
+        its_write_end = ends[1];
+    }
+}
+
+TestPipe::~TestPipe() {
+    closeWriteEnd();
+    if (its_read_end != -1)
+        closeEnd(its_read_end);
+}
+
+bool TestPipe::isOpen() const {
+    return its_read_end != -1 && its_write_end != -1;
+}
+
+void TestPipe::closeWriteEnd() {
+    if (its_write_end != -1)
+        closeEnd(its_write_end);
+    its_write_end = -1;
+}
+
+bool TestPipe::readEndOfFile() {
+    char byte = 0;
+    return readOne(its_read_end, &byte) == 0;
 }
 
 } // namespace vttest

@@ -36,4 +36,24 @@ long openHandleMark();
 // Polls up to `seconds` for `path` to exist.
 bool waitForFile(const std::string& path, int seconds);
 
+// An anonymous pipe with inheritable ends, to learn whether another process
+// still holds its write end after this one has closed it.
+class TestPipe {
+public:
+    TestPipe();
+    ~TestPipe();
+    TestPipe(const TestPipe&) = delete;
+    TestPipe& operator=(const TestPipe&) = delete;
+
+    bool isOpen() const;
+    void closeWriteEnd();
+    // Blocks until the pipe's end of file, which comes only when no process
+    // holds the write end any more; false when the read fails otherwise.
+    bool readEndOfFile();
+
+private:
+    int its_read_end = -1;
+    int its_write_end = -1;
+};
+
 } // namespace vttest

@@ -2,8 +2,10 @@
 // process starts it, waits for it (to the end or for the short time) and exits,
 // so a program that outlives the wait is adopted by the system's reaper and
 // never becomes a zombie of the caller. The caller only ever waits for the middle
-// process. Everything the two forked processes need is prepared before forking,
-// so that they call nothing but async-signal-safe functions.
+// process, which closes every descriptor of the caller but its report pipe at
+// once: a file, pipe or socket that the caller closes is not kept open for as long
+// as the middle process waits. Everything the two forked processes need is
+// prepared before forking, so that they call nothing but async-signal-safe functions.
 #include "vtsupport/platform/ProcessSpawn.h"
 
 #include <errno.h>
@@ -108,11 +110,25 @@ long long monotonicMilliseconds() {
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// Runs in the grandchild: a clean signal state, no descriptor of the caller
-// beyond the standard three, then the program. Reports errno through `report`.
+// Closes every descriptor from 3 upward except `keep` (which may lie below 3
+// when the caller runs without standard streams).
+void closeDescriptorsExcept(int keep, int highestDescriptor) {
+    const unsigned kept = static_cast<unsigned>(keep);
+    const bool closed = keep < 3 ? ::close_range(3, ~0U, 0) == 0
+                                 : (keep == 3 || ::close_range(3, kept - 1, 0) == 0) &&
+                                       ::close_range(kept + 1, ~0U, 0) == 0;
+    if (!closed) {
+        for (int fd = 3; fd <= highestDescriptor; ++fd)
+            if (fd != keep)
+                ::close(fd);
+    }
+}
+
+// Runs in the grandchild, which inherits only the standard streams and the
+// report pipe (closed on exec): a clean signal state, then the program. Reports
+// errno through `report` when no candidate can be executed.
 [[noreturn]] void execProgram(const std::vector<char*>& candidates,
-                              const std::vector<char*>& arguments, int report,
-                              int highestDescriptor) {
+                              const std::vector<char*>& arguments, int report) {
     for (int signal = 1; signal < NSIG; ++signal) {
         struct sigaction action;
         ::sigemptyset(&action.sa_mask);
@@ -123,11 +139,6 @@ long long monotonicMilliseconds() {
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Close-on-exec keeps the report pipe open until the exec succeeds.
-    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
-        for (int fd = 3; fd <= highestDescriptor; ++fd)
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
     int error = ENOENT;
     for (char* candidate : candidates) {
         if (candidate == nullptr)
@@ -149,9 +160,10 @@ long long monotonicMilliseconds() {
 [[noreturn]] void startAndWait(const std::vector<char*>& candidates,
                                const std::vector<char*>& arguments, int report,
                                int highestDescriptor, bool untilExit, long long limit) {
+    closeDescriptorsExcept(report, highestDescriptor);
     const pid_t program = ::fork();
     if (program == 0)
-        execProgram(candidates, arguments, report, highestDescriptor);
+        execProgram(candidates, arguments, report);
     if (program == -1) {
         const int error = errno;
         ssize_t ignored = ::write(report, &error, sizeof error);
