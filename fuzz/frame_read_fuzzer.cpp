@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "vtsupport/net/TCPSocket.h"
 
 namespace {
@@ -181,28 +182,14 @@ private:
     std::thread its_thread;
 };
 
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::uint8_t byte() {
-        if (size == 0)
-            return 0;
-        --size;
-        return *data++;
-    }
-};
-
-std::string frames(Input& input) {
+std::string frames(FuzzInput& input) {
     std::string stream;
     while (input.size > 0) {
         const std::size_t announced = input.byte();
-        const std::size_t present = announced < input.size ? announced : input.size;
         const std::string digits = std::to_string(announced);
         stream += static_cast<char>(digits.size());
         stream += digits;
-        stream.append(reinterpret_cast<const char*>(input.data), present);
-        input.data += present;
-        input.size -= present;
+        stream += input.take(announced);
     }
     return stream;
 }
@@ -210,7 +197,7 @@ std::string frames(Input& input) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input input{data, size};
+    FuzzInput input{data, size};
     const std::uint8_t flags = input.byte();
     std::vector<std::size_t> sizes;
     for (int i = (flags >> 1) & 15; i > 0; --i) {
@@ -219,9 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (sizes.empty())
         sizes.push_back(receiveSize);
-    const std::string stream =
-        (flags & 1) != 0 ? frames(input)
-                         : std::string(reinterpret_cast<const char*>(input.data), input.size);
+    const std::string stream = (flags & 1) != 0 ? frames(input) : input.rest();
     std::vector<std::size_t> ends;
     for (std::size_t at = 0, i = 0; at < stream.size(); ++i) {
         at += sizes[i % sizes.size()];
