@@ -16,9 +16,21 @@ namespace {
 
 #ifdef _WIN32
 const char separator = '\\';
+const char* const executableSuffix = ".exe";
 #else
 const char separator = '/';
+const char* const executableSuffix = "";
 #endif
+
+// cmd.exe /c drops the first and the last double quote of a line that starts with
+// one, so there the whole line goes inside one more pair.
+std::string shellLine(const std::string& line) {
+#ifdef _WIN32
+    return "\"" + line + "\"";
+#else
+    return line;
+#endif
+}
 
 struct Outcome {
     unsigned long status;
@@ -28,11 +40,12 @@ struct Outcome {
 
 // Runs vtkit (beside this program) with `args`, keeping its two output streams apart.
 Outcome vtkit(const vttest::ScratchDir& dir, const std::string& args) {
-    const std::string tool = FileUtils::programDirectory() + separator + "vtkit";
+    const std::string tool = FileUtils::programDirectory() + separator + "vtkit" + executableSuffix;
     const std::string out = dir.file("out.txt");
     const std::string err = dir.file("err.txt");
-    const unsigned long status = runCommand(FileUtils::quote(tool) + " " + args + " > " +
-                                            FileUtils::quote(out) + " 2> " + FileUtils::quote(err));
+    const unsigned long status =
+        runCommand(shellLine(FileUtils::quote(tool) + " " + args + " > " + FileUtils::quote(out) +
+                             " 2> " + FileUtils::quote(err)));
     return {status, vttest::readWholeFile(out), vttest::readWholeFile(err)};
 }
 
@@ -106,10 +119,11 @@ TEST(VtkitTest, BadInputGetsOneLineAndItsOwnStatus) {
 
 TEST(VtkitTest, FrameSendRoundTripsThroughFrameEcho) {
     vttest::ScratchDir dir;
-    const std::string tool = FileUtils::programDirectory() + separator + "vtkit";
+    const std::string tool = FileUtils::programDirectory() + separator + "vtkit" + executableSuffix;
     const std::string echoOut = dir.file("echo.txt");
     std::thread echo([&] {
-        runCommand(FileUtils::quote(tool) + " frame echo 0 --count 2 > " + FileUtils::quote(echoOut));
+        runCommand(shellLine(FileUtils::quote(tool) + " frame echo 0 --count 2 > " +
+                             FileUtils::quote(echoOut)));
     });
     std::string port;
     for (int i = 0; i < 200 && port.empty(); ++i) {

@@ -65,23 +65,29 @@ static std::string tempRoot() {
 #endif
 }
 
-ScratchDir::ScratchDir() {
+#ifdef _WIN32
+const char separator = '\\';
+#else
+const char separator = '/';
+#endif
+
+// A path in the temporary directory made from `prefix`, the process and a counter.
+static std::string tempPath(const char* prefix, const char* suffix) {
     static std::atomic<unsigned> counter{0};
+    std::ostringstream name;
+    name << tempRoot() << separator << prefix << vt_getpid() << '-' << counter++ << suffix;
+    return name.str();
+}
+
+ScratchDir::ScratchDir() {
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::ostringstream name;
-        name << tempRoot()
+        const std::string path = tempPath("vtsupport-test-", "");
 #ifdef _WIN32
-             << '\\'
+        if (_mkdir(path.c_str()) == 0) {
 #else
-             << '/'
+        if (mkdir(path.c_str(), 0700) == 0) {
 #endif
-             << "vtsupport-test-" << vt_getpid() << '-' << counter++;
-#ifdef _WIN32
-        if (_mkdir(name.str().c_str()) == 0) {
-#else
-        if (mkdir(name.str().c_str(), 0700) == 0) {
-#endif
-            its_path = name.str();
+            its_path = path;
             return;
         }
     }
@@ -99,11 +105,7 @@ ScratchDir::~ScratchDir() {
 }
 
 std::string ScratchDir::file(const std::string& name) const {
-#ifdef _WIN32
-    return its_path + "\\" + name;
-#else
-    return its_path + "/" + name;
-#endif
+    return its_path + separator + name;
 }
 
 std::string readWholeFile(const std::string& path) {
@@ -114,16 +116,7 @@ std::string readWholeFile(const std::string& path) {
 }
 
 StdoutCapture::StdoutCapture() {
-    static std::atomic<unsigned> counter{0};
-    std::ostringstream name;
-    name << tempRoot()
-#ifdef _WIN32
-         << '\\'
-#else
-         << '/'
-#endif
-         << "vtsupport-stdout-" << vt_getpid() << '-' << counter++ << ".txt";
-    its_file = name.str();
+    its_file = tempPath("vtsupport-stdout-", ".txt");
     std::cout.flush();
     std::fflush(stdout);
     its_stream = std::fopen(its_file.c_str(), "wb");

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "platform/Console.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
 
@@ -17,9 +18,7 @@ bool runCaptured(const std::string& command, unsigned long& status, std::string&
     const std::string file = FileUtils::tempFileName();
     if (file.empty())
         return false;
-    // The group makes the redirection cover a whole command list (both
-    // interpreters accept parentheses).
-    status = runCommand("(" + command + ") > " + FileUtils::quote(file) + " 2>&1");
+    status = runCommand(platform::redirectedCommand(command, FileUtils::quote(file)));
     output = FileUtils::isFile(file) ? FileUtils::readFile(file) : std::string();
     FileUtils::removeFile(file);
     return true;

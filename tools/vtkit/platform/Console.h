@@ -2,10 +2,24 @@
 // written document on Windows keeps its "\n" line ends.
 #pragma once
 
+#include <string>
+
 namespace vtkit {
 namespace platform {
 
 void useBinaryStandardOutput();
+
+} // namespace platform
+} // namespace vtkit
+
+namespace vtkit {
+namespace platform {
+
+// An interpreter line that runs `command` with both output streams going to
+// `quotedFile`. The POSIX shell groups the command so that a whole list is
+// redirected; Wine's cmd.exe mishandles a redirected group, so there the
+// redirection follows the command as it stands.
+std::string redirectedCommand(const std::string& command, const std::string& quotedFile);
 
 } // namespace platform
 } // namespace vtkit

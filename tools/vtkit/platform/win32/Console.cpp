@@ -13,3 +13,13 @@ void useBinaryStandardOutput() {
 
 } // namespace platform
 } // namespace vtkit
+
+namespace vtkit {
+namespace platform {
+
+std::string redirectedCommand(const std::string& command, const std::string& quotedFile) {
+    return command + " > " + quotedFile + " 2>&1";
+}
+
+} // namespace platform
+} // namespace vtkit
