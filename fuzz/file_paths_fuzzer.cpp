@@ -85,23 +85,24 @@ void checkStrings(const std::string& text) {
     check(compact == expected);
 }
 
-const std::string& scratchDirectory() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/vt-fuzz-paths.XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        if (made == nullptr)
+// A directory of this process, removed at exit (it is empty between inputs).
+const char* scratchDirectory() {
+    static char path[] = "/tmp/vt-fuzz-paths.XXXXXX";
+    static const bool made = [] {
+        if (::mkdtemp(path) == nullptr)
             std::abort();
-        std::atexit([] { ::rmdir(scratchDirectory().c_str()); });
-        return std::string(made);
+        std::atexit([] { ::rmdir(path); });
+        return true;
     }();
-    return dir;
+    (void)made;
+    return path;
 }
 
 void checkUniqueName(const std::string& name, int taken) {
     if (name.empty() || name.size() > 100 || name.find('/') != std::string::npos ||
         name.find('\0') != std::string::npos)
         return;
-    const std::string dir = scratchDirectory() + "/";
+    const std::string dir = std::string(scratchDirectory()) + "/";
     const std::pair<std::string, std::string> parts = FileUtils::splitExtension(name);
     auto variant = [&](int n) {
         return dir + parts.first + "_" + std::to_string(n) + parts.second;
