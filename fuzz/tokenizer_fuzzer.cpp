@@ -11,43 +11,21 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
-namespace {
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::uint8_t byte() {
-        if (size == 0)
-            return 0;
-        --size;
-        return *data++;
-    }
-    std::string chunk() {
-        std::size_t length = byte() % 4;
-        if (length > size)
-            length = size;
-        std::string text(reinterpret_cast<const char*>(data), length);
-        data += length;
-        size -= length;
-        return text;
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Reader reader{data, size};
-    const std::uint8_t settings = reader.byte();
-    const std::string ordinary = reader.chunk();
-    const std::string quotes = reader.chunk();
-    const std::string slMarker = reader.chunk();
-    const std::string mlStart = reader.chunk();
-    std::string mlEnd = reader.chunk();
+    FuzzInput input{data, size};
+    auto chunk = [&input] { return input.take(input.byte() % 4); };
+    const std::uint8_t settings = input.byte();
+    const std::string ordinary = chunk();
+    const std::string quotes = chunk();
+    const std::string slMarker = chunk();
+    const std::string mlStart = chunk();
+    std::string mlEnd = chunk();
     if (mlEnd.empty())
         mlEnd = "*/"; // the end marker must be set whenever a start marker is
-    const std::string text(reinterpret_cast<const char*>(reader.data), reader.size);
+    const std::string text = input.rest();
 
     std::istringstream in(text);
     StreamTokenizer tokenizer(in);

@@ -161,6 +161,19 @@ TEST(XmlParser, CloneWritesAndReadsBack) {
     // What the reader cannot read back reaches the caller.
     Node broken("a<b");
     EXPECT_THROW(broken.clone(), SimpleDOM::ParseException);
+
+    // A value without a name, read where no name came before, is written as
+    // ` ="v"` and read back under the last name written before it.
+    OwnedTree nameless(parseText("<b =\"v\"/>"));
+    EXPECT_EQ("<b =\"v\"/>\n", written(nameless.root));
+    OwnedTree parent(new Node("r"));
+    parent.root->setAttribute("c", "");
+    parent.root->appendChild(nameless.root);
+    OwnedTree renamed(parent.root->clone());
+    parent.root->removeChild(nameless.root);
+    EXPECT_EQ("<r c=\"\">\n    <b c=\"v\"/>\n</r>\n", written(renamed.root));
+    OwnedTree alone(nameless.root->clone());
+    EXPECT_EQ("<b =\"v\"/>\n", written(alone.root));
 }
 
 TEST(XmlParser, AMillionSiblingsAreReadInOnePass) {

@@ -15,6 +15,7 @@ using vt_socklen = int;
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <spawn.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -119,6 +120,23 @@ void PeerConnection::close() {
     if (its_handle != -1)
         closeHandle(its_handle);
     its_handle = -1;
+}
+
+void PeerConnection::reset() {
+    if (its_handle == -1)
+        return;
+    linger option{};
+    option.l_onoff = 1;
+    option.l_linger = 0;
+    ::setsockopt(static_cast<Handle>(its_handle), SOL_SOCKET, SO_LINGER,
+                 reinterpret_cast<const char*>(&option), sizeof option);
+    close();
+}
+
+void PeerConnection::sendImmediately() {
+    const int on = 1;
+    ::setsockopt(static_cast<Handle>(its_handle), IPPROTO_TCP, TCP_NODELAY,
+                 reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 bool PeerConnection::send(const std::string& bytes) {

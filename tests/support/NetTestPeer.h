@@ -39,6 +39,10 @@ public:
     // Whether a receive has seen the other side close its end.
     bool endSeen() const { return its_end_seen; }
     void close();
+    // Closes with a reset instead of an orderly end (linger on, time 0).
+    void reset();
+    // Sends small pieces at once instead of gathering them (no Nagle delay).
+    void sendImmediately();
 
 private:
     std::intptr_t its_handle = -1;

@@ -83,7 +83,9 @@ public:
 
     // A separately owned deep copy, made by writing this subtree out and
     // reading it back: whitespace-only texts and the text of an element that
-    // has children do not survive. Throws ParseException when reading fails.
+    // has children do not survive, and the value of an attribute without a name
+    // comes back under the name last written before it, if any. Throws
+    // ParseException when reading fails.
     Node* clone() const;
 
 private:
