@@ -96,7 +96,8 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     if (getSocket() == -1)
         throw std::string("Error: Cannot write to invalidated socket");
     const std::string digits = std::to_string(payload.size());
-    std::vector<char> frame;
+    std::vector<char>& frame = frame_;
+    frame.clear();
     frame.reserve(1 + digits.size() + payload.size());
     frame.push_back(static_cast<char>(digits.size()));
     frame.insert(frame.end(), digits.begin(), digits.end());

@@ -91,7 +91,9 @@ private:
     // character when it was one character long (the escape is always one
     // character), else -1.
     int its_last_token;
-    std::string its_pending_token;
+    // The one-character token that ended the previous word or quoted text,
+    // handed out by the next nextToken; -1 when there is none.
+    int its_pending_token;
     std::string its_quote_chars;
     std::string its_sl_comment_start;
     int its_current_line;
