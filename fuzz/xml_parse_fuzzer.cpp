@@ -1,7 +1,8 @@
 // Any input gives a tree or a ParseException: never a crash, a hang or a leak.
 // The same input is also read through a stream buffer that hands out one
-// character at a time, and both readings must agree exactly (the reader's
-// shortcuts through the stream buffer must not depend on how it is filled).
+// character at a time, and by the plain token-by-token reader of
+// ReferenceReader.h; all three readings must agree exactly (the reader's
+// shortcuts must neither change a rule nor depend on how the buffer is filled).
 // The first byte chooses keepWhitespaceText.
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <streambuf>
 #include <string>
 
+#include "ReferenceReader.h"
 #include "vtsupport/text/SimpleDOM.h"
 
 namespace {
@@ -34,9 +36,10 @@ private:
 };
 
 // The written tree, or the failure, as one string.
-std::string outcome(std::istream& in, bool keep) {
+std::string outcome(std::istream& in, bool keep, bool byReference = false) {
     try {
-        SimpleDOM::Node* root = SimpleDOM::parse(in, keep);
+        SimpleDOM::Node* root =
+            byReference ? reference::Reader(in, keep).read() : SimpleDOM::parse(in, keep);
         std::ostringstream out;
         out << root;
         if (root != nullptr) {
@@ -64,7 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream whole(text);
     TrickleBuffer trickle(text);
     std::istream slow(&trickle);
-    if (outcome(whole, keep) != outcome(slow, keep))
+    std::istringstream plain(text);
+    const std::string expected = outcome(plain, keep, true);
+    if (outcome(whole, keep) != expected || outcome(slow, keep) != expected)
         std::abort();
     return 0;
 }
