@@ -41,7 +41,8 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& the_token) {
-        throw SimpleDOM::ParseException("Document not well-formed. (" + the_token + ")", its_tok.lineno());
+        throw SimpleDOM::ParseException("Document not well-formed. (" + the_token + ")",
+                                        its_tok.lineno());
     }
     void step() {
         P = T;

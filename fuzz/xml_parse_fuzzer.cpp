@@ -1,8 +1,9 @@
 // Any input gives a tree or a ParseException: never a crash, a hang or a leak.
 // The same input is also read through a stream buffer that hands out one
-// character at a time, and by the plain token-by-token reader of
-// ReferenceReader.h; all three readings must agree exactly (the reader's
-// shortcuts must neither change a rule nor depend on how the buffer is filled).
+// character at a time, through one that has no buffer at all, and by the
+// plain token-by-token reader of ReferenceReader.h; all readings must agree
+// exactly (the reader's shortcuts must neither change a rule nor depend on
+// how the buffer is filled).
 // The first byte chooses keepWhitespaceText.
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,29 @@ private:
     const std::string& its_text;
     std::size_t its_next = 0;
     char its_char = 0;
+};
+
+// No get area at all: every character comes through underflow and uflow.
+class UnbufferedSource : public std::streambuf {
+public:
+    explicit UnbufferedSource(const std::string& the_text) : its_text(the_text) {}
+
+protected:
+    int_type underflow() override {
+        if (its_next >= its_text.size())
+            return traits_type::eof();
+        return traits_type::to_int_type(its_text[its_next]);
+    }
+    int_type uflow() override {
+        const int_type c = underflow();
+        if (c != traits_type::eof())
+            ++its_next;
+        return c;
+    }
+
+private:
+    const std::string& its_text;
+    std::size_t its_next = 0;
 };
 
 // The written tree, or the failure, as one string.
@@ -67,9 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream whole(text);
     TrickleBuffer trickle(text);
     std::istream slow(&trickle);
+    UnbufferedSource source(text);
+    std::istream unbuffered(&source);
     std::istringstream plain(text);
     const std::string expected = outcome(plain, keep, true);
-    if (outcome(whole, keep) != expected || outcome(slow, keep) != expected)
+    if (outcome(whole, keep) != expected || outcome(slow, keep) != expected ||
+        outcome(unbuffered, keep) != expected)
         std::abort();
     return 0;
 }

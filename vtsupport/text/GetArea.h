@@ -36,7 +36,7 @@ inline void takeWordRun(std::streambuf& the_buffer, const unsigned char* the_fla
     while (p < end && the_flags[static_cast<unsigned char>(*p)] == 0)
         ++p;
     if (p != begin) {
-        the_token.append(begin, p);
+        the_token.append(begin, static_cast<std::size_t>(p - begin));
         GetArea::skip(the_buffer, static_cast<std::size_t>(p - begin));
     }
 }

@@ -72,6 +72,19 @@ private:
     // it to the_sink when one is given. Returns the run's last character, or
     // -1 when nothing was taken (no run, or a token is pending or pushed back).
     int takeBlankRun(std::string* the_sink);
+    // For the XML reader's texts and attribute values, where every token but
+    // a few is appended to a buffer: takes, exactly as that many calls of
+    // nextToken would, every token up to the next the_stop or the_other_stop
+    // character (both must be ordinary) or the end of the input, appending
+    // each to the_sink except blank, tab, line feed and carriage return tokens
+    // when the_keep_blanks is false. the_last_token receives the last token
+    // taken. Takes nothing and answers false when the tokens cannot be taken
+    // this way (whitespace tokens off, quoting or comments set, a token pending
+    // or pushed back) or when a stop character or the end comes first.
+    bool takeTokenRun(std::string& the_sink, char the_stop, char the_other_stop,
+                      bool the_keep_blanks, std::string& the_last_token);
+    // The token peekToken would return, left pushed back; no copy is made.
+    const std::string& peekInPlace();
     // Scans the stream for the next token (no push-back or pending token).
     void scan(std::string& the_result);
     void updateCharFlags();

@@ -54,7 +54,7 @@ int StreamTokenizer::takeBlankRun(std::string* the_sink) {
                 continue;
             }
             if (the_sink != nullptr)
-                the_sink->append(begin, p);
+                the_sink->append(begin, static_cast<std::size_t>(p - begin));
             last = static_cast<unsigned char>(p[-1]);
             GetArea::skip(buffer, static_cast<std::size_t>(p - begin));
         }

@@ -30,9 +30,12 @@ bool isChar(const std::string& the_token, char the_char) {
     return the_token.size() == 1 && the_token[0] == the_char;
 }
 
-bool isEnd(const std::string& the_token) {
-    static const std::string end = StreamTokenizer::TT_EOF;
-    return the_token.size() == end.size() && the_token == end;
+bool onlyWhitespace(const std::string& the_text) {
+    for (char c : the_text) {
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
 }
 
 // The tokens after which "<" may follow directly even when no text was collected.
@@ -59,7 +62,8 @@ bool mayPrecedeTag(const std::string& the_token) {
 class XmlReader {
 public:
     XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text) {
+        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text),
+          its_end(StreamTokenizer::TT_EOF) {
         its_tokenizer.setOrdinaryChars(">=</?\"" + its_tokenizer.getOrdinaryChars());
         its_tokenizer.setQuoteChars("");
         its_tokenizer.setWhitespaceTokens(true);
@@ -90,10 +94,19 @@ private:
                              its_tokenizer.lineno());
     }
 
+    bool isEnd(const std::string& the_token) const { return the_token == its_end; }
+
     // The current token becomes the previous one, and the next is read.
     // Two buffers trade places, so neither a copy nor a string swap is made.
+    // Between tags every token but "<" and ">" goes to the text buffer (a
+    // blank only while whitespace is collected) and changes nothing else, so
+    // the tokenizer takes such a stretch at once when it can; its last token
+    // is then the previous one.
     void advance() {
         std::swap(its_previous, its_current);
+        if (!its_in_start_tag && !its_in_end_tag &&
+            its_tokenizer.takeTokenRun(its_text, '<', '>', its_collect_whitespace, *its_current))
+            std::swap(its_previous, its_current);
         its_tokenizer.nextToken(*its_current);
     }
 
@@ -154,10 +167,12 @@ private:
     void handleOpenBracket() {
         if (!mayPrecedeTag(*its_previous) && its_text.empty())
             fail(*its_previous);
-        const std::string next = its_tokenizer.peekToken();
+        // Valid only until the next token is read: each branch decides on it first.
+        const std::string& next = its_tokenizer.peekInPlace();
         if (isChar(next, '/')) {
             its_in_end_tag = true;
-            its_text = normalizeText(its_text, its_keep_whitespace_text);
+            if (!its_keep_whitespace_text && onlyWhitespace(its_text))
+                its_text.clear();
             if (!its_text.empty()) {
                 innermost(its_text)->setText(its_text);
                 its_text.clear();
@@ -235,18 +250,23 @@ private:
             its_open.pop_back();
     }
 
-    // Every token up to the next double quote, exactly as read.
+    // Every token up to the next double quote, exactly as read: as one
+    // stretch when the tokenizer can take it so, token by token otherwise.
     void readAttributeValue() {
         std::string value;
-        advance();
+        std::swap(its_previous, its_current);
+        if (its_tokenizer.takeTokenRun(value, '"', '"', true, *its_current))
+            std::swap(its_previous, its_current);
+        its_tokenizer.nextToken(*its_current);
         while (!isChar(*its_current, '"')) {
             value += *its_current;
             if (isEnd(*its_current))
                 fail(*its_current);
             advance();
         }
-        innermost(its_attribute_name.empty() ? *its_current : its_attribute_name)
-            ->setAttribute(its_attribute_name, value);
+        NodeAccess::setAttribute(
+            innermost(its_attribute_name.empty() ? *its_current : its_attribute_name),
+            its_attribute_name, std::move(value));
     }
 
     void handleWord() {
@@ -255,8 +275,8 @@ private:
             openElement(token);
         } else if (its_in_start_tag) {
             its_attribute_name = token;
-            if (!isChar(its_tokenizer.peekToken(), '='))
-                innermost(token)->setAttribute(token, std::string());
+            if (!isChar(its_tokenizer.peekInPlace(), '='))
+                NodeAccess::setAttribute(innermost(token), token, std::string());
         } else if (!its_in_end_tag) {
             its_text += token;
         }
@@ -278,6 +298,7 @@ private:
 
     StreamTokenizer its_tokenizer;
     const bool its_keep_whitespace_text;
+    const std::string its_end;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
     std::string its_token_buffers[2];
@@ -298,12 +319,8 @@ Node* parse(std::istream& in, bool keepWhitespaceText) {
 }
 
 std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
-    if (keepWhitespaceText)
+    if (keepWhitespaceText || !onlyWhitespace(text))
         return text;
-    for (char c : text) {
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            return text;
-    }
     return std::string();
 }
 
