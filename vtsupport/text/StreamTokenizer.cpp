@@ -96,13 +96,13 @@ std::string StreamTokenizer::nextToken() {
 
 void StreamTokenizer::nextToken(std::string& the_token) {
     if (!its_pushback_token.empty()) {
-        the_token.swap(its_pushback_token);
+        the_token.assign(its_pushback_token);
         its_pushback_token.clear();
     } else if (its_pending_token != -1) {
         the_token.clear();
         the_token.push_back(static_cast<char>(its_pending_token));
         its_pending_token = -1;
-    } else {
+    } else if (!scanBuffered(the_token)) {
         scan(the_token);
     }
     its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;

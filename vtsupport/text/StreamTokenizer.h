@@ -87,6 +87,9 @@ private:
     const std::string& peekInPlace();
     // Scans the stream for the next token (no push-back or pending token).
     void scan(std::string& the_result);
+    // The same for the plain cases, from the characters the stream buffer
+    // already holds; false, having read nothing, when a case is not plain.
+    bool scanBuffered(std::string& the_result);
     void updateCharFlags();
     bool lastTokenIsEscape() const {
         return its_last_token == static_cast<unsigned char>(its_escape[0]);

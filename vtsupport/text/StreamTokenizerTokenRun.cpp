@@ -75,26 +75,32 @@ bool StreamTokenizer::takeTokenRun(std::string& the_sink, char the_stop, char th
             const char* kept = begin;
             while (p < end) {
                 const unsigned char ch = static_cast<unsigned char>(*p);
-                if (ch == stop || ch == otherStop)
-                    break;
                 if (its_char_flags[ch] == 0) {
+                    // A word: it began here unless it goes on from the last stretch.
                     if (!inWord) {
                         inWord = true;
                         wordStart = the_sink.size() + static_cast<std::string::size_type>(p - kept);
                         its_token_line = its_current_line;
                     }
-                } else {
-                    inWord = false;
-                    if (ch == '\n')
-                        ++its_current_line;
-                    if (!the_keep_blanks && isBlank(ch)) {
+                    ++p;
+                    while (p < end && its_char_flags[static_cast<unsigned char>(*p)] == 0)
+                        ++p;
+                    continue;
+                }
+                if (ch == stop || ch == otherStop)
+                    break;
+                inWord = false;
+                if (ch == '\n')
+                    ++its_current_line;
+                if (!the_keep_blanks && isBlank(ch)) {
+                    if (p != kept)
                         the_sink.append(kept, static_cast<std::size_t>(p - kept));
-                        kept = p + 1;
-                    }
+                    kept = p + 1;
                 }
                 ++p;
             }
-            the_sink.append(kept, static_cast<std::size_t>(p - kept));
+            if (p != kept)
+                the_sink.append(kept, static_cast<std::size_t>(p - kept));
             if (p != begin) {
                 last = static_cast<unsigned char>(p[-1]);
                 GetArea::skip(buffer, static_cast<std::size_t>(p - begin));
@@ -107,15 +113,21 @@ bool StreamTokenizer::takeTokenRun(std::string& the_sink, char the_stop, char th
         return false;
     if (inWord)
         the_last_token.assign(the_sink, wordStart, std::string::npos);
-    else
-        the_last_token.assign(1, static_cast<char>(last));
+    else {
+        the_last_token.clear();
+        the_last_token.push_back(static_cast<char>(last));
+    }
     its_last_token = the_last_token.size() == 1 ? last : -1;
     return true;
 }
 
+// A token already pushed back is what the peek finds; otherwise the next
+// token is read straight into the push-back, as peekToken would store it.
 const std::string& StreamTokenizer::peekInPlace() {
-    std::string token;
-    nextToken(token);
-    its_pushback_token.swap(token);
+    if (its_pushback_token.empty())
+        nextToken(its_pushback_token);
+    else
+        its_last_token =
+            its_pushback_token.size() == 1 ? static_cast<unsigned char>(its_pushback_token[0]) : -1;
     return its_pushback_token;
 }

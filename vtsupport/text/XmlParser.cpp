@@ -14,6 +14,7 @@
 // an attribute before any element, text before an end tag at the top level)
 // fails like any other malformed input.
 #include <cctype>
+#include <cstddef>
 #include <istream>
 #include <utility>
 #include <vector>
@@ -28,6 +29,11 @@ namespace {
 
 bool isChar(const std::string& the_token, char the_char) {
     return the_token.size() == 1 && the_token[0] == the_char;
+}
+
+// Equality with a literal, its length known at compile time.
+template <std::size_t N> bool is(const std::string& the_token, const char (&the_text)[N]) {
+    return the_token.size() == N - 1 && the_token.compare(0, N - 1, the_text, N - 1) == 0;
 }
 
 bool onlyWhitespace(const std::string& the_text) {
@@ -160,8 +166,10 @@ private:
         if (collect)
             its_text += (*its_current)[0];
         const int last = its_tokenizer.takeBlankRun(collect ? &its_text : nullptr);
-        if (last != -1)
-            its_current->assign(1, static_cast<char>(last));
+        if (last != -1) {
+            its_current->clear();
+            its_current->push_back(static_cast<char>(last));
+        }
     }
 
     void handleOpenBracket() {
@@ -177,11 +185,11 @@ private:
                 innermost(its_text)->setText(its_text);
                 its_text.clear();
             }
-        } else if (next == "!--") {
+        } else if (is(next, "!--")) {
             skipComment();
         } else if (isChar(next, '?')) {
             skipProcessingInstruction();
-        } else if (next == "!DOCTYPE") {
+        } else if (is(next, "!DOCTYPE")) {
             skipDocumentType();
         } else {
             its_in_start_tag = true;
@@ -190,8 +198,8 @@ private:
     }
 
     // Reads on until the current token is the_end; the input must not end first.
-    void skipUntil(const char* the_end) {
-        while (*its_current != the_end) {
+    template <std::size_t N> void skipUntil(const char (&the_end)[N]) {
+        while (!is(*its_current, the_end)) {
             if (isEnd(*its_current))
                 fail(*its_previous);
             advance();
