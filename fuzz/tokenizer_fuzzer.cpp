@@ -14,6 +14,7 @@
 #include <streambuf>
 #include <string>
 
+#include "../tests/support/TrickleBuffer.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
 namespace {
@@ -41,40 +42,6 @@ struct Reader {
 struct Settings {
     std::uint8_t flags;
     std::string ordinary, quotes, slMarker, mlStart, mlEnd;
-};
-
-// One character per underflow, or no get area at all: the tokenizer's
-// shortcuts through the buffer must give the same tokens and lines as its
-// character-at-a-time path.
-class TrickleSource : public std::streambuf {
-public:
-    TrickleSource(const std::string& the_text, bool the_unbuffered)
-        : its_text(the_text), its_unbuffered(the_unbuffered) {}
-
-protected:
-    int_type underflow() override {
-        if (its_next >= its_text.size())
-            return traits_type::eof();
-        if (its_unbuffered)
-            return traits_type::to_int_type(its_text[its_next]);
-        its_char = its_text[its_next++];
-        setg(&its_char, &its_char, &its_char + 1);
-        return traits_type::to_int_type(its_char);
-    }
-    int_type uflow() override {
-        if (!its_unbuffered)
-            return std::streambuf::uflow();
-        const int_type c = underflow();
-        if (c != traits_type::eof())
-            ++its_next;
-        return c;
-    }
-
-private:
-    const std::string& its_text;
-    const bool its_unbuffered;
-    std::size_t its_next = 0;
-    char its_char = 0;
 };
 
 // Reads the whole input under the settings. Returns every token with its
@@ -144,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(text);
     const std::string whole = session(in, set, limit, joined);
     for (bool unbuffered : {false, true}) {
-        TrickleSource source(text, unbuffered);
+        vttest::TrickleBuffer source(text, unbuffered);
         std::istream slow(&source);
         std::string ignored;
         if (session(slow, set, limit, ignored) != whole)

@@ -12,52 +12,11 @@
 #include <streambuf>
 #include <string>
 
+#include "../tests/support/TrickleBuffer.h"
 #include "ReferenceReader.h"
 #include "vtsupport/text/SimpleDOM.h"
 
 namespace {
-
-class TrickleBuffer : public std::streambuf {
-public:
-    explicit TrickleBuffer(const std::string& the_text) : its_text(the_text) {}
-
-protected:
-    int_type underflow() override {
-        if (its_next >= its_text.size())
-            return traits_type::eof();
-        its_char = its_text[its_next++];
-        setg(&its_char, &its_char, &its_char + 1);
-        return traits_type::to_int_type(its_char);
-    }
-
-private:
-    const std::string& its_text;
-    std::size_t its_next = 0;
-    char its_char = 0;
-};
-
-// No get area at all: every character comes through underflow and uflow.
-class UnbufferedSource : public std::streambuf {
-public:
-    explicit UnbufferedSource(const std::string& the_text) : its_text(the_text) {}
-
-protected:
-    int_type underflow() override {
-        if (its_next >= its_text.size())
-            return traits_type::eof();
-        return traits_type::to_int_type(its_text[its_next]);
-    }
-    int_type uflow() override {
-        const int_type c = underflow();
-        if (c != traits_type::eof())
-            ++its_next;
-        return c;
-    }
-
-private:
-    const std::string& its_text;
-    std::size_t its_next = 0;
-};
 
 // The written tree, or the failure, as one string.
 std::string outcome(std::istream& in, bool keep, bool byReference = false) {
@@ -89,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool keep = (data[0] & 1) != 0;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::istringstream whole(text);
-    TrickleBuffer trickle(text);
+    vttest::TrickleBuffer trickle(text, false);
     std::istream slow(&trickle);
-    UnbufferedSource source(text);
+    vttest::TrickleBuffer source(text, true);
     std::istream unbuffered(&source);
     std::istringstream plain(text);
     const std::string expected = outcome(plain, keep, true);

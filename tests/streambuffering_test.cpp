@@ -10,42 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TrickleBuffer.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
 namespace {
-
-// One character per underflow, or (unbuffered) none kept in a get area at all.
-class TrickleBuffer : public std::streambuf {
-public:
-    TrickleBuffer(const std::string& the_text, bool the_unbuffered)
-        : its_text(the_text), its_unbuffered(the_unbuffered) {}
-
-protected:
-    int_type underflow() override {
-        if (its_next >= its_text.size())
-            return traits_type::eof();
-        if (its_unbuffered)
-            return traits_type::to_int_type(its_text[its_next]);
-        its_char = its_text[its_next++];
-        setg(&its_char, &its_char, &its_char + 1);
-        return traits_type::to_int_type(its_char);
-    }
-    int_type uflow() override {
-        if (!its_unbuffered)
-            return std::streambuf::uflow();
-        const int_type c = underflow();
-        if (c != traits_type::eof())
-            ++its_next;
-        return c;
-    }
-
-private:
-    std::string its_text;
-    bool its_unbuffered;
-    std::size_t its_next = 0;
-    char its_char = 0;
-};
 
 // Reads `text` through each kind of buffer and returns what `read` makes of it.
 template <typename Read>
@@ -54,7 +23,7 @@ std::vector<std::string> throughEachBuffer(const std::string& text, Read read) {
     std::istringstream whole(text);
     outcomes.push_back(read(whole));
     for (bool unbuffered : {false, true}) {
-        TrickleBuffer buffer(text, unbuffered);
+        vttest::TrickleBuffer buffer(text, unbuffered);
         std::istream in(&buffer);
         outcomes.push_back(read(in));
     }
