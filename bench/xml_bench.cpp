@@ -186,10 +186,9 @@ BENCHMARK(BM_TokenizeReaderSettings)->Unit(benchmark::kMillisecond);
 
 // Scaling: the same shapes at 1, 2, 4 and 8 times a base count of elements
 // (the first argument; the second is the factor). The time should grow with
-// the size and no faster. Two bases: 2,500 elements, where even 8x keeps
-// tree and input within the processor's caches, and 25,000, where 8x (a
-// 54 MB tree) leaves them, so that the memory system's share shows apart
-// from the reader's own.
+// the size and no faster. Two bases: 2,500 elements (8x: a 5 MB tree) and
+// 25,000 (8x: a 54 MB tree, well beyond the processor's caches), so that a
+// share of the memory system would show apart from the reader's own.
 std::string scaledWide(int the_count) {
     std::string s = "<root>\n";
     for (int i = 0; i < the_count; ++i)

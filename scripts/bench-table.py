@@ -54,6 +54,7 @@ def xml_section(results, lines, verdicts):
         measure, library, kind, doc = run.split("/", 3)
         if measure == "parse" and library == "vtsupport":
             docs.append((kind, doc))
+    docs.sort(key=lambda d: (d[0] != "real", d[1]))
 
     def rate(measure, library, kind, doc):
         b = runs.get("%s/%s/%s/%s" % (measure, library, kind, doc))
@@ -126,8 +127,8 @@ def tokenizer_and_scaling(results, lines, verdicts):
         if isinstance(b, dict):
             lines.append("  %-24s %7.1f M tokens/s  %7.1f MB/s" % (label, b["tokens"] / 1e6, b["bytes_per_second"] / 1e6))
     lines.append("")
-    lines.append("Scaling: parse-and-free CPU time in ms at 1x, 2x, 4x, 8x the size. Base 2,500 elements: all")
-    lines.append("sizes stay in the processor's caches; base 25,000: 8x (a 54 MB tree) leaves them.")
+    lines.append("Scaling: parse-and-free CPU time in ms at 1x, 2x, 4x, 8x the size; base 2,500 elements")
+    lines.append("(8x: a 5 MB tree) and 25,000 (8x: a 54 MB tree, beyond the processor's caches).")
     lines.append("%-6s %7s %9s %9s %9s %9s %7s" % ("shape", "base", "1x", "2x", "4x", "8x", "8x/1x"))
     for shape, run in (("wide", "BM_ScaleWide"), ("deep", "BM_ScaleDeep")):
         for base in (2500, 25000):
