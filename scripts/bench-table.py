@@ -117,8 +117,21 @@ def xml_section(results, lines, verdicts):
         verdicts.append("tree peak <= 3 x tinyxml2 (highest %.2f, %s): %s" % (worst[1], worst[0], verdict(worst[1] <= 3)))
 
 
+def fastest(benchmarks):
+    """run name -> the repetition with the least CPU time."""
+    found = {}
+    for b in benchmarks:
+        if b.get("run_type") == "iteration" and not b.get("error_occurred"):
+            run = b["run_name"]
+            if run not in found or b["cpu_time"] < found[run]["cpu_time"]:
+                found[run] = b
+    return found
+
+
 def tokenizer_and_scaling(results, lines, verdicts):
-    runs = medians(load(results, "xml_bench"))
+    benchmarks = load(results, "xml_bench")
+    runs = medians(benchmarks)
+    best = fastest(benchmarks)
     lines.append("")
     lines.append("Tokenizer on a generated 3 MB catalogue (median):")
     for run, label in (("BM_TokenizeDefault", "default settings"),
@@ -127,14 +140,14 @@ def tokenizer_and_scaling(results, lines, verdicts):
         if isinstance(b, dict):
             lines.append("  %-24s %7.1f M tokens/s  %7.1f MB/s" % (label, b["tokens"] / 1e6, b["bytes_per_second"] / 1e6))
     lines.append("")
-    lines.append("Scaling: parse-and-free CPU time in ms at 1x, 2x, 4x, 8x the size; base 2,500 elements")
-    lines.append("(8x: a 5 MB tree) and 25,000 (8x: a 54 MB tree, beyond the processor's caches).")
+    lines.append("Scaling: parse-and-free CPU time in ms at 1x, 2x, 4x, 8x the size (fastest of the runs); base")
+    lines.append("2,500 elements (8x: a 5 MB tree) and 25,000 (8x: a 54 MB tree, beyond the processor's caches).")
     lines.append("%-6s %7s %9s %9s %9s %9s %7s" % ("shape", "base", "1x", "2x", "4x", "8x", "8x/1x"))
     for shape, run in (("wide", "BM_ScaleWide"), ("deep", "BM_ScaleDeep")):
         for base in (2500, 25000):
             times = []
             for factor in (1, 2, 4, 8):
-                b = runs.get("%s/%d/%d" % (run, base, factor))
+                b = best.get("%s/%d/%d" % (run, base, factor))
                 times.append(b["cpu_time"] * {"ms": 1, "us": 1e-3, "ns": 1e-6}[b["time_unit"]]
                              if isinstance(b, dict) else None)
             if None in times:
