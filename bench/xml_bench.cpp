@@ -1,12 +1,18 @@
-// Parse-and-free throughput of the XML reader, and the tokenizer alone, on a
-// generated document and on the freedesktop MIME database when installed.
+// Parse-and-free throughput of the XML reader, and the tokenizer alone, on
+// generated documents and on the freedesktop MIME database when installed;
+// and how the parse time grows with the size of wide and deep documents.
 // Counters: bytes per second and tokens per second (the tokens the reader's
-// tokenizer configuration yields for the document).
+// tokenizer configuration yields for the document). The reader reads from an
+// istream over the document's bytes in place, so no copy is timed.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <istream>
+#include <map>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <utility>
 
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
@@ -29,6 +35,14 @@ std::string generatedDocument() {
     }
     return text + "</catalog>\n";
 }
+
+class MemoryBuffer : public std::streambuf {
+public:
+    explicit MemoryBuffer(const std::string& the_bytes) {
+        char* begin = const_cast<char*>(the_bytes.data());
+        setg(begin, begin, begin + the_bytes.size());
+    }
+};
 
 std::string fileText(const char* path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,7 +73,8 @@ void parseAndFree(benchmark::State& state, const std::string& text) {
         return;
     }
     for (auto _ : state) {
-        std::istringstream in(text);
+        MemoryBuffer buffer(text);
+        std::istream in(&buffer);
         SimpleDOM::Node* root = SimpleDOM::parse(in, false);
         benchmark::DoNotOptimize(root);
         SimpleDOM::deleteTree(root);
@@ -138,19 +153,81 @@ void BM_ParseMillionWide(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseMillionWide)->Unit(benchmark::kMillisecond);
 
-void BM_TokenizeGenerated(benchmark::State& state) {
+template <bool the_reader_settings> void tokenize(benchmark::State& state) {
     static const std::string text = generatedDocument();
+    double count = 0;
     for (auto _ : state) {
         std::istringstream in(text);
         StreamTokenizer tokenizer(in);
-        configureLikeTheReader(tokenizer);
-        while (tokenizer.nextToken() != StreamTokenizer::TT_EOF) {
-        }
+        if (the_reader_settings)
+            configureLikeTheReader(tokenizer);
+        std::string token;
+        count = 0;
+        for (tokenizer.nextToken(token); token != StreamTokenizer::TT_EOF;
+             tokenizer.nextToken(token))
+            ++count;
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
     state.counters["tokens"] =
-        benchmark::Counter(countTokens(text), benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_TokenizeGenerated)->Unit(benchmark::kMillisecond);
+
+// The default settings: quoting on, whitespace dropped, ";:,." ordinary.
+void BM_TokenizeDefault(benchmark::State& state) {
+    tokenize<false>(state);
+}
+BENCHMARK(BM_TokenizeDefault)->Unit(benchmark::kMillisecond);
+
+// The reader's settings: ten ordinary characters, no quoting, whitespace tokens.
+void BM_TokenizeReaderSettings(benchmark::State& state) {
+    tokenize<true>(state);
+}
+BENCHMARK(BM_TokenizeReaderSettings)->Unit(benchmark::kMillisecond);
+
+// Scaling: the same shapes at 1, 2, 4 and 8 times a base count of elements
+// (the first argument; the second is the factor). The time should grow with
+// the size and no faster. Two bases: 2,500 elements (8x: a 5 MB tree) and
+// 25,000 (8x: a 54 MB tree, well beyond the processor's caches), so that a
+// share of the memory system would show apart from the reader's own.
+std::string scaledWide(int the_count) {
+    std::string s = "<root>\n";
+    for (int i = 0; i < the_count; ++i)
+        s += "  <item id=\"" + std::to_string(i) + "\">value " + std::to_string(i) + "</item>\n";
+    return s + "</root>\n";
+}
+
+std::string scaledDeep(int the_count) {
+    std::string s;
+    for (int i = 0; i < the_count; ++i)
+        s += "<n d=\"" + std::to_string(i % 10) + "\">";
+    s += "leaf";
+    for (int i = 0; i < the_count; ++i)
+        s += "</n>";
+    return s;
+}
+
+// Made once per size: the benchmark function runs several times.
+const std::string& scaled(std::string (*the_maker)(int), const benchmark::State& the_state) {
+    static std::map<std::pair<std::string (*)(int), int64_t>, std::string> made;
+    const int64_t count = the_state.range(0) * the_state.range(1);
+    std::string& text = made[{the_maker, count}];
+    if (text.empty())
+        text = the_maker(static_cast<int>(count));
+    return text;
+}
+
+void BM_ScaleWide(benchmark::State& state) {
+    parseAndFree(state, scaled(scaledWide, state));
+}
+BENCHMARK(BM_ScaleWide)
+    ->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ScaleDeep(benchmark::State& state) {
+    parseAndFree(state, scaled(scaledDeep, state));
+}
+BENCHMARK(BM_ScaleDeep)
+    ->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,8 @@
 // The tokenizer under random settings: it must end with TT_EOF after a number
 // of tokens bounded by the input, and with whitespace tokens on and no comment
-// markers its tokens must put the input back together exactly.
+// markers its tokens must put the input back together exactly. The same input
+// read one character per refill, and with no buffer at all, must give the
+// same tokens on the same lines.
 //
 // Input layout: a settings byte, then four length-prefixed sets (ordinary
 // characters, quote characters, single-line marker, multi-line start and end
@@ -9,73 +11,119 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
-#include "fuzz/FuzzInput.h"
+#include "../tests/support/TrickleBuffer.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzInput input{data, size};
-    auto chunk = [&input] { return input.take(input.byte() % 4); };
-    const std::uint8_t settings = input.byte();
-    const std::string ordinary = chunk();
-    const std::string quotes = chunk();
-    const std::string slMarker = chunk();
-    const std::string mlStart = chunk();
-    std::string mlEnd = chunk();
-    if (mlEnd.empty())
-        mlEnd = "*/"; // the end marker must be set whenever a start marker is
-    const std::string text = input.rest();
+namespace {
 
-    std::istringstream in(text);
-    StreamTokenizer tokenizer(in);
-    if (settings & 1)
-        tokenizer.setOrdinaryChars(ordinary);
-    if (settings & 2)
-        tokenizer.setQuoteChars(quotes);
-    const bool comments = (settings & 4) != 0;
-    if (comments) {
-        tokenizer.setSLCommentStart(slMarker);
-        tokenizer.setMLCommentStart(mlStart);
-        tokenizer.setMLCommentEnd(mlEnd);
+struct Reader {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::uint8_t byte() {
+        if (size == 0)
+            return 0;
+        --size;
+        return *data++;
     }
-    tokenizer.setEscapeChar(static_cast<char>(settings & 8       ? '\\'
-                                              : ordinary.empty() ? '"'
-                                                                 : ordinary[0]));
-    const bool whitespaceTokens = (settings & 16) != 0;
-    tokenizer.setWhitespaceTokens(whitespaceTokens);
-    const bool toggling = (settings & 32) != 0; // switch whitespace tokens every few tokens
-    const bool peeking = (settings & 64) != 0;
+    std::string chunk() {
+        std::size_t length = byte() % 4;
+        if (length > size)
+            length = size;
+        std::string text(reinterpret_cast<const char*>(data), length);
+        data += length;
+        size -= length;
+        return text;
+    }
+};
 
-    std::string joined;
+struct Settings {
+    std::uint8_t flags;
+    std::string ordinary, quotes, slMarker, mlStart, mlEnd;
+};
+
+// Reads the whole input under the settings. Returns every token with its
+// line, for comparing; `joined` gets the tokens put together.
+std::string session(std::istream& in, const Settings& set, std::size_t limit, std::string& joined) {
+    StreamTokenizer tokenizer(in);
+    if (set.flags & 1)
+        tokenizer.setOrdinaryChars(set.ordinary);
+    if (set.flags & 2)
+        tokenizer.setQuoteChars(set.quotes);
+    if (set.flags & 4) {
+        tokenizer.setSLCommentStart(set.slMarker);
+        tokenizer.setMLCommentStart(set.mlStart);
+        tokenizer.setMLCommentEnd(set.mlEnd);
+    }
+    tokenizer.setEscapeChar(static_cast<char>(set.flags & 8          ? '\\'
+                                              : set.ordinary.empty() ? '"'
+                                                                     : set.ordinary[0]));
+    tokenizer.setWhitespaceTokens((set.flags & 16) != 0);
+    const bool toggling = (set.flags & 32) != 0; // switch whitespace tokens every few tokens
+    const bool peeking = (set.flags & 64) != 0;
+
+    std::string record;
     std::size_t count = 0;
     for (;;) {
+        std::string token;
         if (peeking && count % 3 == 0) {
-            const std::string peeked = tokenizer.peekToken();
-            if (!peeked.empty() && tokenizer.nextToken() != peeked)
+            token = tokenizer.peekToken();
+            if (!token.empty() && tokenizer.nextToken() != token)
                 std::abort();
-            if (peeked.empty())
+            if (token.empty())
                 continue; // an empty token is not handed out twice
-            if (peeked == StreamTokenizer::TT_EOF)
-                break;
-            joined += peeked;
         } else {
-            const std::string token = tokenizer.nextToken();
-            if (token == StreamTokenizer::TT_EOF)
-                break;
-            joined += token;
+            token = tokenizer.nextToken();
         }
+        record += token + "@" + std::to_string(tokenizer.lineno()) + "|";
+        if (token == StreamTokenizer::TT_EOF)
+            break;
+        joined += token;
         if (toggling && count % 5 == 4)
             tokenizer.setWhitespaceTokens(!tokenizer.getWhitespaceTokens());
-        if (++count > 2 * text.size() + 2)
+        if (++count > limit)
             std::abort(); // more tokens than the input can hold
+    }
+    // The end stays the end.
+    record += tokenizer.nextToken();
+    return record;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Reader reader{data, size};
+    Settings set;
+    set.flags = reader.byte();
+    set.ordinary = reader.chunk();
+    set.quotes = reader.chunk();
+    set.slMarker = reader.chunk();
+    set.mlStart = reader.chunk();
+    set.mlEnd = reader.chunk();
+    if (set.mlEnd.empty())
+        set.mlEnd = "*/"; // the end marker must be set whenever a start marker is
+    const std::string text(reinterpret_cast<const char*>(reader.data), reader.size);
+    const std::size_t limit = 2 * text.size() + 2;
+
+    std::string joined;
+    std::istringstream in(text);
+    const std::string whole = session(in, set, limit, joined);
+    for (bool unbuffered : {false, true}) {
+        vttest::TrickleBuffer source(text, unbuffered);
+        std::istream slow(&source);
+        std::string ignored;
+        if (session(slow, set, limit, ignored) != whole)
+            std::abort();
     }
     // The input may itself hold the end token's text as a word.
     if (text.find(StreamTokenizer::TT_EOF) != std::string::npos)
         return 0;
-    if (tokenizer.nextToken() != StreamTokenizer::TT_EOF)
+    const std::string end = StreamTokenizer::TT_EOF;
+    if (whole.size() < end.size() || whole.compare(whole.size() - end.size(), end.size(), end) != 0)
         std::abort(); // the end stays the end
-    const bool exact = whitespaceTokens && !toggling && !comments;
+    const bool exact = (set.flags & 16) && !(set.flags & 32) && !(set.flags & 4);
     if (exact && joined != text)
         std::abort();
     return 0;

@@ -1,7 +1,9 @@
 // Any input gives a tree or a ParseException: never a crash, a hang or a leak.
 // The same input is also read through a stream buffer that hands out one
-// character at a time, and both readings must agree exactly (the reader's
-// shortcuts through the stream buffer must not depend on how it is filled).
+// character at a time, through one that has no buffer at all, and by the
+// plain token-by-token reader of ReferenceReader.h; all readings must agree
+// exactly (the reader's shortcuts must neither change a rule nor depend on
+// how the buffer is filled).
 //
 // A tree that was read is written out and read back: that reading never fails,
 // and it gives the same tree less what the writer's text cannot carry (a text
@@ -19,30 +21,13 @@
 #include <utility>
 #include <vector>
 
+#include "../tests/support/TrickleBuffer.h"
+#include "ReferenceReader.h"
 #include "vtsupport/text/SimpleDOM.h"
 
 namespace {
 
 using SimpleDOM::Node;
-
-class TrickleBuffer : public std::streambuf {
-public:
-    explicit TrickleBuffer(const std::string& the_text) : its_text(the_text) {}
-
-protected:
-    int_type underflow() override {
-        if (its_next >= its_text.size())
-            return traits_type::eof();
-        its_char = its_text[its_next++];
-        setg(&its_char, &its_char, &its_char + 1);
-        return traits_type::to_int_type(its_char);
-    }
-
-private:
-    const std::string& its_text;
-    std::size_t its_next = 0;
-    char its_char = 0;
-};
 
 struct Tree {
     Node* root = nullptr;
@@ -116,10 +101,10 @@ void checkWriting(const Node* root) {
 }
 
 // The written tree, or the failure, as one string.
-std::string outcome(std::istream& in, bool keep, bool check) {
+std::string outcome(std::istream& in, bool keep, bool check, bool byReference = false) {
     Tree tree;
     try {
-        tree.root = SimpleDOM::parse(in, keep);
+        tree.root = byReference ? reference::Reader(in, keep).read() : SimpleDOM::parse(in, keep);
     } catch (const SimpleDOM::ParseException& e) {
         return "failed: " + std::string(e.what()) + " @ " + std::to_string(e.its_line);
     }
@@ -136,9 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool keep = (data[0] & 1) != 0;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::istringstream whole(text);
-    TrickleBuffer trickle(text);
+    vttest::TrickleBuffer trickle(text, false);
     std::istream slow(&trickle);
-    if (outcome(whole, keep, true) != outcome(slow, keep, false))
+    vttest::TrickleBuffer source(text, true);
+    std::istream unbuffered(&source);
+    std::istringstream plain(text);
+    const std::string expected = outcome(plain, keep, false, true);
+    if (outcome(whole, keep, true) != expected || outcome(slow, keep, false) != expected ||
+        outcome(unbuffered, keep, false) != expected)
         std::abort();
     return 0;
 }

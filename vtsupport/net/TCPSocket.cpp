@@ -27,11 +27,21 @@ std::size_t parseHeader(const char* chunk, std::size_t size, long long& length) 
     const int digits = static_cast<signed char>(chunk[0]);
     if (static_cast<long long>(size) < digits + 1LL)
         throw std::string("Error: TCPSocketBase does not support partial ") + "header sends";
-    const std::string header = digits > 0 ? std::string(chunk + 1, digits) : std::string();
-    std::istringstream in(header);
+    // Up to nine plain digits are a number whatever the locale, and are what
+    // write() sends; anything else goes through the stream extraction itself.
     int value = 0;
-    if (!(in >> value))
-        throw message("Error: Cannot convert to int: ", header);
+    bool plain = digits > 0 && digits <= 9;
+    for (int i = 1; plain && i <= digits; ++i) {
+        plain = chunk[i] >= '0' && chunk[i] <= '9';
+        value = value * 10 + (chunk[i] - '0');
+    }
+    if (!plain) {
+        const std::string header = digits > 0 ? std::string(chunk + 1, digits) : std::string();
+        std::istringstream in(header);
+        value = 0;
+        if (!(in >> value))
+            throw message("Error: Cannot convert to int: ", header);
+    }
     if (value < 0)
         throw message("Error: Invalid message length: ", value);
     length = value;
@@ -96,7 +106,8 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     if (getSocket() == -1)
         throw std::string("Error: Cannot write to invalidated socket");
     const std::string digits = std::to_string(payload.size());
-    std::vector<char> frame;
+    std::vector<char>& frame = frame_;
+    frame.clear();
     frame.reserve(1 + digits.size() + payload.size());
     frame.push_back(static_cast<char>(digits.size()));
     frame.insert(frame.end(), digits.begin(), digits.end());

@@ -45,6 +45,9 @@ private:
     int sock_;
     // Bytes received past the end of the last frame, the start of the next.
     std::vector<char> pending_;
+    // Where write() assembles a frame; kept for its capacity, so that a
+    // stream of messages costs no allocation per message.
+    std::vector<char> frame_;
 };
 
 class VTSUPPORT_API TCPSocket : public TCPSocketBase {

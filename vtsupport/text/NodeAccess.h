@@ -2,6 +2,9 @@
 // Not installed for users' code to rely on: the public operations are the contract.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "vtsupport/text/SimpleDOM.h"
 
 namespace SimpleDOM {
@@ -9,6 +12,17 @@ namespace SimpleDOM {
 class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
+
+    // What setAttribute does, taking the value over instead of copying it.
+    // Names often come in ascending order, so the end is tried first as the
+    // place of a new name, which then costs one comparison instead of a search.
+    static void setAttribute(Node* the_node, const std::string& the_name, std::string&& the_value) {
+        AttributeMap& attributes = the_node->its_attributes;
+        if (attributes.empty() || attributes.rbegin()->first < the_name)
+            attributes.emplace_hint(attributes.end(), the_name, std::move(the_value));
+        else
+            attributes.insert_or_assign(the_name, std::move(the_value));
+    }
 
     // Links the_child as the last child of the_parent, whose current last child
     // is the_tail (null when it has none): what appendChild does, without the walk.

@@ -4,9 +4,8 @@
 // it is whitespace and whether it is in the quote and ordinary sets; the two
 // dynamic rules (a quote after the escape token is a word character, an
 // ordinary character inside quoted text is a word character) are applied on
-// top. Characters come straight from the stream buffer, and a word is
-// collected in a buffer that keeps its capacity, so a token costs no
-// allocation beyond the string handed out.
+// top. Characters come straight from the stream buffer, runs of word characters
+// in bulk, and a token is collected in a string that keeps its capacity.
 //
 // Lines: its_current_line is 1 plus the line feeds read so far, whitespace
 // tokens or not, comments included; its_token_line copies it only when a word
@@ -17,7 +16,9 @@
 #include <cctype>
 #include <istream>
 #include <ostream>
+#include <streambuf>
 
+#include "vtsupport/text/GetArea.h"
 #include "vtsupport/utils/JAssert.h"
 
 namespace {
@@ -58,17 +59,16 @@ const char* StreamTokenizer::TT_EOF = "StreamTokenizer::TT_EOF";
 
 StreamTokenizer::StreamTokenizer(std::istream& the_stream)
     : its_in_quote(false), its_whitespace_tokens(false), its_stream(&the_stream), its_escape("\\"),
-      its_ordinary_chars(";:,."), its_last_token(-1), its_quote_chars("\"'"), its_current_line(1),
-      its_token_line(1) {
+      its_ordinary_chars(";:,."), its_last_token(-1), its_pending_token(-1), its_quote_chars("\"'"),
+      its_current_line(1), its_token_line(1) {
     updateCharFlags();
 }
 
 StreamTokenizer::~StreamTokenizer() = default;
 
-// One token of look-ahead only: a second push-back before the first was
-// taken is a caller's error, reported when assertions are on for this file
-// and otherwise replacing the first. The empty token is never handed back,
-// because nextToken takes a pushed-back token only when it is non-empty.
+// One token of look-ahead only: a second push-back before the first was taken
+// is a caller's error (reported when assertions are on for this file, else it
+// replaces the first). nextToken never hands back an empty pushed-back token.
 void StreamTokenizer::pushBack(const std::string& the_token) {
     JAssert(its_pushback_token.length() == 0);
     its_pushback_token = the_token;
@@ -84,19 +84,6 @@ std::string StreamTokenizer::peekToken() {
     return token;
 }
 
-int StreamTokenizer::classify(int the_char) const {
-    if (the_char < 0 || the_char > 255)
-        return CC_WORD;
-    const unsigned char flags = its_char_flags[the_char];
-    if (flags & kSpace)
-        return CC_WHITESPACE;
-    if (flags & kQuote)
-        return lastTokenIsEscape() ? CC_WORD : CC_QUOTE;
-    if (flags & kOrdinary)
-        return its_in_quote ? CC_WORD : CC_ORDINARY;
-    return CC_WORD;
-}
-
 int StreamTokenizer::read() {
     return readFrom(*its_stream);
 }
@@ -109,12 +96,13 @@ std::string StreamTokenizer::nextToken() {
 
 void StreamTokenizer::nextToken(std::string& the_token) {
     if (!its_pushback_token.empty()) {
-        the_token.swap(its_pushback_token);
+        the_token.assign(its_pushback_token);
         its_pushback_token.clear();
-    } else if (!its_pending_token.empty()) {
-        the_token.swap(its_pending_token);
-        its_pending_token.clear();
-    } else {
+    } else if (its_pending_token != -1) {
+        the_token.clear();
+        the_token.push_back(static_cast<char>(its_pending_token));
+        its_pending_token = -1;
+    } else if (!scanBuffered(the_token)) {
         scan(the_token);
     }
     its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
@@ -151,7 +139,13 @@ void StreamTokenizer::nextToken(std::string& the_token) {
 // its_pending_token, as does the blank that ends a word while whitespace
 // tokens are on. A quote character that ends a word opens nothing.
 void StreamTokenizer::scan(std::string& the_result) {
-    std::string& token = its_collected;
+    const std::string::size_type sl_start_length = its_sl_comment_start.length();
+    const std::string::size_type ml_start_length = its_ml_comment_start.length();
+    const std::string::size_type ml_end_length = its_ml_comment_end.length();
+    const bool noMarkers = sl_start_length == 0 && ml_start_length == 0;
+    // Without comment markers the collected token is always the result, so it
+    // is collected in place; with them the two part when a comment cuts a word.
+    std::string& token = noMarkers ? the_result : its_collected;
     token.clear();
     bool haveResult = false; // a comment that began inside a word set the result
     bool inWord = false;
@@ -159,15 +153,15 @@ void StreamTokenizer::scan(std::string& the_result) {
     bool inSLComment = false;
     bool inMLComment = false;
     bool done = false;
-    const std::string::size_type sl_start_length = its_sl_comment_start.length();
-    const std::string::size_type ml_start_length = its_ml_comment_start.length();
-    const std::string::size_type ml_end_length = its_ml_comment_end.length();
-    const bool noMarkers = sl_start_length == 0 && ml_start_length == 0;
     // Neither the last token nor the settings change during one call.
     const bool escaped = lastTokenIsEscape();
     std::istream& in = *its_stream;
     if (std::ostream* tied = in.tie())
         tied->flush();
+    const auto resultIsToken = [&] {
+        if (&the_result != &token)
+            the_result = token;
+    };
 
     int c = readFrom(in);
     while (c != -1) {
@@ -186,13 +180,15 @@ void StreamTokenizer::scan(std::string& the_result) {
             } else if (inWord || its_in_quote) {
                 // Ends the word or the quoted text; the character comes next.
                 // Only a quote character that ends quoted text closes it.
-                the_result = token;
-                its_pending_token.push_back(static_cast<char>(c));
+                resultIsToken();
+                its_pending_token = c;
                 if (!inWord && charClass == CC_QUOTE)
                     its_in_quote = !its_in_quote;
                 return;
             } else {
-                the_result.assign(1, static_cast<char>(c));
+                // A token of its own (clear and push_back keep the capacity).
+                the_result.clear();
+                the_result.push_back(static_cast<char>(c));
                 if (charClass == CC_QUOTE)
                     its_in_quote = !its_in_quote;
                 return;
@@ -217,10 +213,14 @@ void StreamTokenizer::scan(std::string& the_result) {
                 token += static_cast<char>(c);
                 if (noMarkers || its_in_quote) {
                     // The common case: take the rest of the run of plain word
-                    // characters without going through the whole dispatch.
+                    // characters without going through the whole dispatch,
+                    // in bulk as far as the stream buffer holds them.
+                    std::streambuf& buffer = *in.rdbuf();
+                    SimpleDOM::takeWordRun(buffer, its_char_flags, token);
                     c = readFrom(in);
                     while (c != -1 && its_char_flags[c] == 0) {
                         token += static_cast<char>(c);
+                        SimpleDOM::takeWordRun(buffer, its_char_flags, token);
                         c = readFrom(in);
                     }
                     continue;
@@ -258,15 +258,16 @@ void StreamTokenizer::scan(std::string& the_result) {
             if (inComment) {
                 // skipped with the comment
             } else if (inWord) {
-                the_result = token;
+                resultIsToken();
                 inWord = false;
                 done = true;
                 if (its_whitespace_tokens)
-                    its_pending_token.push_back(static_cast<char>(c));
+                    its_pending_token = c;
             } else if (its_in_quote) {
                 token += static_cast<char>(c);
             } else if (its_whitespace_tokens) {
-                the_result.assign(1, static_cast<char>(c));
+                the_result.clear();
+                the_result.push_back(static_cast<char>(c));
                 done = true;
             }
             if (c == '\n') {
@@ -289,9 +290,22 @@ void StreamTokenizer::scan(std::string& the_result) {
     if (haveResult)
         return;
     if (!inComment && (inWord || its_in_quote) && !token.empty())
-        the_result = token;
+        resultIsToken();
     else
         the_result = TT_EOF;
+}
+
+int StreamTokenizer::classify(int the_char) const {
+    if (the_char < 0 || the_char > 255)
+        return CC_WORD;
+    const unsigned char flags = its_char_flags[the_char];
+    if (flags & kSpace)
+        return CC_WHITESPACE;
+    if (flags & kQuote)
+        return lastTokenIsEscape() ? CC_WORD : CC_QUOTE;
+    if (flags & kOrdinary)
+        return its_in_quote ? CC_WORD : CC_ORDINARY;
+    return CC_WORD;
 }
 
 void StreamTokenizer::setOrdinaryChars(const std::string& the_chars) {

@@ -72,8 +72,24 @@ private:
     // it to the_sink when one is given. Returns the run's last character, or
     // -1 when nothing was taken (no run, or a token is pending or pushed back).
     int takeBlankRun(std::string* the_sink);
+    // For the XML reader's texts and attribute values, where every token but
+    // a few is appended to a buffer: takes, exactly as that many calls of
+    // nextToken would, every token up to the next the_stop or the_other_stop
+    // character (both must be ordinary) or the end of the input, appending
+    // each to the_sink except blank, tab, line feed and carriage return tokens
+    // when the_keep_blanks is false. the_last_token receives the last token
+    // taken. Takes nothing and answers false when the tokens cannot be taken
+    // this way (whitespace tokens off, quoting or comments set, a token pending
+    // or pushed back) or when a stop character or the end comes first.
+    bool takeTokenRun(std::string& the_sink, char the_stop, char the_other_stop,
+                      bool the_keep_blanks, std::string& the_last_token);
+    // The token peekToken would return, left pushed back; no copy is made.
+    const std::string& peekInPlace();
     // Scans the stream for the next token (no push-back or pending token).
     void scan(std::string& the_result);
+    // The same for the plain cases, from the characters the stream buffer
+    // already holds; false, having read nothing, when a case is not plain.
+    bool scanBuffered(std::string& the_result);
     void updateCharFlags();
     bool lastTokenIsEscape() const {
         return its_last_token == static_cast<unsigned char>(its_escape[0]);
@@ -91,7 +107,9 @@ private:
     // character when it was one character long (the escape is always one
     // character), else -1.
     int its_last_token;
-    std::string its_pending_token;
+    // The one-character token that ended the previous word or quoted text,
+    // handed out by the next nextToken; -1 when there is none.
+    int its_pending_token;
     std::string its_quote_chars;
     std::string its_sl_comment_start;
     int its_current_line;

@@ -1,9 +1,10 @@
 // Whole-subtree walks: search and freeing.
 //
-// Both walk with an explicit path of ancestors instead of recursing, so a tree
-// a million levels deep costs heap, not stack (Windows threads get 1 MiB). The
-// path is kept by the walk itself rather than read back from parent links,
-// which callers may have overwritten with setParent.
+// Both walk with an explicit stack instead of recursing, so a tree a million
+// levels deep costs heap, not stack (Windows threads get 1 MiB). The stack is
+// kept by the walk itself rather than read back from parent links, which
+// callers may have overwritten with setParent.
+#include <utility>
 #include <vector>
 
 #include "vtsupport/text/SimpleDOM.h"
@@ -34,34 +35,29 @@ NodeList Node::findElements(const std::string& the_name) const {
     }
 }
 
-// Post-order: every child, first to last with its own subtree, before its
-// parent. A sibling link is read before its node is freed; links between the
-// freed nodes are never cleared.
+// Children before their parents, each node exactly once, found through the
+// first-child and next-sibling links only. Siblings are released last to
+// first, which for a tree the reader built is the reverse of the order its
+// nodes were allocated in: the allocator then gets its memory back from the
+// top down and hands it out again in one piece, where releasing in
+// allocation order leaves it sorting a long list of small blocks. Links
+// between the freed nodes are never cleared.
 void deleteTree(Node* root) {
     if (root == nullptr)
         return;
-    std::vector<Node*> path;
-    Node* node = root;
-    for (;;) {
-        while (Node* child = node->getFirstChild()) {
-            path.push_back(node);
-            node = child;
+    // A node and whether its children are already on the stack above it.
+    std::vector<std::pair<Node*, bool>> pending{{root, false}};
+    while (!pending.empty()) {
+        std::pair<Node*, bool>& top = pending.back();
+        if (top.second) {
+            delete top.first;
+            pending.pop_back();
+            continue;
         }
-        // node's children are gone: free it and every ancestor left childless.
-        for (;;) {
-            if (path.empty()) {
-                delete node;
-                return;
-            }
-            Node* next = node->getNextSibling();
-            delete node;
-            if (next != nullptr) {
-                node = next;
-                break;
-            }
-            node = path.back();
-            path.pop_back();
-        }
+        top.second = true;
+        for (Node* child = top.first->getFirstChild(); child != nullptr;
+             child = child->getNextSibling())
+            pending.emplace_back(child, false);
     }
 }
 

@@ -1,7 +1,7 @@
 // The XML reader: one pass over the tokens of a StreamTokenizer with a few
 // flags and a stack of open elements.
 //
-// The tokenizer is set up so that each of ">=</?\"" and ";:,." is a token of
+// The tokenizer is set up so that each of ">=<?/\"" and ";:,." is a token of
 // its own, every whitespace character is a token, and everything else forms
 // words; quoting is off. The reader is lenient on purpose: it decodes no
 // references, never compares end tags with start tags and skips comments,
@@ -14,6 +14,7 @@
 // an attribute before any element, text before an end tag at the top level)
 // fails like any other malformed input.
 #include <cctype>
+#include <cstddef>
 #include <istream>
 #include <utility>
 #include <vector>
@@ -30,9 +31,17 @@ bool isChar(const std::string& the_token, char the_char) {
     return the_token.size() == 1 && the_token[0] == the_char;
 }
 
-bool isEnd(const std::string& the_token) {
-    static const std::string end = StreamTokenizer::TT_EOF;
-    return the_token.size() == end.size() && the_token == end;
+// Equality with a literal, its length known at compile time.
+template <std::size_t N> bool is(const std::string& the_token, const char (&the_text)[N]) {
+    return the_token.size() == N - 1 && the_token.compare(0, N - 1, the_text, N - 1) == 0;
+}
+
+bool onlyWhitespace(const std::string& the_text) {
+    for (char c : the_text) {
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
 }
 
 // The tokens after which "<" may follow directly even when no text was collected.
@@ -59,8 +68,9 @@ bool mayPrecedeTag(const std::string& the_token) {
 class XmlReader {
 public:
     XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text) {
-        its_tokenizer.setOrdinaryChars(">=</?\"" + its_tokenizer.getOrdinaryChars());
+        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text),
+          its_end(StreamTokenizer::TT_EOF) {
+        its_tokenizer.setOrdinaryChars(">=<?/\"" + its_tokenizer.getOrdinaryChars());
         its_tokenizer.setQuoteChars("");
         its_tokenizer.setWhitespaceTokens(true);
     }
@@ -90,10 +100,19 @@ private:
                              its_tokenizer.lineno());
     }
 
+    bool isEnd(const std::string& the_token) const { return the_token == its_end; }
+
     // The current token becomes the previous one, and the next is read.
     // Two buffers trade places, so neither a copy nor a string swap is made.
+    // Between tags every token but "<" and ">" goes to the text buffer (a
+    // blank only while whitespace is collected) and changes nothing else, so
+    // the tokenizer takes such a stretch at once when it can; its last token
+    // is then the previous one.
     void advance() {
         std::swap(its_previous, its_current);
+        if (!its_in_start_tag && !its_in_end_tag &&
+            its_tokenizer.takeTokenRun(its_text, '<', '>', its_collect_whitespace, *its_current))
+            std::swap(its_previous, its_current);
         its_tokenizer.nextToken(*its_current);
     }
 
@@ -147,26 +166,30 @@ private:
         if (collect)
             its_text += (*its_current)[0];
         const int last = its_tokenizer.takeBlankRun(collect ? &its_text : nullptr);
-        if (last != -1)
-            its_current->assign(1, static_cast<char>(last));
+        if (last != -1) {
+            its_current->clear();
+            its_current->push_back(static_cast<char>(last));
+        }
     }
 
     void handleOpenBracket() {
         if (!mayPrecedeTag(*its_previous) && its_text.empty())
             fail(*its_previous);
-        const std::string next = its_tokenizer.peekToken();
+        // Valid only until the next token is read: each branch decides on it first.
+        const std::string& next = its_tokenizer.peekInPlace();
         if (isChar(next, '/')) {
             its_in_end_tag = true;
-            its_text = normalizeText(its_text, its_keep_whitespace_text);
+            if (!its_keep_whitespace_text && onlyWhitespace(its_text))
+                its_text.clear();
             if (!its_text.empty()) {
                 innermost(its_text)->setText(its_text);
                 its_text.clear();
             }
-        } else if (next == "!--") {
+        } else if (is(next, "!--")) {
             skipComment();
         } else if (isChar(next, '?')) {
             skipProcessingInstruction();
-        } else if (next == "!DOCTYPE") {
+        } else if (is(next, "!DOCTYPE")) {
             skipDocumentType();
         } else {
             its_in_start_tag = true;
@@ -175,8 +198,8 @@ private:
     }
 
     // Reads on until the current token is the_end; the input must not end first.
-    void skipUntil(const char* the_end) {
-        while (*its_current != the_end) {
+    template <std::size_t N> void skipUntil(const char (&the_end)[N]) {
+        while (!is(*its_current, the_end)) {
             if (isEnd(*its_current))
                 fail(*its_previous);
             advance();
@@ -235,18 +258,23 @@ private:
             its_open.pop_back();
     }
 
-    // Every token up to the next double quote, exactly as read.
+    // Every token up to the next double quote, exactly as read: as one
+    // stretch when the tokenizer can take it so, token by token otherwise.
     void readAttributeValue() {
         std::string value;
-        advance();
+        std::swap(its_previous, its_current);
+        if (its_tokenizer.takeTokenRun(value, '"', '"', true, *its_current))
+            std::swap(its_previous, its_current);
+        its_tokenizer.nextToken(*its_current);
         while (!isChar(*its_current, '"')) {
             value += *its_current;
             if (isEnd(*its_current))
                 fail(*its_current);
             advance();
         }
-        innermost(its_attribute_name.empty() ? *its_current : its_attribute_name)
-            ->setAttribute(its_attribute_name, value);
+        NodeAccess::setAttribute(
+            innermost(its_attribute_name.empty() ? *its_current : its_attribute_name),
+            its_attribute_name, std::move(value));
     }
 
     void handleWord() {
@@ -255,8 +283,8 @@ private:
             openElement(token);
         } else if (its_in_start_tag) {
             its_attribute_name = token;
-            if (!isChar(its_tokenizer.peekToken(), '='))
-                innermost(token)->setAttribute(token, std::string());
+            if (!isChar(its_tokenizer.peekInPlace(), '='))
+                NodeAccess::setAttribute(innermost(token), token, std::string());
         } else if (!its_in_end_tag) {
             its_text += token;
         }
@@ -278,6 +306,7 @@ private:
 
     StreamTokenizer its_tokenizer;
     const bool its_keep_whitespace_text;
+    const std::string its_end;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
     std::string its_token_buffers[2];
@@ -298,12 +327,8 @@ Node* parse(std::istream& in, bool keepWhitespaceText) {
 }
 
 std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
-    if (keepWhitespaceText)
+    if (keepWhitespaceText || !onlyWhitespace(text))
         return text;
-    for (char c : text) {
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            return text;
-    }
     return std::string();
 }
 

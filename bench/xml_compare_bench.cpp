@@ -1,0 +1,308 @@
+// The XML reader beside tinyxml2 and pugixml: each parses the same bytes into
+// its own DOM, on the XML files Debian's shared-mime-info, xkb-data and
+// iso-codes install and on generated shapes (wide, deep, attribute-heavy,
+// text-heavy). Two measures per library and document: parse-and-free, and
+// parse-write-free (the tree written back to text in memory).
+//
+// The reader takes an std::istream, here one over the document's bytes in
+// place; tinyxml2 and pugixml parse from a buffer of their own (both copy the
+// bytes in). A document that a library rejects is reported as an error whose
+// message starts with "rejected".
+//
+// Counters: peak_bytes is the heap the parse takes at its highest, held_bytes
+// what the parsed tree keeps, both counted through this program's operator
+// new and pugixml's allocation hooks (malloc_usable_size of each block plus
+// one word of malloc's header).
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+#include <tinyxml2.h>
+
+#include "vtsupport/text/SimpleDOM.h"
+
+// The replaced operator delete frees what the replaced operator new took from
+// malloc; GCC, seeing both inlined, takes free after new for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+
+// Heap accounting, on only while a measurement runs (the benchmarks run on
+// the main thread alone).
+struct HeapCount {
+    bool on = false;
+    long long live = 0;
+    long long peak = 0;
+};
+HeapCount heap;
+
+void* countedAlloc(std::size_t size) {
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block != nullptr && heap.on) {
+        heap.live += static_cast<long long>(malloc_usable_size(block) + sizeof(void*));
+        heap.peak = std::max(heap.peak, heap.live);
+    }
+    return block;
+}
+
+void countedFree(void* block) {
+    if (block != nullptr && heap.on)
+        heap.live -= static_cast<long long>(malloc_usable_size(block) + sizeof(void*));
+    std::free(block);
+}
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (void* block = countedAlloc(size))
+        return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAlloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAlloc(size);
+}
+void operator delete(void* block) noexcept {
+    countedFree(block);
+}
+void operator delete[](void* block) noexcept {
+    countedFree(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    countedFree(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    countedFree(block);
+}
+
+namespace {
+
+// An istream source over bytes held elsewhere, so the reader pays for no copy.
+class MemoryBuffer : public std::streambuf {
+public:
+    explicit MemoryBuffer(const std::string& the_bytes) {
+        char* begin = const_cast<char*>(the_bytes.data());
+        setg(begin, begin, begin + the_bytes.size());
+    }
+};
+
+struct Document {
+    std::string name;
+    std::string bytes;
+};
+
+// What each library does with a document: parse it into its DOM and return
+// an owner of the tree (released when it goes), or throw a rejection text.
+struct Ours {
+    struct Tree {
+        SimpleDOM::Node* root;
+        ~Tree() { SimpleDOM::deleteTree(root); }
+    };
+    static std::unique_ptr<Tree> parse(const std::string& the_bytes) {
+        MemoryBuffer buffer(the_bytes);
+        std::istream in(&buffer);
+        try {
+            return std::unique_ptr<Tree>(new Tree{SimpleDOM::parse(in, false)});
+        } catch (const SimpleDOM::ParseException& e) {
+            throw "rejected: " + std::string(e.what()) + " at line " + std::to_string(e.its_line);
+        }
+    }
+    static std::size_t write(const Tree& the_tree) {
+        std::ostringstream out;
+        out << the_tree.root;
+        return out.str().size();
+    }
+};
+
+struct TinyXml {
+    using Tree = tinyxml2::XMLDocument;
+    static std::unique_ptr<Tree> parse(const std::string& the_bytes) {
+        auto tree = std::make_unique<Tree>();
+        if (tree->Parse(the_bytes.data(), the_bytes.size()) != tinyxml2::XML_SUCCESS)
+            throw "rejected: " + std::string(tree->ErrorStr());
+        return tree;
+    }
+    static std::size_t write(const Tree& the_tree) {
+        tinyxml2::XMLPrinter printer;
+        the_tree.Print(&printer);
+        return static_cast<std::size_t>(printer.CStrSize());
+    }
+};
+
+struct PugiXml {
+    using Tree = pugi::xml_document;
+    static std::unique_ptr<Tree> parse(const std::string& the_bytes) {
+        auto tree = std::make_unique<Tree>();
+        const pugi::xml_parse_result result = tree->load_buffer(the_bytes.data(), the_bytes.size());
+        if (!result)
+            throw "rejected: " + std::string(result.description());
+        return tree;
+    }
+    static std::size_t write(const Tree& the_tree) {
+        std::ostringstream out;
+        the_tree.save(out);
+        return out.str().size();
+    }
+};
+
+// One parse under heap accounting: the peak while parsing and what the tree holds.
+template <typename Library> void measureHeap(benchmark::State& state, const Document& the_doc) {
+    heap = HeapCount{true, 0, 0};
+    auto tree = Library::parse(the_doc.bytes);
+    const long long held = heap.live;
+    const long long peak = heap.peak;
+    heap.on = false;
+    tree.reset();
+    state.counters["peak_bytes"] = static_cast<double>(peak);
+    state.counters["held_bytes"] = static_cast<double>(held);
+}
+
+template <typename Library>
+void parseAndFree(benchmark::State& state, const Document* the_doc, bool the_write) {
+    try {
+        measureHeap<Library>(state, *the_doc);
+        for (auto _ : state) {
+            auto tree = Library::parse(the_doc->bytes);
+            if (the_write)
+                benchmark::DoNotOptimize(Library::write(*tree));
+            benchmark::DoNotOptimize(tree.get());
+        }
+    } catch (const std::string& rejection) {
+        state.SkipWithError(rejection.c_str());
+        return;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * the_doc->bytes.size()));
+    state.counters["document_bytes"] = static_cast<double>(the_doc->bytes.size());
+}
+
+std::string readFile(const std::filesystem::path& the_path) {
+    std::ifstream in(the_path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Every regular XML file the three packages install, each content once
+// (evdev.xml is a copy of base.xml), empty files left out.
+std::vector<Document> realDocuments() {
+    std::vector<std::filesystem::path> paths;
+    for (const char* dir :
+         {"/usr/share/mime/packages", "/usr/share/X11/xkb/rules", "/usr/share/xml/iso-codes"}) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+            if (entry.is_regular_file() && !entry.is_symlink() &&
+                entry.path().extension() == ".xml")
+                paths.push_back(entry.path());
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<Document> docs;
+    for (const auto& path : paths) {
+        std::string bytes = readFile(path);
+        const bool seen = std::any_of(docs.begin(), docs.end(),
+                                      [&](const Document& doc) { return doc.bytes == bytes; });
+        if (!bytes.empty() && !seen)
+            docs.push_back({path.filename().string(), std::move(bytes)});
+    }
+    return docs;
+}
+
+std::string wide(std::size_t the_count) {
+    std::string s = "<root>\n";
+    for (std::size_t i = 0; i < the_count; ++i)
+        s += "  <item id=\"" + std::to_string(i) + "\">value " + std::to_string(i) + "</item>\n";
+    return s + "</root>\n";
+}
+
+std::string deep(std::size_t the_depth) {
+    std::string s;
+    for (std::size_t i = 0; i < the_depth; ++i)
+        s += "<n d=\"" + std::to_string(i % 10) + "\">";
+    s += "leaf";
+    for (std::size_t i = 0; i < the_depth; ++i)
+        s += "</n>";
+    return s;
+}
+
+std::string attributeHeavy(std::size_t the_count) {
+    std::string s = "<root>\n";
+    for (std::size_t i = 0; i < the_count; ++i) {
+        s += "  <e";
+        for (int a = 0; a < 8; ++a)
+            s += " attr" + std::to_string(a) + "=\"value-" + std::to_string(i * 8 + a) + "\"";
+        s += "/>\n";
+    }
+    return s + "</root>\n";
+}
+
+std::string textHeavy(std::size_t the_count) {
+    std::string s = "<root>\n";
+    for (std::size_t i = 0; i < the_count; ++i)
+        s += "  <p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
+             "tempor incididunt ut labore et dolore magna aliqua " +
+             std::to_string(i) + "</p>\n";
+    return s + "</root>\n";
+}
+
+std::vector<Document> generatedDocuments() {
+    return {{"wide", wide(50000)},
+            {"deep", deep(20000)},
+            {"attributes", attributeHeavy(20000)},
+            {"text", textHeavy(20000)}};
+}
+
+template <typename Library>
+void add(const std::string& the_measure, const char* the_library, const std::string& the_kind,
+         const Document& the_doc) {
+    const bool write = the_measure == "parse+write";
+    benchmark::RegisterBenchmark(
+        (the_measure + "/" + the_library + "/" + the_kind + "/" + the_doc.name).c_str(),
+        [&the_doc, write](benchmark::State& state) {
+            parseAndFree<Library>(state, &the_doc, write);
+        })
+        ->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // pugixml allocates through malloc unless told otherwise.
+    pugi::set_memory_management_functions(countedAlloc, countedFree);
+    static const std::vector<Document> real = realDocuments();
+    static const std::vector<Document> generated = generatedDocuments();
+    for (const char* measure : {"parse", "parse+write"}) {
+        for (const auto* set : {&real, &generated}) {
+            const std::string kind = set == &real ? "real" : "generated";
+            for (const Document& doc : *set) {
+                add<Ours>(measure, "vtsupport", kind, doc);
+                add<TinyXml>(measure, "tinyxml2", kind, doc);
+                add<PugiXml>(measure, "pugixml", kind, doc);
+            }
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
