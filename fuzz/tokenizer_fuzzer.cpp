@@ -15,29 +15,10 @@
 #include <string>
 
 #include "../tests/support/TrickleBuffer.h"
+#include "fuzz/FuzzInput.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
 namespace {
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::uint8_t byte() {
-        if (size == 0)
-            return 0;
-        --size;
-        return *data++;
-    }
-    std::string chunk() {
-        std::size_t length = byte() % 4;
-        if (length > size)
-            length = size;
-        std::string text(reinterpret_cast<const char*>(data), length);
-        data += length;
-        size -= length;
-        return text;
-    }
-};
 
 struct Settings {
     std::uint8_t flags;
@@ -94,14 +75,14 @@ std::string session(std::istream& in, const Settings& set, std::size_t limit, st
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Reader reader{data, size};
+    FuzzInput reader{data, size};
     Settings set;
     set.flags = reader.byte();
-    set.ordinary = reader.chunk();
-    set.quotes = reader.chunk();
-    set.slMarker = reader.chunk();
-    set.mlStart = reader.chunk();
-    set.mlEnd = reader.chunk();
+    set.ordinary = reader.take(reader.byte() % 4);
+    set.quotes = reader.take(reader.byte() % 4);
+    set.slMarker = reader.take(reader.byte() % 4);
+    set.mlStart = reader.take(reader.byte() % 4);
+    set.mlEnd = reader.take(reader.byte() % 4);
     if (set.mlEnd.empty())
         set.mlEnd = "*/"; // the end marker must be set whenever a start marker is
     const std::string text(reinterpret_cast<const char*>(reader.data), reader.size);
