@@ -11,15 +11,15 @@ std::string ParsedArgs::value(const std::string& option, const std::string& fall
     return found == values.end() ? fallback : found->second;
 }
 
-static const Option* findOption(const CommandSpec& spec, const std::string& name) {
-    for (const Option& option : spec.options) {
+static const Option* findOption(const CommandSpec& syntax, const std::string& name) {
+    for (const Option& option : syntax.options) {
         if (option.name == name)
             return &option;
     }
     return nullptr;
 }
 
-ParsedArgs parseArgs(const CommandSpec& spec, const std::vector<std::string>& args) {
+ParsedArgs parseArgs(const CommandSpec& syntax, const std::vector<std::string>& args) {
     ParsedArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -38,9 +38,9 @@ ParsedArgs parseArgs(const CommandSpec& spec, const std::vector<std::string>& ar
                 inlineValue = arg.substr(equals + 1);
                 hasInline = true;
             }
-            const Option* option = findOption(spec, name);
+            const Option* option = findOption(syntax, name);
             if (option == nullptr)
-                throw UsageError("unknown option " + name + " for 'vtkit " + spec.name + "'");
+                throw UsageError("unknown option " + name + " for 'vtkit " + syntax.name + "'");
             if (option->value.empty()) {
                 if (hasInline)
                     throw UsageError("option " + name + " takes no value");
@@ -56,29 +56,29 @@ ParsedArgs parseArgs(const CommandSpec& spec, const std::vector<std::string>& ar
         }
         parsed.positionals.push_back(arg);
     }
-    if (parsed.positionals.size() != spec.positionals.size()) {
+    if (parsed.positionals.size() != syntax.positionals.size()) {
         std::ostringstream message;
-        message << "'vtkit " << spec.name << "' takes " << spec.positionals.size()
-                << " argument" << (spec.positionals.size() == 1 ? "" : "s") << ", got "
+        message << "'vtkit " << syntax.name << "' takes " << syntax.positionals.size()
+                << " argument" << (syntax.positionals.size() == 1 ? "" : "s") << ", got "
                 << parsed.positionals.size();
         throw UsageError(message.str());
     }
     return parsed;
 }
 
-std::string usage(const CommandSpec& spec) {
+std::string usage(const CommandSpec& syntax) {
     std::ostringstream out;
-    out << "usage: vtkit " << spec.name;
-    for (const std::string& positional : spec.positionals)
+    out << "usage: vtkit " << syntax.name;
+    for (const std::string& positional : syntax.positionals)
         out << ' ' << positional;
-    for (const Option& option : spec.options) {
+    for (const Option& option : syntax.options) {
         out << " [" << option.name;
         if (!option.value.empty())
             out << ' ' << option.value;
         out << ']';
     }
-    out << "\n  " << spec.summary << '\n';
-    for (const Option& option : spec.options) {
+    out << "\n  " << syntax.summary << '\n';
+    for (const Option& option : syntax.options) {
         std::string left = option.name + (option.value.empty() ? "" : " " + option.value);
         out << "  " << left << std::string(left.size() < 26 ? 26 - left.size() : 1, ' ')
             << option.help << '\n';

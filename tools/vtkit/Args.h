@@ -41,11 +41,11 @@ struct ParsedArgs {
     std::string value(const std::string& option, const std::string& fallback) const;
 };
 
-// Parses args (without the subcommand words) against spec.
-ParsedArgs parseArgs(const CommandSpec& spec, const std::vector<std::string>& args);
+// Parses args (without the subcommand words) against syntax.
+ParsedArgs parseArgs(const CommandSpec& syntax, const std::vector<std::string>& args);
 
 // "usage: vtkit xml fmt FILE [--attributes-on-lines]" and one line per option.
-std::string usage(const CommandSpec& spec);
+std::string usage(const CommandSpec& syntax);
 
 // A decimal number in [low, high], or UsageError naming `what`.
 long parseNumber(const std::string& text, long low, long high, const std::string& what);

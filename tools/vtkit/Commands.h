@@ -28,7 +28,7 @@ public:
 };
 
 struct Command {
-    CommandSpec spec;
+    CommandSpec syntax;
     std::function<int(const ParsedArgs&)> run;
 };
 

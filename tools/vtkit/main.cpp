@@ -24,9 +24,9 @@ void printOverview(std::ostream& out, const std::vector<vtkit::Command>& command
            "  Without a command: a tour of every service on embedded defaults.\n"
            "commands (each takes --help):\n";
     for (const vtkit::Command& command : commands) {
-        std::string left = command.spec.name;
+        std::string left = command.syntax.name;
         out << "  " << left << std::string(left.size() < 14 ? 14 - left.size() : 1, ' ')
-            << command.spec.summary << '\n';
+            << command.syntax.summary << '\n';
     }
 }
 
@@ -38,7 +38,7 @@ const vtkit::Command* findCommand(const std::vector<vtkit::Command>& commands,
     for (const vtkit::Command& command : commands) {
         std::vector<std::string> words;
         std::string word;
-        for (char c : command.spec.name + ' ') {
+        for (char c : command.syntax.name + ' ') {
             if (c == ' ') {
                 words.push_back(word);
                 word.clear();
@@ -80,14 +80,14 @@ int main(int argc, char** argv) {
     }
     try {
         const vtkit::ParsedArgs parsed =
-            vtkit::parseArgs(command->spec, std::vector<std::string>(args.begin() + used, args.end()));
+            vtkit::parseArgs(command->syntax, std::vector<std::string>(args.begin() + used, args.end()));
         if (parsed.help) {
-            std::cout << vtkit::usage(command->spec);
+            std::cout << vtkit::usage(command->syntax);
             return vtkit::kOk;
         }
         return command->run(parsed);
     } catch (const vtkit::UsageError& e) {
-        std::cerr << "vtkit: " << e.what() << '\n' << vtkit::usage(command->spec);
+        std::cerr << "vtkit: " << e.what() << '\n' << vtkit::usage(command->syntax);
         return vtkit::kBadArgument;
     } catch (const vtkit::MissingFile& e) {
         std::cerr << "vtkit: " << e.what() << '\n';
