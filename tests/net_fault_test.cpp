@@ -127,8 +127,10 @@ void clientCycle(int port, int cycle) {
     default: {
         std::vector<char> received{'?'};
         const std::string thrown = thrownText([&] { received = client.read(); });
-        if (vttest::runningUnderWine() && thrown == "(nothing thrown)") {
-            // Wine may report a reset that came before the read as an orderly end.
+        if (thrown == "(nothing thrown)") {
+            // A reset that lands before the read can be reported as an orderly end
+            // (Wine always, Linux under heavy instrumentation); this soak is about
+            // descriptors, the reset message is pinned by the mid-frame reset test.
             EXPECT_TRUE(received.empty());
             break;
         }
