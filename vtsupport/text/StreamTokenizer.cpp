@@ -4,8 +4,7 @@
 // it is whitespace and whether it is in the quote and ordinary sets; the two
 // dynamic rules (a quote after the escape token is a word character, an
 // ordinary character inside quoted text is a word character) are applied on
-// top. Characters come straight from the stream buffer, runs of word characters
-// in bulk, and a token is collected in a string that keeps its capacity.
+// top. Characters come from the stream buffer, word runs in bulk, into a reused string.
 //
 // Lines: its_current_line is 1 plus the line feeds read so far, whitespace
 // tokens or not, comments included; its_token_line copies it only when a word
@@ -19,11 +18,12 @@
 #include <streambuf>
 
 #include "vtsupport/text/GetArea.h"
+#include "vtsupport/text/TokenizerChars.h"
 #include "vtsupport/utils/JAssert.h"
 
 namespace {
 
-enum : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4 };
+using SimpleDOM::kOrdinary, SimpleDOM::kQuote, SimpleDOM::kSpace;
 
 // A marker ends the token when its last occurrence starts at the token's
 // length minus its own; the empty marker ends every token.

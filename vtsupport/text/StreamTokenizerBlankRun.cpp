@@ -8,14 +8,9 @@
 
 #include "vtsupport/text/GetArea.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/TokenizerChars.h"
 
-namespace {
-
-bool isBlank(int the_char) {
-    return the_char == ' ' || the_char == '\t' || the_char == '\n' || the_char == '\r';
-}
-
-} // namespace
+using SimpleDOM::isBlank;
 
 // Blank, tab, line feed and carriage return are whitespace in every locale,
 // whatever the other sets hold, so each would come back as a token of its own

@@ -10,13 +10,9 @@
 
 #include "vtsupport/text/GetArea.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/TokenizerChars.h"
 
-namespace {
-
-// The class bits of its_char_flags (see updateCharFlags).
-enum : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4 };
-
-} // namespace
+using SimpleDOM::kOrdinary, SimpleDOM::kQuote, SimpleDOM::kSpace;
 
 bool StreamTokenizer::scanBuffered(std::string& the_result) {
     using SimpleDOM::GetArea;

@@ -11,14 +11,9 @@
 
 #include "vtsupport/text/GetArea.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/TokenizerChars.h"
 
-namespace {
-
-bool isBlank(unsigned char the_char) {
-    return the_char == ' ' || the_char == '\t' || the_char == '\n' || the_char == '\r';
-}
-
-} // namespace
+using SimpleDOM::isBlank;
 
 // With quoting and comments off, every character with a class flag (space or
 // ordinary) is a token of its own and every maximal run of the others is a
@@ -65,7 +60,7 @@ bool StreamTokenizer::takeTokenRun(std::string& the_sink, char the_stop, char th
                     if (c == '\n')
                         ++its_current_line;
                 }
-                if (the_keep_blanks || !isBlank(static_cast<unsigned char>(c)))
+                if (the_keep_blanks || !isBlank(c))
                     the_sink.push_back(static_cast<char>(c));
                 last = c;
                 continue;
