@@ -106,12 +106,20 @@ private:
     // Two buffers trade places, so neither a copy nor a string swap is made.
     // Between tags every token but "<" and ">" goes to the text buffer (a
     // blank only while whitespace is collected) and changes nothing else, so
-    // the tokenizer takes such a stretch at once when it can; its last token
-    // is then the previous one.
+    // the tokenizer takes such a stretch at once when it can.
     void advance() {
+        const bool betweenTags = !its_in_start_tag && !its_in_end_tag;
+        advanceThrough(betweenTags ? &its_text : nullptr, '<', '>', its_collect_whitespace);
+    }
+
+    // advance(), first taking into the_sink (when given) the stretch of tokens
+    // up to the_stop or the_other_stop that the tokenizer can take at once; the
+    // last token of the stretch is then the previous one.
+    void advanceThrough(std::string* the_sink, char the_stop, char the_other_stop,
+                        bool the_keep_blanks) {
         std::swap(its_previous, its_current);
-        if (!its_in_start_tag && !its_in_end_tag &&
-            its_tokenizer.takeTokenRun(its_text, '<', '>', its_collect_whitespace, *its_current))
+        if (the_sink != nullptr && its_tokenizer.takeTokenRun(*the_sink, the_stop, the_other_stop,
+                                                              the_keep_blanks, *its_current))
             std::swap(its_previous, its_current);
         its_tokenizer.nextToken(*its_current);
     }
@@ -262,10 +270,7 @@ private:
     // stretch when the tokenizer can take it so, token by token otherwise.
     void readAttributeValue() {
         std::string value;
-        std::swap(its_previous, its_current);
-        if (its_tokenizer.takeTokenRun(value, '"', '"', true, *its_current))
-            std::swap(its_previous, its_current);
-        its_tokenizer.nextToken(*its_current);
+        advanceThrough(&value, '"', '"', true);
         while (!isChar(*its_current, '"')) {
             value += *its_current;
             if (isEnd(*its_current))
