@@ -1,5 +1,7 @@
-// Standard output as the tool wants it: bytes exactly as written, so that a
-// written document on Windows keeps its "\n" line ends.
+// The tool's dealings with its console and command interpreter that differ by
+// system: standard output as the tool wants it (bytes exactly as written, so
+// that a written document on Windows keeps its "\n" line ends), and a command
+// line whose output goes to a file.
 #pragma once
 
 #include <string>
@@ -8,12 +10,6 @@ namespace vtkit {
 namespace platform {
 
 void useBinaryStandardOutput();
-
-} // namespace platform
-} // namespace vtkit
-
-namespace vtkit {
-namespace platform {
 
 // An interpreter line that runs `command` with both output streams going to
 // `quotedFile`. The POSIX shell groups the command so that a whole list is

@@ -6,12 +6,6 @@ namespace platform {
 // POSIX streams make no difference between text and binary.
 void useBinaryStandardOutput() {}
 
-} // namespace platform
-} // namespace vtkit
-
-namespace vtkit {
-namespace platform {
-
 std::string redirectedCommand(const std::string& command, const std::string& quotedFile) {
     return "(" + command + ") > " + quotedFile + " 2>&1";
 }

@@ -11,12 +11,6 @@ void useBinaryStandardOutput() {
     ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
-} // namespace platform
-} // namespace vtkit
-
-namespace vtkit {
-namespace platform {
-
 std::string redirectedCommand(const std::string& command, const std::string& quotedFile) {
     return command + " > " + quotedFile + " 2>&1";
 }
