@@ -181,7 +181,7 @@ TEST(Concurrency, FilesAndCommandsOnSeveralThreads) {
     vttest::ScratchDir scratch;
     vttest::ScopedEnv tmp("TMP", scratch.path().c_str());
     vttest::ScopedEnv tmpdir("TMPDIR", scratch.path().c_str());
-    const std::string helper = vttest::helperProgram() + " both";
+    const std::string helper = vttest::helperCommand("both");
     vttest::onThreadsAtOnce(threadCount, [&](int i) {
         const std::string dir = scratch.file("t" + std::to_string(i));
         ASSERT_TRUE(FileUtils::makeDirectory(dir, 0755));

@@ -26,17 +26,8 @@ namespace {
 const std::string bothStreams = "to stdout\nto stderr\n";
 const std::string inaccessible = " is not accessible.";
 
-std::string helper(const std::string& arguments) {
-    return vttest::helperProgram() + " " + arguments;
-}
-
-// Temporary files of the capturing runs go into `dir`.
-struct TemporaryFilesIn {
-    explicit TemporaryFilesIn(const std::string& dir)
-        : tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str()) {}
-    vttest::ScopedEnv tmp;
-    vttest::ScopedEnv tmpdir;
-};
+using vttest::helperCommand;
+using vttest::TemporaryFilesIn;
 
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -59,7 +50,7 @@ void expectNoNewFiles(const std::string& dir) {
     EXPECT_TRUE(FileUtils::writeFile("lost", file));
     EXPECT_FALSE(FileUtils::isFile(file));
     const TemporaryFilesIn temporaries(dir);
-    const std::string captured = runCommandCapture(helper("both"));
+    const std::string captured = runCommandCapture(helperCommand("both"));
     EXPECT_TRUE(endsWith(captured, inaccessible)) << captured;
 }
 
@@ -86,7 +77,7 @@ TEST(FilesFaults, FullVolumeLosesDataQuietlyAndRefusesProbesWhenOutOfInodes) {
     EXPECT_FALSE(FileUtils::isFile(dir + "/veltraneTest.txt"));
     {
         const TemporaryFilesIn temporaries(dir);
-        EXPECT_TRUE(isPrefix(runCommandCapture(helper("both")), bothStreams));
+        EXPECT_TRUE(isPrefix(runCommandCapture(helperCommand("both")), bothStreams));
     }
     EXPECT_TRUE(listed(dir + "/vttmp*").empty()) << "the capture file is removed";
 

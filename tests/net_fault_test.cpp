@@ -8,35 +8,23 @@
 #include <gtest/gtest.h>
 
 #include "support/NetTestPeer.h"
-#include "support/ReliabilitySupport.h"
+#include "support/SocketTestSupport.h"
 #include "support/TestSupport.h"
 #include "vtsupport/net/TCPSocket.h"
 
 namespace {
 
+using vttest::bytes;
 using vttest::frameOf;
+using vttest::loopback;
+using vttest::pause;
 using vttest::PeerConnection;
 using vttest::PeerListener;
 using vttest::PeerThread;
+using vttest::text;
 using vttest::thrownText;
 
 const std::string receiveFailure = "Error: Problem receiving data from server: -1";
-
-TCPAddress loopback(int port) {
-    return TCPAddress("127.0.0.1", port);
-}
-
-std::string text(const std::vector<char>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::vector<char> bytes(const std::string& text) {
-    return std::vector<char>(text.begin(), text.end());
-}
-
-void pause(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 // Sends `bytes` one at a time, each in a segment of its own.
 void trickle(PeerConnection& connection, const std::string& bytes, int milliseconds) {

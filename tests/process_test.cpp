@@ -31,17 +31,8 @@ long long millisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-std::string helper(const std::string& arguments) {
-    return vttest::helperProgram() + " " + arguments;
-}
-
-// Temporary files of the capturing runs go into the scratch directory.
-struct TemporaryFilesIn {
-    explicit TemporaryFilesIn(const vttest::ScratchDir& scratch)
-        : tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str()) {}
-    vttest::ScopedEnv tmp;
-    vttest::ScopedEnv tmpdir;
-};
+using vttest::helperCommand;
+using vttest::TemporaryFilesIn;
 
 // Names in `dir` other than "." and "..".
 std::vector<std::string> entries(const std::string& dir) {
@@ -105,27 +96,27 @@ TEST(RunCommand, EmptyComspecIsUsedAsItIs) {
 TEST(RunCommand, CommandOutputStaysInItsHiddenConsole) {
     vttest::StdoutCapture out;
     EXPECT_EQ(0ul, runCommand("echo hidden"));
-    EXPECT_EQ(0ul, runCommand(helper("both")));
+    EXPECT_EQ(0ul, runCommand(helperCommand("both")));
     EXPECT_EQ("", out.flushed());
 }
 
 TEST(RunCommandCapture, BothStreamsWithNewlinesAndNoFileLeft) {
     vttest::ScratchDir scratch;
-    const TemporaryFilesIn temporaries(scratch);
-    EXPECT_EQ("to stdout\nto stderr\n", runCommandCapture(helper("both")));
+    const TemporaryFilesIn temporaries(scratch.path());
+    EXPECT_EQ("to stdout\nto stderr\n", runCommandCapture(helperCommand("both")));
     // cmd.exe's echo keeps the blanks before a redirection as part of its text.
     const std::string echoed = runCommandCapture("echo hello");
     EXPECT_EQ("hello", FileUtils::removeWhitespace(echoed));
     EXPECT_EQ(std::string::npos, echoed.find('\r')) << "line ends are \"\\n\" alone";
     EXPECT_EQ('\n', echoed.back());
-    EXPECT_EQ("failing\n", runCommandCapture(helper("fail"))) << "a failed command's output";
+    EXPECT_EQ("failing\n", runCommandCapture(helperCommand("fail"))) << "a failed command's output";
     EXPECT_EQ("", runCommandCapture("exit 0"));
     EXPECT_TRUE(entries(scratch.path()).empty());
 }
 
 TEST(RunCommandCapture, MissingOutputFileIsReported) {
     vttest::ScratchDir scratch;
-    const TemporaryFilesIn temporaries(scratch);
+    const TemporaryFilesIn temporaries(scratch.path());
     vttest::ScopedEnv comspec("COMSPEC", scratch.file("missing-interpreter").c_str());
     const std::string result = runCommandCapture("echo never");
     const std::string suffix = " is not accessible.";
@@ -136,7 +127,7 @@ TEST(RunCommandCapture, MissingOutputFileIsReported) {
 
 TEST(RunCommandCapture, OneMebibyteArrivesWhole) {
     vttest::ScratchDir scratch;
-    const TemporaryFilesIn temporaries(scratch);
+    const TemporaryFilesIn temporaries(scratch.path());
     std::string expected;
     std::string line(1023, ' ');
     for (int i = 0; i < 1024; ++i) {
@@ -144,7 +135,7 @@ TEST(RunCommandCapture, OneMebibyteArrivesWhole) {
             line[static_cast<std::size_t>(j)] = static_cast<char>('a' + (i + j) % 26);
         expected += line + "\n";
     }
-    const std::string captured = runCommandCapture(helper("mebibyte"));
+    const std::string captured = runCommandCapture(helperCommand("mebibyte"));
     EXPECT_EQ(1u << 20, captured.size());
     EXPECT_TRUE(captured == expected) << "the captured text differs from what was written";
     EXPECT_TRUE(entries(scratch.path()).empty());
@@ -155,7 +146,7 @@ TEST(StartProgram, WaitsAndPassesWindowsStyleArguments) {
     const std::string record = scratch.file("args record.txt");
     const std::string arguments = "args " + FileUtils::quote(record) +
                                   " plain \"two words\" a\\\"b back\\\\slash \"end\\\\\" \"\"";
-    ASSERT_TRUE(startProgram(helper(arguments), true));
+    ASSERT_TRUE(startProgram(helperCommand(arguments), true));
     EXPECT_EQ("[plain]\n[two words]\n[a\"b]\n[back\\\\slash]\n[end\\]\n[]\n",
               vttest::readWholeFile(record));
 
@@ -168,14 +159,14 @@ TEST(StartProgram, ReturnsSoonWhileTheProgramRunsOn) {
     vttest::ScratchDir scratch;
     const std::string stop = scratch.file("stop");
     const Clock::time_point start = Clock::now();
-    ASSERT_TRUE(startProgram(helper("wait-for " + stop), false));
+    ASSERT_TRUE(startProgram(helperCommand("wait-for " + stop), false));
     // The helper runs for up to a minute unless stopped.
     EXPECT_LT(millisecondsSince(start), 1000);
     EXPECT_FALSE(FileUtils::isFile(stop + ".done"));
     FileUtils::writeFile("", stop);
     EXPECT_TRUE(vttest::waitForFile(stop + ".done", 20)) << "the program kept running";
 
-    ASSERT_TRUE(startProgram(helper("exit 0"), false));
+    ASSERT_TRUE(startProgram(helperCommand("exit 0"), false));
 #ifndef _WIN32
     EXPECT_FALSE(zombieChildAppears()) << "a started program is never left as a zombie";
 #endif
@@ -186,7 +177,8 @@ TEST(StartProgram, KeepsNoDescriptorOfTheCallerWhileItWaits) {
     const std::string stop = scratch.file("stop");
     vttest::TestPipe pipe;
     ASSERT_TRUE(pipe.isOpen());
-    std::thread waiting([&] { EXPECT_TRUE(startProgram(helper("wait-for " + stop), true)); });
+    std::thread waiting(
+        [&] { EXPECT_TRUE(startProgram(helperCommand("wait-for " + stop), true)); });
     std::atomic<bool> checked{false};
     // Stops the program after five seconds should a process still hold the pipe.
     std::thread watchdog([&] {
@@ -230,7 +222,7 @@ TEST(Environment, EmptyValueIsNotMissing) {
 
 TEST(Resources, NothingLeaksOverTwoHundredRuns) {
     vttest::ScratchDir scratch;
-    const TemporaryFilesIn temporaries(scratch);
+    const TemporaryFilesIn temporaries(scratch.path());
     const std::string file = scratch.file("data.txt");
     const std::string pattern = scratch.path() + vttest::separator() + "*";
     // The process starts take turns (an interpreter start costs ~0.3 s under Wine);
@@ -238,16 +230,16 @@ TEST(Resources, NothingLeaksOverTwoHundredRuns) {
     auto run = [&](int turn) {
         switch (turn % 8) {
         case 0:
-            EXPECT_EQ("to stdout\nto stderr\n", runCommandCapture(helper("both")));
+            EXPECT_EQ("to stdout\nto stderr\n", runCommandCapture(helperCommand("both")));
             break;
         case 1:
         case 2:
         case 3:
-            EXPECT_TRUE(startProgram(helper("exit 0"), true));
+            EXPECT_TRUE(startProgram(helperCommand("exit 0"), true));
             break;
         case 4:
         case 5:
-            EXPECT_TRUE(startProgram(helper("exit 0"), false));
+            EXPECT_TRUE(startProgram(helperCommand("exit 0"), false));
             break;
         default:
             EXPECT_FALSE(startProgram(scratch.file("missing"), false));

@@ -1,41 +1,31 @@
 #include "vtsupport/net/TCPSocket.h"
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "support/NetTestPeer.h"
+#include "support/SocketTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
+using vttest::bytes;
+using vttest::frameOf;
+using vttest::loopback;
+using vttest::pause;
 using vttest::PeerConnection;
 using vttest::PeerListener;
 using vttest::PeerThread;
+using vttest::text;
 using vttest::thrownText;
-
-// A frame as the wire carries it, built independently of the library.
-std::string frame(const std::string& payload) {
-    const std::string digits = std::to_string(payload.size());
-    return std::string(1, static_cast<char>(digits.size())) + digits + payload;
-}
 
 // The byte `count` followed by `rest`, for frames written by hand (malformed ones too).
 std::string lead(int count, const std::string& rest) {
     return std::string(1, static_cast<char>(count)) + rest;
-}
-
-std::vector<char> bytes(const std::string& text) {
-    return std::vector<char>(text.begin(), text.end());
-}
-
-std::string text(const std::vector<char>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
 }
 
 // Every byte value, repeated up to `size` bytes.
@@ -46,17 +36,9 @@ std::string pattern(std::size_t size) {
     return result;
 }
 
-void pause(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-TCPAddress loopback(int port) {
-    return TCPAddress("127.0.0.1", port);
-}
-
 // The client writes this after each read, so the peer knows the read has
 // ended; a read that waits for more than its frame never gets there.
-const std::string ack = frame("ok");
+const std::string ack = frameOf("ok");
 
 // One message as the peer sends it: its pieces go out a little apart.
 using Pieces = std::vector<std::string>;
@@ -124,7 +106,8 @@ TEST(TCPSocketTest, WritesOneFramePerPayload) {
 }
 
 TEST(TCPSocketTest, ReadsAWholeFrameWithoutWaitingForMore) {
-    EXPECT_EQ((std::vector<std::string>{"hello", ""}), readEach({{frame("hello")}, {frame("")}}));
+    EXPECT_EQ((std::vector<std::string>{"hello", ""}),
+              readEach({{frameOf("hello")}, {frameOf("")}}));
 }
 
 TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
@@ -141,15 +124,16 @@ TEST(TCPSocketTest, ReadsFramesThatArriveInPieces) {
 TEST(TCPSocketTest, ReadsLongFramesSentAtOnce) {
     const std::string small = pattern(3000);
     const std::string large = pattern(70000);
-    EXPECT_EQ((std::vector<std::string>{small, large}), readEach({{frame(small)}, {frame(large)}}));
+    EXPECT_EQ((std::vector<std::string>{small, large}),
+              readEach({{frameOf(small)}, {frameOf(large)}}));
 }
 
 TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
     // 1 + 4 + 1018 = 1023 bytes: the next header straddles the first 1024-byte chunk.
     const std::string straddling = pattern(1018);
     const std::string tail = pattern(1500);
-    const std::string all = frame(straddling) + frame("five!") + frame("one") + frame("") +
-                            frame("three") + frame(tail);
+    const std::string all = frameOf(straddling) + frameOf("five!") + frameOf("one") + frameOf("") +
+                            frameOf("three") + frameOf(tail);
     // Everything goes out at once; the later reads find their frames already here.
     EXPECT_EQ((std::vector<std::string>{straddling, "five!", "one", "", "three", tail}),
               readEach({{all}, {}, {}, {}, {}, {}}));
@@ -241,8 +225,8 @@ TEST(TCPSocketTest, CopyAndAssignmentMoveTheDescriptor) {
     PeerListener listener;
     std::string received;
     PeerThread peer(listener, [&](PeerConnection& connection) {
-        connection.send(frame("first") + frame("second") + frame("third"));
-        received = connection.receive(frame("from copy").size() + frame("from target").size());
+        connection.send(frameOf("first") + frameOf("second") + frameOf("third"));
+        received = connection.receive(frameOf("from copy").size() + frameOf("from target").size());
     });
     TCPSocket* source = new TCPSocket(loopback(listener.port()));
     const int descriptor = source->getSocket();
@@ -269,7 +253,7 @@ TEST(TCPSocketTest, CopyAndAssignmentMoveTheDescriptor) {
     EXPECT_EQ("third", text(target.read()));
     target.write(bytes("from target"));
     peer.join();
-    EXPECT_EQ(frame("from copy") + frame("from target"), received);
+    EXPECT_EQ(frameOf("from copy") + frameOf("from target"), received);
 }
 
 TEST(TCPSocketTest, AssigningOverAnOpenSocketLeavesItsDescriptorOpen) {
@@ -286,8 +270,8 @@ TEST(TCPSocketTest, AssigningOverAnOpenSocketLeavesItsDescriptorOpen) {
     EXPECT_EQ(-1, adopted.getAddress().getPort());
     adopted.write(bytes("still open"));
     second.write(bytes("moved"));
-    EXPECT_EQ(frame("still open"), secondPeer.receive(frame("still open").size()));
-    EXPECT_EQ(frame("moved"), firstPeer.receive(frame("moved").size()));
+    EXPECT_EQ(frameOf("still open"), secondPeer.receive(frameOf("still open").size()));
+    EXPECT_EQ(frameOf("moved"), firstPeer.receive(frameOf("moved").size()));
 }
 
 TEST(TCPSocketTest, NoDescriptorLeaksOverManyConnections) {

@@ -58,6 +58,10 @@ std::string helperProgram() {
     return FileUtils::programDirectory() + separator() + "files_helper";
 }
 
+std::string helperCommand(const std::string& arguments) {
+    return helperProgram() + " " + arguments;
+}
+
 long openHandleMark() {
 #ifdef _WIN32
     // Handle values are multiples of four; a leak of any kind lands low in the table.

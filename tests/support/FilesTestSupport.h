@@ -29,6 +29,17 @@ private:
 // Path of the files_helper program built beside the test programs (no extension,
 // which both systems' program search supplies).
 std::string helperProgram();
+// A command line that runs the helper program with `arguments`.
+std::string helperCommand(const std::string& arguments);
+
+// Points TMP and TMPDIR at `dir` while it lives, so that the temporary files of
+// capturing runs go there on either system.
+struct TemporaryFilesIn {
+    explicit TemporaryFilesIn(const std::string& dir)
+        : tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str()) {}
+    ScopedEnv tmp;
+    ScopedEnv tmpdir;
+};
 
 // The number of open descriptors (Linux) or handles (Windows) of the process.
 long openHandleMark();

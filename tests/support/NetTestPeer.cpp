@@ -1,6 +1,7 @@
 #include "support/NetTestPeer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "support/TestSupport.h"
@@ -173,6 +174,19 @@ std::string PeerConnection::receive(std::size_t count) {
 
 std::string PeerConnection::receiveAll() {
     return receive(static_cast<std::size_t>(-1));
+}
+
+std::string frameOf(const std::string& payload) {
+    const std::string digits = std::to_string(payload.size());
+    return std::string(1, static_cast<char>(digits.size())) + digits + payload;
+}
+
+std::string receiveFrame(PeerConnection& connection) {
+    const std::string count = connection.receive(1);
+    if (count.empty())
+        return std::string();
+    const std::string digits = connection.receive(static_cast<unsigned char>(count[0]));
+    return connection.receive(static_cast<std::size_t>(std::atol(digits.c_str())));
 }
 
 PeerListener::PeerListener() {

@@ -80,6 +80,11 @@ private:
     std::thread its_thread;
 };
 
+// A frame as the wire carries it, built independently of the library.
+std::string frameOf(const std::string& payload);
+// The payload of the next frame from `connection`; what arrived when it ends early.
+std::string receiveFrame(PeerConnection& connection);
+
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 int unusedPort();
 // The highest number among a few sockets opened at once and closed again. New

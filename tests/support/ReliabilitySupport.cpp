@@ -1,7 +1,6 @@
 #include "support/ReliabilitySupport.h"
 
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -71,18 +70,5 @@ bool SmallVolume::makeReadOnly() {
                                   its_options.c_str()) == 0;
 }
 #endif
-
-std::string receiveFrame(PeerConnection& connection) {
-    const std::string count = connection.receive(1);
-    if (count.empty())
-        return std::string();
-    const std::string digits = connection.receive(static_cast<unsigned char>(count[0]));
-    return connection.receive(static_cast<std::size_t>(std::atol(digits.c_str())));
-}
-
-std::string frameOf(const std::string& payload) {
-    const std::string digits = std::to_string(payload.size());
-    return std::string(1, static_cast<char>(digits.size())) + digits + payload;
-}
 
 } // namespace vttest

@@ -1,11 +1,9 @@
-// Helpers of the reliability tests: threads that start together, a small volume
-// that can be filled up or made read-only, and frames read off a peer connection.
+// Helpers of the reliability tests: threads that start together, and a small
+// volume that can be filled up or made read-only.
 #pragma once
 
 #include <functional>
 #include <string>
-
-#include "support/NetTestPeer.h"
 
 namespace vttest {
 
@@ -36,10 +34,5 @@ private:
     std::string its_reason;
     bool its_mounted = false;
 };
-
-// The payload of the next frame from `connection`; what arrived when it ends early.
-std::string receiveFrame(PeerConnection& connection);
-// A frame as the wire carries it.
-std::string frameOf(const std::string& payload);
 
 } // namespace vttest
