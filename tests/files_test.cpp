@@ -1,4 +1,5 @@
 #include "vtsupport/files/FileUtils.h"
+#include "vtsupport/files/Process.h"
 
 #include <algorithm>
 #include <fstream>
@@ -56,10 +57,22 @@ TEST(FileUtilsPaths, NormalizeAndStripUseTheNativeSeparator) {
 }
 
 TEST(FileUtilsPaths, QuoteAndRemoveWhitespace) {
-    EXPECT_EQ("", FileUtils::quote(""));
-    EXPECT_EQ("\"a b\"", FileUtils::quote("a b"));
-    EXPECT_EQ("\"x", FileUtils::quote("\"x"));
-    EXPECT_EQ("\"x\"\"", FileUtils::quote("x\""));
+    struct Row {
+        const char* text;
+        const char* windows;
+        const char* posix; // the shell's expanding characters escaped
+    };
+    const Row rows[] = {
+        {"", "", ""},
+        {"a b", "\"a b\"", "\"a b\""},
+        {"\"x", "\"x", "\"x"},
+        {"x\"", "\"x\"\"", "\"x\"\""},
+        {"%PATH% $HOME", "\"%PATH% $HOME\"", "\"%PATH% \\$HOME\""},
+        {"\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b",
+         "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(windowsLeg ? row.windows : row.posix, FileUtils::quote(row.text)) << row.text;
     EXPECT_EQ("abc", FileUtils::removeWhitespace(" a\tb\r\nc "));
     EXPECT_EQ("a\vb\fc", FileUtils::removeWhitespace("a\vb\fc"));
     EXPECT_EQ("", FileUtils::removeWhitespace(" \t\r\n"));
@@ -208,6 +221,48 @@ TEST(FileUtilsChanges, CopyThroughTheInterpreterWithQuotedPaths) {
     EXPECT_TRUE(FileUtils::isFile(from));
     EXPECT_EQ(-1, FileUtils::copyFile(scratch.file("missing"), scratch.file("target")));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("target")));
+}
+
+TEST(FileUtilsPaths, QuotedTextReachesTheShellUnchanged) {
+    if (windowsLeg)
+        GTEST_SKIP() << "cmd.exe keeps the quotes and expands %; quote only groups there";
+    const std::string texts[] = {"$(echo injected)", "a`echo b`c", "back\\slash \\\"",
+                                 "\"$HOME\" and ${HOME}", "tab\there; exit 3"};
+    for (const std::string& text : texts)
+        EXPECT_EQ(text + "\n", runCommandCapture("printf '%s\\n' " + FileUtils::quote(text)));
+}
+
+// Names that an interpreter would take for commands are copied, renamed and
+// removed as names: nothing they spell runs.
+TEST(FileUtilsChanges, HostileNamesRunNothing) {
+    vttest::ScratchDir scratch;
+    std::vector<std::string> names = {"a;mkdir ran", "$(mkdir ran)", "`mkdir ran`",
+                                      "x & mkdir ran", "b'$(mkdir ran)'"};
+    if (!windowsLeg)
+        names.push_back("c\"; mkdir ran; \"\\$(mkdir ran)");
+    for (const std::string& name : names) {
+        const std::string from = scratch.file(name);
+        const std::string copy = scratch.file("copy " + name);
+        writeBytes(from, "hostile");
+        EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(copy))) << name;
+        EXPECT_EQ("hostile", vttest::readWholeFile(copy)) << name;
+        const std::string moved = scratch.file("moved " + name);
+        EXPECT_EQ(0, FileUtils::renameByCommand(FileUtils::quote(copy),
+                                                FileUtils::quote(windowsLeg ? "moved " + name : moved)))
+            << name;
+        EXPECT_TRUE(FileUtils::isFile(moved)) << name;
+
+        // Windows hands the directory to RMDIR as it stands, blanks and all.
+        if (windowsLeg)
+            continue;
+        const std::string tree = scratch.file("tree " + name);
+        ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755)) << name;
+        writeBytes(native(tree + "\\inside"), "x");
+        EXPECT_TRUE(FileUtils::removeDirectoryTree(tree)) << name;
+        EXPECT_FALSE(FileUtils::isDirectory(tree)) << name;
+        EXPECT_TRUE(FileUtils::isFile(from)) << name;
+    }
+    EXPECT_FALSE(FileUtils::isDirectory("ran")); // where the commands ran
 }
 
 TEST(FileUtilsText, WriteInTextModeAndReadBack) {

@@ -2,6 +2,9 @@
 // separators come from the platform; everything else is plain string work.
 #include "vtsupport/files/FileUtils.h"
 
+#include <cstring>
+
+#include "vtsupport/platform/FileCommands.h"
 #include "vtsupport/platform/FileSystem.h"
 
 namespace fs = vtsupport::platform;
@@ -48,6 +51,19 @@ std::string FileUtils::stripTrailingBackslash(const std::string& path) {
 }
 
 std::string FileUtils::quote(const std::string& text) {
+    // Where the interpreter expands characters inside double quotes, a text that
+    // holds one is escaped whole, so that it reads back as exactly these
+    // characters; every other text is wrapped as on Windows.
+    const char* expanded = fs::expandedInQuotes();
+    if (*expanded != '\0' && text.find_first_of(expanded) != std::string::npos) {
+        std::string escaped = "\"";
+        for (char c : text) {
+            if (c == '"' || std::strchr(expanded, c) != nullptr)
+                escaped += '\\';
+            escaped += c;
+        }
+        return escaped + '"';
+    }
     if (text.empty() || text.front() == '"')
         return text;
     return '"' + text + '"';

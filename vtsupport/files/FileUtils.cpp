@@ -15,11 +15,6 @@ bool hasKind(const std::string& path, fs::FileKind kind) {
     return fs::queryFileStatus(path, status) && status.kind == kind;
 }
 
-// The interpreter's status of one command word applied to two arguments.
-int runFileCommand(const char* word, const std::string& from, const std::string& to) {
-    return fs::runSystemCommand(word + from + " " + to) == 0 ? 0 : -1;
-}
-
 } // namespace
 
 FileUtils::~FileUtils() = default;
@@ -64,7 +59,7 @@ int FileUtils::removeIfEmpty(const std::string& path) {
 bool FileUtils::removeDirectoryTree(const std::string& dir) {
     if (!isDirectory(dir))
         return false;
-    return fs::runSystemCommand(fs::removeTreeCommandWord() + dir) != -1;
+    return fs::removeTreeByCommand(dir) != -1;
 }
 
 int FileUtils::renameFile(const std::string& from, const std::string& to) {
@@ -74,11 +69,11 @@ int FileUtils::renameFile(const std::string& from, const std::string& to) {
 int FileUtils::renameByCommand(const std::string& from, const std::string& to) {
     if (from == to)
         return 0;
-    return runFileCommand(fs::renameCommandWord(), from, to);
+    return fs::renameByCommand(from, to) == 0 ? 0 : -1;
 }
 
 int FileUtils::copyFile(const std::string& from, const std::string& to) {
-    return runFileCommand(fs::copyCommandWord(), from, to);
+    return fs::copyByCommand(from, to) == 0 ? 0 : -1;
 }
 
 bool FileUtils::listFiles(const char* pattern, std::vector<std::string>& names) {

@@ -1,5 +1,8 @@
-// Command lines that FileUtils runs through the C runtime's system(): the
-// interpreter's own words for copying, renaming and removing a tree.
+// The interpreter's file commands behind FileUtils: copying, renaming and
+// removing a tree. Windows runs its interpreter's own words ("copy ", "ren ",
+// "RMDIR /S /Q ") through system(). Elsewhere the matching program runs from an
+// argument vector, never through a shell, so no character of a path can start a
+// command: the arguments are split the way callers quote them for Windows.
 #pragma once
 
 #include <string>
@@ -7,14 +10,17 @@
 namespace vtsupport {
 namespace platform {
 
-// Each ends in one blank, ready for the arguments.
-const char* copyCommandWord();
-const char* renameCommandWord();
-const char* removeTreeCommandWord();
+// Each answers the command's exit status, or -1 when it could not be started.
+// `from` and `to` are argument text as the caller wrote it (quoted where needed).
+int copyByCommand(const std::string& from, const std::string& to);
+int renameByCommand(const std::string& from, const std::string& to);
+// `dir` names one existing directory, unquoted.
+int removeTreeByCommand(const std::string& dir);
 
-// Runs `commandLine` through system(): the command's exit status, or -1 when
-// no interpreter could be started.
-int runSystemCommand(const std::string& commandLine);
+// The characters that the platform's interpreter still expands inside double
+// quotes, each of which a backslash makes literal there; empty where quoting
+// offers no such escape (Windows, where % expands inside quotes too).
+const char* expandedInQuotes();
 
 } // namespace platform
 } // namespace vtsupport

@@ -1,5 +1,6 @@
 // The interpreter run and sleeping; the direct program start is in ProgramStart.cpp.
 #include "vtsupport/platform/ProcessSpawn.h"
+#include "vtsupport/platform/posix/Spawn.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -15,15 +16,18 @@ namespace platform {
 
 namespace {
 
-// What a hidden console of its own means here: no terminal input, output that
-// nobody sees, no descriptor of the caller, default signal handling.
-class HiddenSpawnSettings {
+// No descriptor of the caller but the standard streams, default signal
+// handling; when hidden (a console of its own, on Windows), no terminal input
+// and output that nobody sees.
+class SpawnSettings {
 public:
-    HiddenSpawnSettings() {
+    explicit SpawnSettings(bool hidden) {
         ::posix_spawn_file_actions_init(&its_actions);
-        ::posix_spawn_file_actions_addopen(&its_actions, 0, "/dev/null", O_RDONLY, 0);
-        ::posix_spawn_file_actions_addopen(&its_actions, 1, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn_file_actions_adddup2(&its_actions, 1, 2);
+        if (hidden) {
+            ::posix_spawn_file_actions_addopen(&its_actions, 0, "/dev/null", O_RDONLY, 0);
+            ::posix_spawn_file_actions_addopen(&its_actions, 1, "/dev/null", O_WRONLY, 0);
+            ::posix_spawn_file_actions_adddup2(&its_actions, 1, 2);
+        }
         ::posix_spawn_file_actions_addclosefrom_np(&its_actions, 3);
         ::posix_spawnattr_init(&its_attributes);
         sigset_t none;
@@ -34,12 +38,12 @@ public:
         ::posix_spawnattr_setsigdefault(&its_attributes, &all);
         ::posix_spawnattr_setflags(&its_attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     }
-    ~HiddenSpawnSettings() {
+    ~SpawnSettings() {
         ::posix_spawnattr_destroy(&its_attributes);
         ::posix_spawn_file_actions_destroy(&its_actions);
     }
-    HiddenSpawnSettings(const HiddenSpawnSettings&) = delete;
-    HiddenSpawnSettings& operator=(const HiddenSpawnSettings&) = delete;
+    SpawnSettings(const SpawnSettings&) = delete;
+    SpawnSettings& operator=(const SpawnSettings&) = delete;
 
     const posix_spawn_file_actions_t* actions() const { return &its_actions; }
     const posix_spawnattr_t* attributes() const { return &its_attributes; }
@@ -55,30 +59,38 @@ const char* defaultInterpreter() {
     return "/bin/sh";
 }
 
-unsigned long runInterpreter(const std::string& interpreter, const std::string& command) {
-    const HiddenSpawnSettings settings;
-    std::string program = interpreter;
-    std::string runSwitch = "-c";
-    std::string text = command;
-    char* arguments[] = {&program[0], &runSwitch[0], &text[0], nullptr};
+bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsigned long& result) {
+    const SpawnSettings settings(hidden);
+    std::vector<std::string> texts = arguments;
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(&text[0]);
+    pointers.push_back(nullptr);
     pid_t child = 0;
-    // The interpreter is looked up on PATH, as a Windows command line's program is.
-    const int error = ::posix_spawnp(&child, program.c_str(), settings.actions(),
-                                     settings.attributes(), arguments, environ);
-    if (error != 0)
-        return static_cast<unsigned long>(error);
+    const int error = ::posix_spawnp(&child, pointers[0], settings.actions(),
+                                     settings.attributes(), pointers.data(), environ);
+    if (error != 0) {
+        result = static_cast<unsigned long>(error);
+        return false;
+    }
     int status = 0;
     pid_t waited;
     do {
         waited = ::waitpid(child, &status, 0);
     } while (waited == -1 && errno == EINTR);
-    if (waited != child)
-        return 0;
-    if (WIFEXITED(status))
-        return static_cast<unsigned long>(WEXITSTATUS(status));
-    if (WIFSIGNALED(status))
-        return 128UL + static_cast<unsigned long>(WTERMSIG(status));
-    return 0;
+    result = 0;
+    if (waited == child && WIFEXITED(status))
+        result = static_cast<unsigned long>(WEXITSTATUS(status));
+    else if (waited == child && WIFSIGNALED(status))
+        result = 128UL + static_cast<unsigned long>(WTERMSIG(status));
+    return true;
+}
+
+unsigned long runInterpreter(const std::string& interpreter, const std::string& command) {
+    // The interpreter is looked up on PATH, as a Windows command line's program is.
+    unsigned long result = 0;
+    spawnAndWait({interpreter, "-c", command}, true, result);
+    return result;
 }
 
 void sleepMilliseconds(unsigned long long milliseconds) {
