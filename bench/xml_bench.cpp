@@ -153,7 +153,8 @@ void BM_ParseMillionWide(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseMillionWide)->Unit(benchmark::kMillisecond);
 
-template <bool the_reader_settings> void tokenize(benchmark::State& state) {
+template <bool the_reader_settings>
+void tokenize(benchmark::State& state) {
     static const std::string text = generatedDocument();
     double count = 0;
     for (auto _ : state) {
@@ -219,15 +220,11 @@ const std::string& scaled(std::string (*the_maker)(int), const benchmark::State&
 void BM_ScaleWide(benchmark::State& state) {
     parseAndFree(state, scaled(scaledWide, state));
 }
-BENCHMARK(BM_ScaleWide)
-    ->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleWide)->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})->Unit(benchmark::kMillisecond);
 
 void BM_ScaleDeep(benchmark::State& state) {
     parseAndFree(state, scaled(scaledDeep, state));
 }
-BENCHMARK(BM_ScaleDeep)
-    ->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleDeep)->ArgsProduct({{2500, 25000}, {1, 2, 4, 8}})->Unit(benchmark::kMillisecond);
 
 } // namespace

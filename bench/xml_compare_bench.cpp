@@ -165,7 +165,8 @@ struct PugiXml {
 };
 
 // One parse under heap accounting: the peak while parsing and what the tree holds.
-template <typename Library> void measureHeap(benchmark::State& state, const Document& the_doc) {
+template <typename Library>
+void measureHeap(benchmark::State& state, const Document& the_doc) {
     heap = HeapCount{true, 0, 0};
     auto tree = Library::parse(the_doc.bytes);
     const long long held = heap.live;

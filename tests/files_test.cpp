@@ -68,8 +68,7 @@ TEST(FileUtilsPaths, QuoteAndRemoveWhitespace) {
         {"\"x", "\"x", "\"x"},
         {"x\"", "\"x\"\"", "\"x\"\""},
         {"%PATH% $HOME", "\"%PATH% $HOME\"", "\"%PATH% \\$HOME\""},
-        {"\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b",
-         "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
+        {"\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b", "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
     };
     for (const Row& row : rows)
         EXPECT_EQ(windowsLeg ? row.windows : row.posix, FileUtils::quote(row.text)) << row.text;
@@ -236,8 +235,8 @@ TEST(FileUtilsPaths, QuotedTextReachesTheShellUnchanged) {
 // removed as names: nothing they spell runs.
 TEST(FileUtilsChanges, HostileNamesRunNothing) {
     vttest::ScratchDir scratch;
-    std::vector<std::string> names = {"a;mkdir ran", "$(mkdir ran)", "`mkdir ran`",
-                                      "x & mkdir ran", "b'$(mkdir ran)'"};
+    std::vector<std::string> names = {"a;mkdir ran", "$(mkdir ran)", "`mkdir ran`", "x & mkdir ran",
+                                      "b'$(mkdir ran)'"};
     if (!windowsLeg)
         names.push_back("c\"; mkdir ran; \"\\$(mkdir ran)");
     for (const std::string& name : names) {
@@ -247,8 +246,9 @@ TEST(FileUtilsChanges, HostileNamesRunNothing) {
         EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(copy))) << name;
         EXPECT_EQ("hostile", vttest::readWholeFile(copy)) << name;
         const std::string moved = scratch.file("moved " + name);
-        EXPECT_EQ(0, FileUtils::renameByCommand(FileUtils::quote(copy),
-                                                FileUtils::quote(windowsLeg ? "moved " + name : moved)))
+        EXPECT_EQ(
+            0, FileUtils::renameByCommand(FileUtils::quote(copy),
+                                          FileUtils::quote(windowsLeg ? "moved " + name : moved)))
             << name;
         EXPECT_TRUE(FileUtils::isFile(moved)) << name;
 

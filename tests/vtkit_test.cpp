@@ -57,17 +57,20 @@ TEST(VtkitTest, TourShowsEverySection) {
     vttest::ScratchDir dir;
     const Outcome tour = vtkit(dir, "");
     EXPECT_EQ(0u, tour.status) << tour.err;
-    for (const char* section : {"== Diagnostics ==", "== Text reading ==", "== Processor topology ==",
-                                "== Networking ==", "== Files and processes =="})
+    for (const char* section :
+         {"== Diagnostics ==", "== Text reading ==", "== Processor topology ==", "== Networking ==",
+          "== Files and processes =="})
         EXPECT_NE(std::string::npos, tour.out.find(section)) << section;
     EXPECT_NE(std::string::npos, tour.out.find("received: hello over a length-prefixed frame"));
     EXPECT_NE(std::string::npos, tour.out.find("captured: hello from the command interpreter"));
-    EXPECT_NE(std::string::npos, tour.out.find("    <file path=\"/home/ada/report.xml\">report</file>\n"));
+    EXPECT_NE(std::string::npos,
+              tour.out.find("    <file path=\"/home/ada/report.xml\">report</file>\n"));
 }
 
 TEST(VtkitTest, XmlFmtWritesTheWritersBytes) {
     vttest::ScratchDir dir;
-    const std::string document = "<?xml version=\"1.0\"?>\n<a z=\"9\" y=\"8\">\n <b>t</b>\n <c/>\n</a>\n";
+    const std::string document =
+        "<?xml version=\"1.0\"?>\n<a z=\"9\" y=\"8\">\n <b>t</b>\n <c/>\n</a>\n";
     writeText(dir.file("in.xml"), document);
     std::istringstream in(document);
     SimpleDOM::Node* root = SimpleDOM::parse(in, false);

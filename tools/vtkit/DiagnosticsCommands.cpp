@@ -29,7 +29,8 @@ int showDiagnostics(const ParsedArgs&) {
 } // namespace
 
 std::vector<Command> diagnosticsCommands() {
-    return {{{"diag", {}, {}, "show the trace switch and the assertion settings"}, showDiagnostics}};
+    return {
+        {{"diag", {}, {}, "show the trace switch and the assertion settings"}, showDiagnostics}};
 }
 
 } // namespace vtkit

@@ -58,7 +58,10 @@ int list(const ParsedArgs& args) {
 
 std::vector<Command> fileCommands() {
     return {
-        {{"run", {"COMMAND"}, {}, "run COMMAND through the interpreter; its output and exit status"},
+        {{"run",
+          {"COMMAND"},
+          {},
+          "run COMMAND through the interpreter; its output and exit status"},
          run},
         {{"env", {"NAME"}, {}, "the variable's value, or NOT_DEFINED"}, env},
         {{"ls", {"PATTERN"}, {}, "files matching a wildcard pattern"}, list},
@@ -76,7 +79,8 @@ int filesTour() {
 
     // The program's own directory, listed through a wildcard pattern.
     const std::string directory = FileUtils::programDirectory();
-    const std::string pattern = directory + (directory.find('\\') != std::string::npos ? "\\" : "/") + "vtkit*";
+    const std::string pattern =
+        directory + (directory.find('\\') != std::string::npos ? "\\" : "/") + "vtkit*";
     std::vector<std::string> names;
     std::cout << "ls " << pattern << '\n';
     if (FileUtils::listFiles(pattern.c_str(), names)) {

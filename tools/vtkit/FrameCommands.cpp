@@ -12,7 +12,8 @@ namespace vtkit {
 
 namespace {
 
-const Option countOption{"--count", "N", "stop after echoing N messages (default: run until killed)"};
+const Option countOption{"--count", "N",
+                         "stop after echoing N messages (default: run until killed)"};
 
 std::vector<char> bytesOf(const std::string& text) {
     return std::vector<char>(text.begin(), text.end());
@@ -86,10 +87,14 @@ int frameSend(const ParsedArgs& args) {
 
 std::vector<Command> frameCommands() {
     return {
-        {{"frame send", {"HOST", "PORT", "TEXT"}, {},
+        {{"frame send",
+          {"HOST", "PORT", "TEXT"},
+          {},
           "send TEXT as one frame to HOST:PORT and print the reply"},
          frameSend},
-        {{"frame echo", {"PORT"}, {countOption},
+        {{"frame echo",
+          {"PORT"},
+          {countOption},
           "framed echo peer on 127.0.0.1:PORT (0 picks a port)"},
          frameEcho},
     };

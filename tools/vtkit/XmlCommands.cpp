@@ -12,17 +12,16 @@ namespace vtkit {
 
 namespace {
 
-const char* const sampleDocument =
-    "<?xml version=\"1.0\"?>\n"
-    "<!-- a configuration as desktop applications keep them -->\n"
-    "<settings version=\"3\">\n"
-    "  <window width=\"1280\" height=\"720\" maximised=\"no\"/>\n"
-    "  <recent>\n"
-    "    <file path=\"/home/ada/report.xml\">report</file>\n"
-    "    <file path=\"/home/ada/notes.xml\">notes</file>\n"
-    "  </recent>\n"
-    "  <plugins><plugin name=\"spell\" enabled=\"yes\"/></plugins>\n"
-    "</settings>\n";
+const char* const sampleDocument = "<?xml version=\"1.0\"?>\n"
+                                   "<!-- a configuration as desktop applications keep them -->\n"
+                                   "<settings version=\"3\">\n"
+                                   "  <window width=\"1280\" height=\"720\" maximised=\"no\"/>\n"
+                                   "  <recent>\n"
+                                   "    <file path=\"/home/ada/report.xml\">report</file>\n"
+                                   "    <file path=\"/home/ada/notes.xml\">notes</file>\n"
+                                   "  </recent>\n"
+                                   "  <plugins><plugin name=\"spell\" enabled=\"yes\"/></plugins>\n"
+                                   "</settings>\n";
 
 // The stream to read FILE from: standard input for "-", else the opened file.
 class Input {
@@ -68,10 +67,18 @@ std::string visible(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
         switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (c < 0x20 || c == 0x7f) {
                 const char* digits = "0123456789abcdef";
@@ -167,7 +174,9 @@ std::vector<Command> xmlCommands() {
            {"--keep-whitespace", "", "keep whitespace-only texts"}},
           "parse FILE (- for standard input) and write it back indented"},
          xmlFormat},
-        {{"xml find", {"FILE", "NAME"}, {},
+        {{"xml find",
+          {"FILE", "NAME"},
+          {},
           "elements named NAME: name, ancestors, attributes, text (tab-separated)"},
          xmlFind},
         {{"xml tokens",

@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
         return vtkit::kUnknownCommand;
     }
     try {
-        const vtkit::ParsedArgs parsed =
-            vtkit::parseArgs(command->syntax, std::vector<std::string>(args.begin() + used, args.end()));
+        const vtkit::ParsedArgs parsed = vtkit::parseArgs(
+            command->syntax, std::vector<std::string>(args.begin() + used, args.end()));
         if (parsed.help) {
             std::cout << vtkit::usage(command->syntax);
             return vtkit::kOk;

@@ -15,7 +15,8 @@ namespace {
 constexpr std::size_t chunkSize = 1024;
 constexpr long long maxReserve = 1 << 20;
 
-template <typename Value> std::string message(const char* prefix, const Value& value) {
+template <typename Value>
+std::string message(const char* prefix, const Value& value) {
     std::ostringstream text;
     text << prefix << value;
     return text.str();

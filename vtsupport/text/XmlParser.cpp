@@ -32,7 +32,8 @@ bool isChar(const std::string& the_token, char the_char) {
 }
 
 // Equality with a literal, its length known at compile time.
-template <std::size_t N> bool is(const std::string& the_token, const char (&the_text)[N]) {
+template <std::size_t N>
+bool is(const std::string& the_token, const char (&the_text)[N]) {
     return the_token.size() == N - 1 && the_token.compare(0, N - 1, the_text, N - 1) == 0;
 }
 
@@ -206,7 +207,8 @@ private:
     }
 
     // Reads on until the current token is the_end; the input must not end first.
-    template <std::size_t N> void skipUntil(const char (&the_end)[N]) {
+    template <std::size_t N>
+    void skipUntil(const char (&the_end)[N]) {
         while (!is(*its_current, the_end)) {
             if (isEnd(*its_current))
                 fail(*its_previous);

@@ -18,7 +18,8 @@ struct SubIdTable {
 };
 
 // The number of distinct keys, the first entry's key listed first. 1 without entries.
-template <typename Key> std::uint32_t countDistinct(const SubIdTable& table, Key keyOf) {
+template <typename Key>
+std::uint32_t countDistinct(const SubIdTable& table, Key keyOf) {
     if (table.count == 0)
         return 1;
     std::uint8_t keys[32];

@@ -84,7 +84,7 @@ static inline int JAssertEnabled(const char* file) {
 
 #define JAssert(expression)                                                                        \
     do {                                                                                           \
-        static constexpr auto vtJAssertSite_ = ::vtsupport_jassert::siteName(__FILE__);           \
+        static constexpr auto vtJAssertSite_ = ::vtsupport_jassert::siteName(__FILE__);            \
         if (JAssertEnabled(vtJAssertSite_.text)) {                                                 \
             const bool vtJAssertHolds_ = (expression) ? true : false;                              \
             if (!vtJAssertHolds_) {                                                                \

@@ -67,8 +67,8 @@ bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsign
         pointers.push_back(&text[0]);
     pointers.push_back(nullptr);
     pid_t child = 0;
-    const int error = ::posix_spawnp(&child, pointers[0], settings.actions(),
-                                     settings.attributes(), pointers.data(), environ);
+    const int error = ::posix_spawnp(&child, pointers[0], settings.actions(), settings.attributes(),
+                                     pointers.data(), environ);
     if (error != 0) {
         result = static_cast<unsigned long>(error);
         return false;
