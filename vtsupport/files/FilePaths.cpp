@@ -4,21 +4,21 @@
 
 #include <cstring>
 
-#include "vtsupport/platform/FileCommands.h"
-#include "vtsupport/platform/FileSystem.h"
+#include "vtsupport/platform/detail/ExternalFileCommands.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 
-namespace fs = vtsupport::platform;
+namespace detail = vtsupport::detail;
 
 std::string FileUtils::baseName(const std::string& path) {
     // The alternative separator wins: after it, a native one is part of the name.
-    std::string::size_type cut = path.rfind(fs::alternativePathSeparator());
+    std::string::size_type cut = path.rfind(detail::alternativePathSeparator());
     if (cut == std::string::npos)
-        cut = path.rfind(fs::pathSeparator());
+        cut = path.rfind(detail::pathSeparator());
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string FileUtils::dirName(const std::string& path) {
-    const std::string::size_type cut = path.rfind(fs::pathSeparator());
+    const std::string::size_type cut = path.rfind(detail::pathSeparator());
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
@@ -30,8 +30,8 @@ std::pair<std::string, std::string> FileUtils::splitExtension(const std::string&
 }
 
 std::string FileUtils::normalizePath(const std::string& path) {
-    const char separator = fs::pathSeparator();
-    const char alternative = fs::alternativePathSeparator();
+    const char separator = detail::pathSeparator();
+    const char alternative = detail::alternativePathSeparator();
     std::string result;
     result.reserve(path.size());
     for (char c : path) {
@@ -45,7 +45,7 @@ std::string FileUtils::normalizePath(const std::string& path) {
 }
 
 std::string FileUtils::stripTrailingBackslash(const std::string& path) {
-    if (!path.empty() && path.back() == fs::pathSeparator())
+    if (!path.empty() && path.back() == detail::pathSeparator())
         return path.substr(0, path.size() - 1);
     return path;
 }
@@ -54,7 +54,7 @@ std::string FileUtils::quote(const std::string& text) {
     // Where the interpreter expands characters inside double quotes, a text that
     // holds one is escaped whole, so that it reads back as exactly these
     // characters; every other text is wrapped as on Windows.
-    const char* expanded = fs::expandedInQuotes();
+    const char* expanded = detail::expandedInQuotes();
     if (*expanded != '\0' && text.find_first_of(expanded) != std::string::npos) {
         std::string escaped = "\"";
         for (char c : text) {
@@ -85,7 +85,7 @@ std::string FileUtils::uniqueFileName(std::string path) {
     const std::pair<std::string, std::string> parts = splitExtension(baseName(path));
     std::string directory = dirName(path);
     if (!directory.empty())
-        directory += fs::pathSeparator();
+        directory += detail::pathSeparator();
     for (unsigned long long counter = 1;; ++counter) {
         std::string candidate =
             directory + parts.first + "_" + std::to_string(counter) + parts.second;
@@ -95,11 +95,11 @@ std::string FileUtils::uniqueFileName(std::string path) {
 }
 
 std::string FileUtils::tempFileName() {
-    return fs::temporaryFileName("vttmp");
+    return detail::temporaryFileName("vttmp");
 }
 
 std::string FileUtils::programDirectory() {
-    const std::string program = fs::programPath();
-    const std::string::size_type cut = program.rfind(fs::pathSeparator());
+    const std::string program = detail::programPath();
+    const std::string::size_type cut = program.rfind(detail::pathSeparator());
     return cut == std::string::npos ? program : program.substr(0, cut);
 }

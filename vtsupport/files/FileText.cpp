@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "vtsupport/platform/FileSystem.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ void FileUtils::readLines(std::vector<std::string>& lines, const std::string& pa
     std::ifstream in(path);
     if (!in.good())
         return;
-    const bool dropCarriageReturn = vtsupport::platform::textReadingKeepsCarriageReturns();
+    const bool dropCarriageReturn = vtsupport::detail::textReadingKeepsCarriageReturns();
     std::string line;
     while (readLine(in, line, dropCarriageReturn) == LineRead::Line)
         lines.push_back(line);

@@ -3,16 +3,16 @@
 #include <cstdio>
 #include <fstream>
 
-#include "vtsupport/platform/FileCommands.h"
-#include "vtsupport/platform/FileSystem.h"
+#include "vtsupport/platform/detail/ExternalFileCommands.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 
-namespace fs = vtsupport::platform;
+namespace detail = vtsupport::detail;
 
 namespace {
 
-bool hasKind(const std::string& path, fs::FileKind kind) {
-    fs::FileStatus status;
-    return fs::queryFileStatus(path, status) && status.kind == kind;
+bool hasKind(const std::string& path, detail::FileKind kind) {
+    detail::FileStatus status;
+    return detail::queryFileStatus(path, status) && status.kind == kind;
 }
 
 } // namespace
@@ -20,17 +20,17 @@ bool hasKind(const std::string& path, fs::FileKind kind) {
 FileUtils::~FileUtils() = default;
 
 bool FileUtils::isFile(const std::string& path) {
-    return hasKind(path, fs::FileKind::Regular);
+    return hasKind(path, detail::FileKind::Regular);
 }
 
 bool FileUtils::isDirectory(const std::string& dir) {
-    return hasKind(fs::directoryStatusPath(dir), fs::FileKind::Directory);
+    return hasKind(detail::directoryStatusPath(dir), detail::FileKind::Directory);
 }
 
 bool FileUtils::isWritableDirectory(const std::string& dir) {
     if (!isDirectory(dir))
         return false;
-    const std::string probe = dir + fs::pathSeparator() + "veltraneTest.txt";
+    const std::string probe = dir + detail::pathSeparator() + "veltraneTest.txt";
     bool writable = false;
     {
         std::ofstream stream(probe);
@@ -42,16 +42,16 @@ bool FileUtils::isWritableDirectory(const std::string& dir) {
 }
 
 bool FileUtils::makeDirectory(const std::string& path, int mode) {
-    return fs::createDirectory(path, mode);
+    return detail::createDirectory(path, mode);
 }
 
 int FileUtils::removeFile(const std::string& path) {
-    return fs::unlinkFile(path);
+    return detail::unlinkFile(path);
 }
 
 int FileUtils::removeIfEmpty(const std::string& path) {
-    fs::FileStatus status;
-    if (fs::queryFileStatus(path, status) && status.size == 0)
+    detail::FileStatus status;
+    if (detail::queryFileStatus(path, status) && status.size == 0)
         return removeFile(path);
     return 0;
 }
@@ -59,7 +59,7 @@ int FileUtils::removeIfEmpty(const std::string& path) {
 bool FileUtils::removeDirectoryTree(const std::string& dir) {
     if (!isDirectory(dir))
         return false;
-    return fs::removeTreeByCommand(dir) != -1;
+    return detail::removeTreeByCommand(dir) != -1;
 }
 
 int FileUtils::renameFile(const std::string& from, const std::string& to) {
@@ -69,20 +69,20 @@ int FileUtils::renameFile(const std::string& from, const std::string& to) {
 int FileUtils::renameByCommand(const std::string& from, const std::string& to) {
     if (from == to)
         return 0;
-    return fs::renameByCommand(from, to) == 0 ? 0 : -1;
+    return detail::renameByCommand(from, to) == 0 ? 0 : -1;
 }
 
 int FileUtils::copyFile(const std::string& from, const std::string& to) {
-    return fs::copyByCommand(from, to) == 0 ? 0 : -1;
+    return detail::copyByCommand(from, to) == 0 ? 0 : -1;
 }
 
 bool FileUtils::listFiles(const char* pattern, std::vector<std::string>& names) {
     names.clear();
     const std::string text = pattern;
-    const std::string::size_type cut = text.rfind(fs::pathSeparator());
+    const std::string::size_type cut = text.rfind(detail::pathSeparator());
     const std::string prefix = cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
-    const fs::ListOutcome outcome = fs::listMatchingNames(pattern, names);
+    const detail::ListOutcome outcome = detail::listMatchingNames(pattern, names);
     for (std::string& name : names)
         name.insert(0, prefix);
-    return outcome == fs::ListOutcome::Complete;
+    return outcome == detail::ListOutcome::Complete;
 }

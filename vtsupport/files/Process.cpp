@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "vtsupport/files/FileUtils.h"
-#include "vtsupport/platform/ProcessSpawn.h"
+#include "vtsupport/platform/detail/ProcessSpawn.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ unsigned long runCommand(const std::string& command) {
     // A COMSPEC that is present wins even when empty: the start then fails.
     const char* comspec = std::getenv("COMSPEC");
     const std::string interpreter =
-        comspec != nullptr ? comspec : vtsupport::platform::defaultInterpreter();
-    return vtsupport::platform::runInterpreter(interpreter, command);
+        comspec != nullptr ? comspec : vtsupport::detail::defaultInterpreter();
+    return vtsupport::detail::runInterpreter(interpreter, command);
 }
 
 std::string runCommandCapture(const std::string& command) {
@@ -32,11 +32,11 @@ std::string runCommandCapture(const std::string& command) {
 }
 
 bool startProgram(const std::string& commandLine, bool wait) {
-    return vtsupport::platform::spawnProgram(commandLine, wait, shortWaitMilliseconds);
+    return vtsupport::detail::spawnProgram(commandLine, wait, shortWaitMilliseconds);
 }
 
 void sleepSeconds(unsigned int seconds) {
-    vtsupport::platform::sleepMilliseconds(seconds * 1000ULL);
+    vtsupport::detail::sleepMilliseconds(seconds * 1000ULL);
 }
 
 std::string getEnvironment(const std::string& name) {

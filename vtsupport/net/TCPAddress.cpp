@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "vtsupport/platform/HostLookup.h"
-#include "vtsupport/platform/NetSocket.h"
+#include "vtsupport/platform/detail/NetSocket.h"
 
-namespace platform = vtsupport::platform;
+namespace detail = vtsupport::detail;
 
-TCPAddress::TCPAddress() : port_(0), ip_(platform::parseIPv4("0.0.0.0")) {
+TCPAddress::TCPAddress() : port_(0), ip_(detail::parseIPv4("0.0.0.0")) {
     processAddress();
 }
 
@@ -19,7 +19,7 @@ TCPAddress::TCPAddress(unsigned long ip, int port)
 }
 
 TCPAddress::TCPAddress(const std::string& dotted, int port)
-    : port_(port), ip_(platform::parseIPv4(dotted)) {
+    : port_(port), ip_(detail::parseIPv4(dotted)) {
     processAddress();
 }
 
@@ -41,7 +41,7 @@ unsigned long TCPAddress::getIP() const {
 }
 
 std::string TCPAddress::getIPString() const {
-    return platform::formatIPv4(ip_);
+    return detail::formatIPv4(ip_);
 }
 
 int TCPAddress::getPort() const {
@@ -55,9 +55,9 @@ sockaddr_in* TCPAddress::getSockAddr() {
 // The record is filled before the check, so even a rejected address never
 // leaves a half-made object behind: the exception means there is no object.
 void TCPAddress::processAddress() {
-    static_assert(sizeof sockAddr_ == platform::ipv4RecordSize, "room for the whole record");
-    platform::fillIPv4Record(sockAddr_, ip_, port_);
-    if (ip_ == platform::invalidIPv4) {
+    static_assert(sizeof sockAddr_ == detail::ipv4RecordSize, "room for the whole record");
+    detail::fillIPv4Record(sockAddr_, ip_, port_);
+    if (ip_ == detail::invalidIPv4) {
         std::ostringstream message;
         message << "Error: Cannot process IP address: " << getIPString();
         throw message.str();
@@ -94,7 +94,7 @@ TCPAddress TCPAddress::resolve(const std::string& host) {
     std::uint32_t found = 0;
     const bool known = startsWithAsciiLetter(host)
                            ? hostLookup().byName(host, found)
-                           : hostLookup().byAddress(platform::parseIPv4(host), found);
+                           : hostLookup().byAddress(detail::parseIPv4(host), found);
     if (known)
         result = TCPAddress(dottedText(found), 0);
     cache.emplace(host, result);

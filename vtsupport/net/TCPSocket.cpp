@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "vtsupport/platform/NetSocket.h"
+#include "vtsupport/platform/detail/NetSocket.h"
 
-namespace platform = vtsupport::platform;
+namespace detail = vtsupport::detail;
 
 namespace {
 
@@ -59,7 +59,7 @@ TCPSocketBase::TCPSocketBase(TCPSocketBase& other)
 }
 
 TCPSocketBase::TCPSocketBase(const TCPAddress& address)
-    : address_(address), sock_(platform::openStreamSocket()) {
+    : address_(address), sock_(detail::openStreamSocket()) {
     if (sock_ < 0) {
         sock_ = -1;
         std::ostringstream text;
@@ -75,7 +75,7 @@ TCPSocketBase::~TCPSocketBase() {
 
 void TCPSocketBase::close() {
     if (getSocket() != -1) {
-        platform::closeSocket(getSocket());
+        detail::closeSocket(getSocket());
         invalidate();
     }
 }
@@ -113,7 +113,7 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     frame.push_back(static_cast<char>(digits.size()));
     frame.insert(frame.end(), digits.begin(), digits.end());
     frame.insert(frame.end(), payload.begin(), payload.end());
-    const long sent = platform::sendBytes(getSocket(), frame.data(), frame.size());
+    const long sent = detail::sendBytes(getSocket(), frame.data(), frame.size());
     if (sent < 0 || static_cast<std::size_t>(sent) != frame.size()) {
         close();
         throw message("Error: Problem sending data to server: ", sent);
@@ -142,7 +142,7 @@ std::vector<char> TCPSocketBase::read() {
             kept.empty() || (!headerRead && static_cast<long long>(kept.size()) <
                                                 static_cast<signed char>(kept[0]) + 1LL);
         if (needMore) {
-            const long received = platform::receiveBytes(getSocket(), buffer, chunkSize);
+            const long received = detail::receiveBytes(getSocket(), buffer, chunkSize);
             if (received < 0) {
                 close();
                 throw message("Error: Problem receiving data from server: ", received);
@@ -184,7 +184,7 @@ TCPSocket::TCPSocket(int sock) : TCPSocketBase(sock) {}
 TCPSocket::TCPSocket(TCPSocket& other) : TCPSocketBase(other) {}
 
 TCPSocket::TCPSocket(const TCPAddress& address) : TCPSocketBase(address) {
-    if (platform::connectSocket(getSocket(), getAddress().getSockAddr()) < 0) {
+    if (detail::connectSocket(getSocket(), getAddress().getSockAddr()) < 0) {
         std::ostringstream text;
         text << "Error: Cannot connect() to: " << getAddress().getIPString()
              << " port: " << getAddress().getPort();

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "vtsupport/platform/NativeCpu.h"
+#include "vtsupport/platform/detail/NativeCpu.h"
 
 namespace utils {
 
@@ -11,15 +11,15 @@ namespace {
 class NativeCpuPlatform final : public ICpuPlatform {
 public:
     CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
-        return vtsupport::platform::executeCpuid(leaf, subleaf);
+        return vtsupport::detail::executeCpuid(leaf, subleaf);
     }
     bool affinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) override {
-        return vtsupport::platform::readAffinityMasks(processMask, systemMask);
+        return vtsupport::detail::readAffinityMasks(processMask, systemMask);
     }
     bool bindThread(std::uint32_t mask) override {
-        return vtsupport::platform::bindCurrentThread(mask);
+        return vtsupport::detail::bindCurrentThread(mask);
     }
-    void yieldThread() override { vtsupport::platform::yieldCurrentThread(); }
+    void yieldThread() override { vtsupport::detail::yieldCurrentThread(); }
 };
 
 // The installed platform; null means the native one.

@@ -1,6 +1,6 @@
 // The CPUID instruction is the processor's, not the operating system's: the same
 // code serves every OS, chosen by compiler and architecture only.
-#include "vtsupport/platform/NativeCpu.h"
+#include "vtsupport/platform/detail/NativeCpu.h"
 
 #if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
 #include <intrin.h>
@@ -11,7 +11,7 @@
 #endif
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 utils::CpuidResult executeCpuid(std::uint32_t leaf, std::uint32_t subleaf) {
     utils::CpuidResult result{0, 0, 0, 0};
@@ -37,5 +37,5 @@ utils::CpuidResult executeCpuid(std::uint32_t leaf, std::uint32_t subleaf) {
     return result;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

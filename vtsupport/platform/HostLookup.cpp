@@ -1,6 +1,6 @@
 #include "vtsupport/platform/HostLookup.h"
 
-#include "vtsupport/platform/NetSocket.h"
+#include "vtsupport/platform/detail/NetSocket.h"
 
 IHostLookup::~IHostLookup() = default;
 
@@ -9,10 +9,10 @@ namespace {
 class NativeHostLookup : public IHostLookup {
 public:
     bool byName(const std::string& name, std::uint32_t& firstAddress) override {
-        return vtsupport::platform::lookupHostByName(name, firstAddress);
+        return vtsupport::detail::lookupHostByName(name, firstAddress);
     }
     bool byAddress(std::uint32_t address, std::uint32_t& firstAddress) override {
-        return vtsupport::platform::lookupHostByAddress(address, firstAddress);
+        return vtsupport::detail::lookupHostByAddress(address, firstAddress);
     }
 };
 

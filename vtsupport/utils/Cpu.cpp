@@ -1,8 +1,8 @@
 #include "vtsupport/utils/Cpu.h"
 
 #include "vtsupport/platform/CpuPlatform.h"
-#include "vtsupport/utils/AffinityWalk.h"
 #include "vtsupport/utils/Trace.h"
+#include "vtsupport/utils/detail/AffinityWalk.h"
 
 namespace utils {
 
@@ -71,14 +71,14 @@ std::uint32_t Cpu::countAffinityPositions() {
     std::uint32_t processMask = 0;
     std::uint32_t systemMask = 0;
     if (!cpuPlatform().affinityMasks(processMask, systemMask)) {
-        fail(detail::kMaskReadFailure);
+        fail(vtsupport::detail::kMaskReadFailure);
         return 1;
     }
     if (processMask != systemMask) {
         fail(kRestrictedAffinity);
         return 1;
     }
-    return detail::walkAffinity(systemMask, processMask, [](std::uint32_t) {});
+    return vtsupport::detail::walkAffinity(systemMask, processMask, [](std::uint32_t) {});
 }
 
 } // namespace utils

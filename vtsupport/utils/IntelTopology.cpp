@@ -1,9 +1,9 @@
 #include <string>
 
 #include "vtsupport/platform/CpuPlatform.h"
-#include "vtsupport/utils/AffinityWalk.h"
 #include "vtsupport/utils/Cpu.h"
 #include "vtsupport/utils/CpuId.h"
+#include "vtsupport/utils/detail/AffinityWalk.h"
 
 namespace utils {
 
@@ -56,7 +56,7 @@ TopologyOutcome IntelCpu::enumerateTopology(std::uint32_t& logical, std::uint32_
     std::uint32_t processMask = 0;
     std::uint32_t systemMask = 0;
     if (!cpuPlatform().affinityMasks(processMask, systemMask)) {
-        fail(detail::kMaskReadFailure);
+        fail(vtsupport::detail::kMaskReadFailure);
         logical = 1;
         return TopologyOutcome::AffinityRestricted;
     }
@@ -67,7 +67,7 @@ TopologyOutcome IntelCpu::enumerateTopology(std::uint32_t& logical, std::uint32_
     const std::uint8_t maxSmtIds = static_cast<std::uint8_t>(ratio);
     const std::uint8_t smtWidth = static_cast<std::uint8_t>(fieldWidth(maxSmtIds));
     SubIdTable table;
-    detail::walkAffinity(systemMask, processMask, [&](std::uint32_t mask) {
+    vtsupport::detail::walkAffinity(systemMask, processMask, [&](std::uint32_t mask) {
         // Read on the processor just bound to; the per-package maxima too.
         const std::uint8_t apicId = initialApicId();
         const std::uint8_t smtId = extractSubId(apicId, maxSmtIds, 0);

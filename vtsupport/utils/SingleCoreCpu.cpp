@@ -1,7 +1,5 @@
 #include "vtsupport/utils/Cpu.h"
 
-#include "vtsupport/utils/CpuId.h"
-
 namespace utils {
 
 SingleCoreCpu::SingleCoreCpu() {
@@ -16,29 +14,6 @@ void SingleCoreCpu::detect() {
     packages = positions;
     cores = positions;
     logicalProcessors = positions;
-}
-
-UnknownCpu::UnknownCpu() {
-    detect();
-}
-
-UnknownCpu::~UnknownCpu() = default;
-
-void UnknownCpu::detect() {
-    fail("Unknown Cpu detected");
-}
-
-AmdCpu::AmdCpu() {
-    detect();
-}
-
-AmdCpu::~AmdCpu() = default;
-
-void AmdCpu::detect() {
-    if (!isValid() || !isAmd())
-        return;
-    vendorName = "AuthenticAMD";
-    fail("Multi-core detection is not implemented for AuthenticAMD. ");
 }
 
 } // namespace utils

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "vtsupport/platform/Environment.h"
+#include "vtsupport/platform/detail/Environment.h"
 
 namespace utils {
 
@@ -12,11 +12,11 @@ const char* const traceSwitchName = VTSUPPORT_TRACE_VARIABLE;
 ITrace::~ITrace() = default;
 
 void ITrace::setFlag(const char* name) {
-    vtsupport::platform::setEnvironmentVariable(name, "1");
+    vtsupport::detail::setEnvironmentVariable(name, "1");
 }
 
 void ITrace::clearFlag(const char* name) {
-    vtsupport::platform::removeEnvironmentVariable(name);
+    vtsupport::detail::removeEnvironmentVariable(name);
 }
 
 PTrace* PTrace::instance() {

@@ -1,7 +1,7 @@
 // Linux has no process-wide affinity mask: the main thread's mask (what taskset
 // sets and every thread inherits) stands for it, and the online processors stand
 // for the system mask.
-#include "vtsupport/platform/NativeCpu.h"
+#include "vtsupport/platform/detail/NativeCpu.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -11,7 +11,7 @@
 #include <string>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -87,5 +87,5 @@ void yieldCurrentThread() {
     ::sched_yield();
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

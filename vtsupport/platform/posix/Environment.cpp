@@ -1,9 +1,9 @@
-#include "vtsupport/platform/Environment.h"
+#include "vtsupport/platform/detail/Environment.h"
 
 #include <stdlib.h>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 bool setEnvironmentVariable(const char* name, const char* value) {
     return ::setenv(name, value, 1) == 0;
@@ -13,5 +13,5 @@ bool removeEnvironmentVariable(const char* name) {
     return ::unsetenv(name) == 0;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -1,4 +1,4 @@
-#include "vtsupport/platform/FileSystem.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -15,7 +15,7 @@
 #include <thread>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 char pathSeparator() {
     return '/';
@@ -141,5 +141,5 @@ ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& nam
     return error == 0 ? ListOutcome::Complete : ListOutcome::Interrupted;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

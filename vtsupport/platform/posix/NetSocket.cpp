@@ -1,4 +1,4 @@
-#include "vtsupport/platform/NetSocket.h"
+#include "vtsupport/platform/detail/NetSocket.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -16,11 +16,11 @@
 #define VT_SEND_FLAGS 0
 #endif
 
-static_assert(sizeof(sockaddr_in) == vtsupport::platform::ipv4RecordSize,
+static_assert(sizeof(sockaddr_in) == vtsupport::detail::ipv4RecordSize,
               "the address record is expected to be 16 bytes");
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -92,5 +92,5 @@ void closeSocket(int socket) {
     ::close(socket);
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

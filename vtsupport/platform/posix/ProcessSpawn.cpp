@@ -1,5 +1,5 @@
 // The interpreter run and sleeping; the direct program start is in ProgramStart.cpp.
-#include "vtsupport/platform/ProcessSpawn.h"
+#include "vtsupport/platform/detail/ProcessSpawn.h"
 #include "vtsupport/platform/posix/Spawn.h"
 
 #include <errno.h>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -101,5 +101,5 @@ void sleepMilliseconds(unsigned long long milliseconds) {
     }
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

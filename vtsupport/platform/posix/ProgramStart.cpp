@@ -6,7 +6,7 @@
 // once: a file, pipe or socket that the caller closes is not kept open for as long
 // as the middle process waits. Everything the two forked processes need is
 // prepared before forking, so that they call nothing but async-signal-safe functions.
-#include "vtsupport/platform/ProcessSpawn.h"
+#include "vtsupport/platform/detail/ProcessSpawn.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -20,7 +20,7 @@
 #include <vector>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -226,5 +226,5 @@ bool spawnProgram(const std::string& commandLine, bool untilExit,
     return started;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -6,7 +6,7 @@
 #include <vector>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // Starts `arguments[0]` (looked up on PATH) with `arguments`, a clean signal
 // state and none of the caller's descriptors but the standard streams, which are
@@ -15,5 +15,5 @@ namespace platform {
 // failed start.
 bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsigned long& result);
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

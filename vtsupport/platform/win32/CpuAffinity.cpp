@@ -1,9 +1,9 @@
-#include "vtsupport/platform/NativeCpu.h"
+#include "vtsupport/platform/detail/NativeCpu.h"
 
 #include <windows.h>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) {
     DWORD_PTR process = 0;
@@ -24,5 +24,5 @@ void yieldCurrentThread() {
     ::Sleep(0);
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

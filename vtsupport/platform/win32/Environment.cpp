@@ -1,11 +1,11 @@
-#include "vtsupport/platform/Environment.h"
+#include "vtsupport/platform/detail/Environment.h"
 
 #include <stdlib.h>
 
 #include <string>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 bool setEnvironmentVariable(const char* name, const char* value) {
     const std::string assignment = std::string(name) + "=" + value;
@@ -18,5 +18,5 @@ bool removeEnvironmentVariable(const char* name) {
     return ::_putenv(assignment.c_str()) == 0;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

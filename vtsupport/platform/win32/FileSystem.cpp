@@ -1,4 +1,4 @@
-#include "vtsupport/platform/FileSystem.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 
 #include <direct.h>
 #include <io.h>
@@ -10,7 +10,7 @@
 #include <memory>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -88,5 +88,5 @@ ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& nam
     return error == ERROR_NO_MORE_FILES ? ListOutcome::Complete : ListOutcome::Interrupted;
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -1,15 +1,15 @@
-#include "vtsupport/platform/NetSocket.h"
+#include "vtsupport/platform/detail/NetSocket.h"
 
 #include <winsock2.h>
 
 #include <climits>
 #include <cstring>
 
-static_assert(sizeof(sockaddr_in) == vtsupport::platform::ipv4RecordSize,
+static_assert(sizeof(sockaddr_in) == vtsupport::detail::ipv4RecordSize,
               "the address record is expected to be 16 bytes");
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -96,5 +96,5 @@ void closeSocket(int socket) {
     ::closesocket(static_cast<SOCKET>(socket));
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -1,11 +1,11 @@
-#include "vtsupport/platform/ProcessSpawn.h"
+#include "vtsupport/platform/detail/ProcessSpawn.h"
 
 #include <windows.h>
 
 #include <vector>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -64,5 +64,5 @@ void sleepMilliseconds(unsigned long long milliseconds) {
     ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

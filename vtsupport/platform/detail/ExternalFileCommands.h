@@ -8,7 +8,7 @@
 #include <string>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // Each answers the command's exit status, or -1 when it could not be started.
 // `from` and `to` are argument text as the caller wrote it (quoted where needed).
@@ -22,5 +22,5 @@ int removeTreeByCommand(const std::string& dir);
 // offers no such escape (Windows, where % expands inside quotes too).
 const char* expandedInQuotes();
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // The separator the platform writes ('\\' on Windows, '/' elsewhere).
 char pathSeparator();
@@ -48,5 +48,5 @@ enum class ListOutcome { NothingFound, Complete, Interrupted };
 // yields them. NothingFound when nothing matches or the directory cannot be read.
 ListOutcome listMatchingNames(const char* pattern, std::vector<std::string>& names);
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -8,7 +8,7 @@
 #include "vtsupport/platform/CpuPlatform.h"
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // CPUID on the calling thread's processor; all zero without CPUID or beyond the
 // highest leaf the processor reports.
@@ -21,5 +21,5 @@ bool bindCurrentThread(std::uint32_t mask);
 // Gives up the calling thread's time slice.
 void yieldCurrentThread();
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

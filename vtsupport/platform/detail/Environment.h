@@ -3,12 +3,12 @@
 #pragma once
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // Sets the variable; false when the environment could not be changed.
 bool setEnvironmentVariable(const char* name, const char* value);
 // Removes the variable; removing an absent variable succeeds.
 bool removeEnvironmentVariable(const char* name);
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -12,7 +12,7 @@
 struct sockaddr_in;
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // Bytes in the OS's IPv4 socket address record.
 constexpr std::size_t ipv4RecordSize = 16;
@@ -42,5 +42,5 @@ long receiveBytes(int socket, char* buffer, std::size_t capacity);
 // Releases the descriptor; failures are ignored.
 void closeSocket(int socket);
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

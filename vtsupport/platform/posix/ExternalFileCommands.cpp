@@ -4,14 +4,14 @@
 // group, and inside double quotes a backslash makes the next $, backquote,
 // double quote or backslash literal. Nothing else is special: no expansion, no
 // command separators, and "--" ends the options so that a name cannot be one.
-#include "vtsupport/platform/FileCommands.h"
+#include "vtsupport/platform/detail/ExternalFileCommands.h"
 #include "vtsupport/platform/posix/Spawn.h"
 
 #include <cstring>
 #include <vector>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -73,5 +73,5 @@ const char* expandedInQuotes() {
     return "$`\\";
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

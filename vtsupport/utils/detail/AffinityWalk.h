@@ -5,7 +5,7 @@
 
 #include "vtsupport/platform/CpuPlatform.h"
 
-namespace utils {
+namespace vtsupport {
 namespace detail {
 
 // Recorded when the affinity masks cannot be read; the counts are then 1.
@@ -13,8 +13,8 @@ inline constexpr const char* kMaskReadFailure = "Cannot read the process affinit
 
 // Binds the calling thread to the process mask and yields, so it runs there.
 inline void returnToProcessMask(std::uint32_t processMask) {
-    cpuPlatform().bindThread(processMask);
-    cpuPlatform().yieldThread();
+    utils::cpuPlatform().bindThread(processMask);
+    utils::cpuPlatform().yieldThread();
 }
 
 // Binds the calling thread to the single-bit masks 1 << i, i = 0..31, while the
@@ -32,9 +32,9 @@ std::uint32_t walkAffinity(std::uint32_t systemMask, std::uint32_t processMask, 
             if (mask > systemMask)
                 break;
             ++positions;
-            if (!cpuPlatform().bindThread(mask))
+            if (!utils::cpuPlatform().bindThread(mask))
                 continue;
-            cpuPlatform().yieldThread();
+            utils::cpuPlatform().yieldThread();
             visitBound(mask);
         }
     } catch (...) {
@@ -46,4 +46,4 @@ std::uint32_t walkAffinity(std::uint32_t systemMask, std::uint32_t processMask, 
 }
 
 } // namespace detail
-} // namespace utils
+} // namespace vtsupport

@@ -1,9 +1,9 @@
-#include "vtsupport/platform/FileCommands.h"
+#include "vtsupport/platform/detail/ExternalFileCommands.h"
 
 #include <stdlib.h>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 namespace {
 
@@ -29,5 +29,5 @@ const char* expandedInQuotes() {
     return "";
 }
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

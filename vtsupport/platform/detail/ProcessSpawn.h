@@ -7,7 +7,7 @@
 #include <string>
 
 namespace vtsupport {
-namespace platform {
+namespace detail {
 
 // The interpreter used when COMSPEC is absent.
 const char* defaultInterpreter();
@@ -27,5 +27,5 @@ bool spawnProgram(const std::string& commandLine, bool untilExit,
 
 void sleepMilliseconds(unsigned long long milliseconds);
 
-} // namespace platform
+} // namespace detail
 } // namespace vtsupport

@@ -1,0 +1,15 @@
+#include "vtsupport/utils/Cpu.h"
+
+namespace utils {
+
+UnknownCpu::UnknownCpu() {
+    detect();
+}
+
+UnknownCpu::~UnknownCpu() = default;
+
+void UnknownCpu::detect() {
+    fail("Unknown Cpu detected");
+}
+
+} // namespace utils
