@@ -24,7 +24,7 @@ vt_install_packages() {
 }
 
 # What every native build needs.
-VT_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev python3
+VT_NATIVE_PACKAGES=(cmake make g++ clang-format git libgtest-dev libgmock-dev googletest libbenchmark-dev python3
     shared-mime-info xkb-data iso-codes)
 # What the benchmarks add: the XML libraries they compare with, linux-perf for profiling.
 VT_BENCH_PACKAGES=(libpugixml-dev libtinyxml2-dev linux-perf)
