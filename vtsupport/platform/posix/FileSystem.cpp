@@ -97,20 +97,6 @@ std::string temporaryFileName(const char* prefix) {
     return std::string();
 }
 
-std::string programPath() {
-    std::string buffer(256, '\0');
-    for (;;) {
-        const ssize_t length = ::readlink("/proc/self/exe", &buffer[0], buffer.size());
-        if (length < 0)
-            return std::string();
-        if (static_cast<std::size_t>(length) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(length));
-            return buffer;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 bool textReadingKeepsCarriageReturns() {
     return true;
 }

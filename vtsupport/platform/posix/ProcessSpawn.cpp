@@ -1,5 +1,6 @@
 // The interpreter run and sleeping; the direct program start is in ProgramStart.cpp.
 #include "vtsupport/platform/detail/ProcessSpawn.h"
+#include "vtsupport/platform/posix/KernelExtensions.h"
 #include "vtsupport/platform/posix/Spawn.h"
 
 #include <errno.h>
@@ -28,7 +29,7 @@ public:
             ::posix_spawn_file_actions_addopen(&its_actions, 1, "/dev/null", O_WRONLY, 0);
             ::posix_spawn_file_actions_adddup2(&its_actions, 1, 2);
         }
-        ::posix_spawn_file_actions_addclosefrom_np(&its_actions, 3);
+        addCloseFromAction(&its_actions, 3);
         ::posix_spawnattr_init(&its_attributes);
         sigset_t none;
         sigemptyset(&none);

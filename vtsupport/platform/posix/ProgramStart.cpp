@@ -7,9 +7,9 @@
 // as the middle process waits. Everything the two forked processes need is
 // prepared before forking, so that they call nothing but async-signal-safe functions.
 #include "vtsupport/platform/detail/ProcessSpawn.h"
+#include "vtsupport/platform/posix/KernelExtensions.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/types.h>
@@ -114,9 +114,9 @@ long long monotonicMilliseconds() {
 // when the caller runs without standard streams).
 void closeDescriptorsExcept(int keep, int highestDescriptor) {
     const unsigned kept = static_cast<unsigned>(keep);
-    const bool closed = keep < 3 ? ::close_range(3, ~0U, 0) == 0
-                                 : (keep == 3 || ::close_range(3, kept - 1, 0) == 0) &&
-                                       ::close_range(kept + 1, ~0U, 0) == 0;
+    const bool closed = keep < 3 ? closeDescriptorRange(3, ~0U)
+                                 : (keep == 3 || closeDescriptorRange(3, kept - 1)) &&
+                                       closeDescriptorRange(kept + 1, ~0U);
     if (!closed) {
         for (int fd = 3; fd <= highestDescriptor; ++fd)
             if (fd != keep)
@@ -201,7 +201,7 @@ bool spawnProgram(const std::string& commandLine, bool untilExit,
         openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
 
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
+    if (!openCloseOnExecPipe(report))
         return false;
     const pid_t middle = ::fork();
     if (middle == 0) {

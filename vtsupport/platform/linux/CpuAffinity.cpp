@@ -1,6 +1,7 @@
-// Linux has no process-wide affinity mask: the main thread's mask (what taskset
-// sets and every thread inherits) stands for it, and the online processors stand
-// for the system mask.
+// Affinity has no POSIX interface; this is Linux's. Linux has no process-wide
+// affinity mask: the main thread's mask (what taskset sets and every thread
+// inherits) stands for it, and the online processors stand for the system mask.
+// Yielding is POSIX, but lives with the binding it serves.
 #include "vtsupport/platform/detail/NativeCpu.h"
 
 #include <pthread.h>
