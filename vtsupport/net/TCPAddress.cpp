@@ -73,15 +73,6 @@ bool startsWithAsciiLetter(const std::string& text) {
     return (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
 }
 
-std::string dottedText(std::uint32_t address) {
-    unsigned char bytes[4];
-    std::memcpy(bytes, &address, sizeof bytes);
-    std::ostringstream text;
-    text << unsigned(bytes[0]) << '.' << unsigned(bytes[1]) << '.' << unsigned(bytes[2]) << '.'
-         << unsigned(bytes[3]);
-    return text.str();
-}
-
 } // namespace
 
 TCPAddress TCPAddress::resolve(const std::string& host) {
@@ -96,7 +87,7 @@ TCPAddress TCPAddress::resolve(const std::string& host) {
                            ? hostLookup().byName(host, found)
                            : hostLookup().byAddress(detail::parseIPv4(host), found);
     if (known)
-        result = TCPAddress(dottedText(found), 0);
+        result = TCPAddress(detail::formatIPv4(found), 0);
     cache.emplace(host, result);
     return result;
 }

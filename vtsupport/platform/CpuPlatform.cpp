@@ -1,8 +1,7 @@
 #include "vtsupport/platform/CpuPlatform.h"
 
-#include <atomic>
-
 #include "vtsupport/platform/detail/NativeCpu.h"
+#include "vtsupport/platform/detail/Seam.h"
 
 namespace utils {
 
@@ -22,26 +21,18 @@ public:
     void yieldThread() override { vtsupport::detail::yieldCurrentThread(); }
 };
 
-// The installed platform; null means the native one.
-std::atomic<ICpuPlatform*> installedPlatform{nullptr};
-
-ICpuPlatform& nativePlatform() {
-    // Never destroyed: detection may still be asked for during static destruction.
-    static NativeCpuPlatform* const native = new NativeCpuPlatform;
-    return *native;
-}
+vtsupport::detail::Seam<ICpuPlatform, NativeCpuPlatform> seam;
 
 } // namespace
 
 ICpuPlatform::~ICpuPlatform() = default;
 
 ICpuPlatform& cpuPlatform() {
-    ICpuPlatform* installed = installedPlatform.load();
-    return installed != nullptr ? *installed : nativePlatform();
+    return seam.current();
 }
 
 void setCpuPlatform(ICpuPlatform* platform) {
-    installedPlatform.store(platform);
+    seam.install(platform);
 }
 
 } // namespace utils

@@ -1,12 +1,13 @@
 #include "vtsupport/platform/HostLookup.h"
 
 #include "vtsupport/platform/detail/NetSocket.h"
+#include "vtsupport/platform/detail/Seam.h"
 
 IHostLookup::~IHostLookup() = default;
 
 namespace {
 
-class NativeHostLookup : public IHostLookup {
+class NativeHostLookup final : public IHostLookup {
 public:
     bool byName(const std::string& name, std::uint32_t& firstAddress) override {
         return vtsupport::detail::lookupHostByName(name, firstAddress);
@@ -16,15 +17,14 @@ public:
     }
 };
 
-IHostLookup* installedLookup = nullptr;
+vtsupport::detail::Seam<IHostLookup, NativeHostLookup> seam;
 
 } // namespace
 
 IHostLookup& hostLookup() {
-    static NativeHostLookup native;
-    return installedLookup != nullptr ? *installedLookup : native;
+    return seam.current();
 }
 
 void setHostLookup(IHostLookup* lookup) {
-    installedLookup = lookup;
+    seam.install(lookup);
 }

@@ -1,6 +1,5 @@
 #include "vtsupport/utils/Cpu.h"
 
-#include "vtsupport/platform/CpuPlatform.h"
 #include "vtsupport/utils/Trace.h"
 #include "vtsupport/utils/detail/AffinityWalk.h"
 
@@ -70,8 +69,8 @@ void Cpu::fail(const char* message) {
 std::uint32_t Cpu::countAffinityPositions() {
     std::uint32_t processMask = 0;
     std::uint32_t systemMask = 0;
-    if (!cpuPlatform().affinityMasks(processMask, systemMask)) {
-        fail(vtsupport::detail::kMaskReadFailure);
+    if (const char* failure = vtsupport::detail::affinityMasksOrFailure(processMask, systemMask)) {
+        fail(failure);
         return 1;
     }
     if (processMask != systemMask) {

@@ -1,6 +1,5 @@
 #include <string>
 
-#include "vtsupport/platform/CpuPlatform.h"
 #include "vtsupport/utils/Cpu.h"
 #include "vtsupport/utils/CpuId.h"
 #include "vtsupport/utils/detail/AffinityWalk.h"
@@ -55,8 +54,8 @@ TopologyOutcome IntelCpu::enumerateTopology(std::uint32_t& logical, std::uint32_
     packageTotal = 1;
     std::uint32_t processMask = 0;
     std::uint32_t systemMask = 0;
-    if (!cpuPlatform().affinityMasks(processMask, systemMask)) {
-        fail(vtsupport::detail::kMaskReadFailure);
+    if (const char* failure = vtsupport::detail::affinityMasksOrFailure(processMask, systemMask)) {
+        fail(failure);
         logical = 1;
         return TopologyOutcome::AffinityRestricted;
     }

@@ -1,5 +1,6 @@
 // The socket services of the networking classes, declared once and implemented
-// per OS in posix/NetSocket.cpp and win32/NetSocket.cpp. Descriptors are ints
+// per OS in posix/NetSocket.cpp and win32/NetSocket.cpp; the IPv4 helpers, the
+// same calls on both, are written once in NetSocketIPv4.inc. Descriptors are ints
 // with -1 for "none"; IPv4 addresses are 32-bit values in network byte order.
 // Every call maps onto exactly one call of the OS socket interface, so its
 // results (counts, negative failures, 0 at the peer's end) are the OS's own.

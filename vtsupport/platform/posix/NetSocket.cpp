@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
+#include "vtsupport/platform/detail/NetSocketIPv4.inc"
 
 // A closed peer must show up as a failed send, never as SIGPIPE killing the host.
 #ifdef MSG_NOSIGNAL
@@ -16,50 +16,14 @@
 #define VT_SEND_FLAGS 0
 #endif
 
-static_assert(sizeof(sockaddr_in) == vtsupport::detail::ipv4RecordSize,
-              "the address record is expected to be 16 bytes");
-
 namespace vtsupport {
 namespace detail {
-
-namespace {
-
-bool firstIPv4Of(const hostent* entry, std::uint32_t& firstAddress) {
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
-        return false;
-    std::memcpy(&firstAddress, entry->h_addr_list[0], 4);
-    return true;
-}
-
-} // namespace
-
-std::uint32_t parseIPv4(const std::string& dotted) {
-    return ::inet_addr(dotted.c_str());
-}
 
 std::string formatIPv4(std::uint32_t address) {
     in_addr value;
     value.s_addr = address;
     char text[INET_ADDRSTRLEN];
     return ::inet_ntop(AF_INET, &value, text, sizeof text) != nullptr ? text : "";
-}
-
-void fillIPv4Record(unsigned char* record, std::uint32_t address, int port) {
-    sockaddr_in filled;
-    std::memset(&filled, 0, sizeof filled);
-    filled.sin_family = AF_INET;
-    filled.sin_port = htons(static_cast<std::uint16_t>(port));
-    filled.sin_addr.s_addr = address;
-    std::memcpy(record, &filled, sizeof filled);
-}
-
-bool lookupHostByName(const std::string& name, std::uint32_t& firstAddress) {
-    return firstIPv4Of(::gethostbyname(name.c_str()), firstAddress);
-}
-
-bool lookupHostByAddress(std::uint32_t address, std::uint32_t& firstAddress) {
-    return firstIPv4Of(::gethostbyaddr(&address, 4, AF_INET), firstAddress);
 }
 
 int openStreamSocket() {

@@ -3,10 +3,8 @@
 #include <winsock2.h>
 
 #include <climits>
-#include <cstring>
 
-static_assert(sizeof(sockaddr_in) == vtsupport::detail::ipv4RecordSize,
-              "the address record is expected to be 16 bytes");
+#include "vtsupport/platform/detail/NetSocketIPv4.inc"
 
 namespace vtsupport {
 namespace detail {
@@ -29,14 +27,6 @@ public:
 
 WinsockStartup winsockStartup;
 
-bool firstIPv4Of(const hostent* entry, std::uint32_t& firstAddress) {
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
-        return false;
-    std::memcpy(&firstAddress, entry->h_addr_list[0], 4);
-    return true;
-}
-
 // Winsock counts in int; a larger request is cut, which the caller sees as a short count.
 int clampLength(std::size_t length) {
     return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
@@ -44,33 +34,11 @@ int clampLength(std::size_t length) {
 
 } // namespace
 
-std::uint32_t parseIPv4(const std::string& dotted) {
-    return ::inet_addr(dotted.c_str());
-}
-
 std::string formatIPv4(std::uint32_t address) {
     in_addr value;
     value.s_addr = address;
     const char* text = ::inet_ntoa(value);
     return text != nullptr ? text : "";
-}
-
-void fillIPv4Record(unsigned char* record, std::uint32_t address, int port) {
-    sockaddr_in filled;
-    std::memset(&filled, 0, sizeof filled);
-    filled.sin_family = AF_INET;
-    filled.sin_port = ::htons(static_cast<u_short>(port));
-    filled.sin_addr.s_addr = address;
-    std::memcpy(record, &filled, sizeof filled);
-}
-
-bool lookupHostByName(const std::string& name, std::uint32_t& firstAddress) {
-    return firstIPv4Of(::gethostbyname(name.c_str()), firstAddress);
-}
-
-bool lookupHostByAddress(std::uint32_t address, std::uint32_t& firstAddress) {
-    return firstIPv4Of(::gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET),
-                       firstAddress);
 }
 
 // SOCKET is pointer-sized; its values are small handles that fit an int, and

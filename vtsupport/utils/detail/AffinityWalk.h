@@ -8,8 +8,14 @@
 namespace vtsupport {
 namespace detail {
 
-// Recorded when the affinity masks cannot be read; the counts are then 1.
-inline constexpr const char* kMaskReadFailure = "Cannot read the process affinity mask. ";
+// Reads the process and system masks through the processor seam. Null when
+// they were read, otherwise the failure for the caller to record (the counts
+// are then 1).
+inline const char* affinityMasksOrFailure(std::uint32_t& processMask, std::uint32_t& systemMask) {
+    if (utils::cpuPlatform().affinityMasks(processMask, systemMask))
+        return nullptr;
+    return "Cannot read the process affinity mask. ";
+}
 
 // Binds the calling thread to the process mask and yields, so it runs there.
 inline void returnToProcessMask(std::uint32_t processMask) {
