@@ -1,52 +1,22 @@
 #include "vtsupport/net/TCPSocket.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <sstream>
 #include <string>
 #include <utility>
 
+#include "vtsupport/net/detail/FrameAssembler.h"
 #include "vtsupport/platform/detail/NetSocket.h"
 
 namespace detail = vtsupport::detail;
 
 namespace {
 
-constexpr std::size_t chunkSize = 1024;
-constexpr long long maxReserve = 1 << 20;
-
 template <typename Value>
 std::string message(const char* prefix, const Value& value) {
     std::ostringstream text;
     text << prefix << value;
     return text.str();
-}
-
-// Reads the frame header at the start of `chunk` the way a formatted stream
-// extraction of an int does; throws the header failures. Returns the header's size.
-std::size_t parseHeader(const char* chunk, std::size_t size, long long& length) {
-    const int digits = static_cast<signed char>(chunk[0]);
-    if (static_cast<long long>(size) < digits + 1LL)
-        throw std::string("Error: TCPSocketBase does not support partial ") + "header sends";
-    // Up to nine plain digits are a number whatever the locale, and are what
-    // write() sends; anything else goes through the stream extraction itself.
-    int value = 0;
-    bool plain = digits > 0 && digits <= 9;
-    for (int i = 1; plain && i <= digits; ++i) {
-        plain = chunk[i] >= '0' && chunk[i] <= '9';
-        value = value * 10 + (chunk[i] - '0');
-    }
-    if (!plain) {
-        const std::string header = digits > 0 ? std::string(chunk + 1, digits) : std::string();
-        std::istringstream in(header);
-        value = 0;
-        if (!(in >> value))
-            throw message("Error: Cannot convert to int: ", header);
-    }
-    if (value < 0)
-        throw message("Error: Invalid message length: ", value);
-    length = value;
-    return static_cast<std::size_t>(digits > 0 ? digits : 0) + 1;
 }
 
 } // namespace
@@ -120,63 +90,20 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     }
 }
 
-// Each round takes one chunk: the bytes kept from the previous frame when
-// there are any, else one receive of up to 1024 bytes. A kept remnant too
-// short to hold its header is completed by one receive first, since only the
-// split made by this class, not the peer, cut it short.
+// The bytes kept from the previous frame come first; then one receive of 1024
+// bytes at a time, straight into the payload while a whole chunk of it is still
+// missing, so that the bytes are not copied again.
 std::vector<char> TCPSocketBase::read() {
-    std::vector<char> result;
-    long long expected = 0;
-    bool headerRead = false;
     if (getSocket() == -1)
         throw std::string("Error: Cannot read from invalidated socket");
-
-    char buffer[chunkSize];
-    std::vector<char> kept;
-    for (;;) {
-        const char* chunk = buffer;
-        std::size_t size = 0;
-        kept.clear();
-        kept.swap(pending_);
-        const bool needMore =
-            kept.empty() || (!headerRead && static_cast<long long>(kept.size()) <
-                                                static_cast<signed char>(kept[0]) + 1LL);
-        if (needMore) {
-            const long received = detail::receiveBytes(getSocket(), buffer, chunkSize);
-            if (received < 0) {
-                close();
-                throw message("Error: Problem receiving data from server: ", received);
-            }
-            if (received == 0)
-                return result;
-            size = static_cast<std::size_t>(received);
-            if (!kept.empty()) {
-                kept.insert(kept.end(), buffer, buffer + size);
-                chunk = kept.data();
-                size = kept.size();
-            }
-        } else {
-            chunk = kept.data();
-            size = kept.size();
+    return detail::receiveFrame(pending_, [this](char* buffer, std::size_t capacity) {
+        const long received = detail::receiveBytes(getSocket(), buffer, capacity);
+        if (received < 0) {
+            close();
+            throw message("Error: Problem receiving data from server: ", received);
         }
-
-        std::size_t offset = 0;
-        if (!headerRead) {
-            offset = parseHeader(chunk, size, expected);
-            headerRead = true;
-            // Room up front for ordinary messages; an absurd announced length
-            // still grows the result only as its bytes arrive.
-            result.reserve(static_cast<std::size_t>(std::min(expected, maxReserve)));
-        }
-        const std::size_t wanted = static_cast<std::size_t>(expected) - result.size();
-        const std::size_t available = size - offset;
-        const std::size_t taken = available < wanted ? available : wanted;
-        result.insert(result.end(), chunk + offset, chunk + offset + taken);
-        if (taken < available)
-            pending_.assign(chunk + offset + taken, chunk + size);
-        if (result.size() == static_cast<std::size_t>(expected))
-            return result;
-    }
+        return static_cast<std::size_t>(received);
+    });
 }
 
 TCPSocket::TCPSocket(int sock) : TCPSocketBase(sock) {}

@@ -1,36 +1,27 @@
-// TCPSocketBase::read against a peer that replays the input's bytes in chunks
-// drawn from the input. Every read's outcome (payload or thrown message) must
-// match a model of the framing written independently below, over positions in
-// the byte stream rather than buffers; after the peer's end every read is empty.
-//
-// The peer is the other end of a Unix socket pair of kind SOCK_SEQPACKET: it
-// keeps message boundaries, so each queued message comes back from one receive
-// exactly as a TCP peer's chunk would (messages are at most 1024 bytes, the size
-// the reader asks for). Fuzzing runs on Linux only, so the pair is made here with
-// the POSIX calls directly.
+// The frame receive loop (FrameAssembler with receiveFrame) fed the input's
+// bytes in chunks drawn from the input, with no socket in between. Every read's
+// outcome (payload or thrown message) and the chunks it took must match a model
+// of the framing written independently below, over positions in the byte stream
+// rather than buffers; after the input's end every read is empty.
 //
 // Input: a flags byte (bit 0: the rest is payloads to frame, each a length byte
 // and up to that many bytes; bits 1-4: the number of chunk-size bytes that
 // follow, each 1-255, or 0 for 1024, used in turn), then the stream or payloads.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fuzz/FuzzInput.h"
-#include "vtsupport/net/TCPSocket.h"
+#include "vtsupport/net/detail/FrameAssembler.h"
 
 namespace {
 
-constexpr std::size_t receiveSize = 1024;
+constexpr std::size_t receiveSize = vtsupport::detail::FrameAssembler::chunkSize;
 
 struct Outcome {
     bool thrown = false;
@@ -71,6 +62,7 @@ public:
         : its_stream(the_stream), its_chunk_ends(the_chunk_ends) {}
 
     bool atEnd() const { return its_at_end; }
+    std::size_t chunksTaken() const { return its_next_chunk; }
 
     Outcome read() {
         const bool kept = its_at < its_end;
@@ -131,55 +123,42 @@ private:
     bool its_at_end = false;
 };
 
-Outcome readOnce(TCPSocketBase& socket) {
-    Outcome outcome;
-    try {
-        const std::vector<char> payload = socket.read();
-        outcome.text.assign(payload.begin(), payload.end());
-    } catch (const std::string& message) {
-        outcome.thrown = true;
-        outcome.text = message;
-    }
-    return outcome;
-}
-
-// Sends each chunk as one message, then closes; what does not fit in the
-// socket buffer now goes out from a thread while the reader drains it.
-class ReplayPeer {
+// Hands out the stream's chunks, one per receive, then the end of the input.
+class Replay {
 public:
-    ReplayPeer(int the_socket, const std::string& the_stream, const std::vector<std::size_t>& ends)
-        : its_socket(the_socket), its_stream(the_stream), its_ends(ends) {
-        if (!sendFrom(MSG_DONTWAIT))
-            its_thread = std::thread([this] { sendFrom(0); });
+    Replay(const std::string& the_stream, const std::vector<std::size_t>& the_chunk_ends)
+        : its_stream(the_stream), its_chunk_ends(the_chunk_ends) {}
+
+    std::size_t chunksTaken() const { return its_next_chunk; }
+
+    Outcome read() {
+        Outcome outcome;
+        try {
+            const std::vector<char> payload = vtsupport::detail::receiveFrame(
+                its_carried, [this](char* buffer, std::size_t capacity) {
+                    if (its_next_chunk == its_chunk_ends.size())
+                        return std::size_t{0};
+                    const std::size_t begin =
+                        its_next_chunk == 0 ? 0 : its_chunk_ends[its_next_chunk - 1];
+                    const std::size_t size = its_chunk_ends[its_next_chunk++] - begin;
+                    if (size > capacity)
+                        std::abort();
+                    std::memcpy(buffer, its_stream.data() + begin, size);
+                    return size;
+                });
+            outcome.text.assign(payload.begin(), payload.end());
+        } catch (const std::string& message) {
+            outcome.thrown = true;
+            outcome.text = message;
+        }
+        return outcome;
     }
-    ~ReplayPeer() {
-        if (its_thread.joinable())
-            its_thread.join();
-    }
-    ReplayPeer(const ReplayPeer&) = delete;
-    ReplayPeer& operator=(const ReplayPeer&) = delete;
 
 private:
-    // False when the buffer is full (with MSG_DONTWAIT); true once all is sent or failed.
-    bool sendFrom(int flags) {
-        for (; its_next < its_ends.size(); ++its_next) {
-            const std::size_t begin = its_next == 0 ? 0 : its_ends[its_next - 1];
-            const ssize_t sent = ::send(its_socket, its_stream.data() + begin,
-                                        its_ends[its_next] - begin, flags | MSG_NOSIGNAL);
-            if (sent < 0 && (flags & MSG_DONTWAIT) != 0 && errno == EAGAIN)
-                return false;
-            if (sent < 0)
-                break; // the reader has gone
-        }
-        ::close(its_socket);
-        return true;
-    }
-
-    int its_socket;
     const std::string& its_stream;
-    const std::vector<std::size_t>& its_ends;
-    std::size_t its_next = 0;
-    std::thread its_thread;
+    const std::vector<std::size_t>& its_chunk_ends;
+    std::size_t its_next_chunk = 0;
+    std::vector<char> its_carried;
 };
 
 std::string frames(FuzzInput& input) {
@@ -213,22 +192,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ends.push_back(at < stream.size() ? at : stream.size());
     }
 
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair) != 0)
-        std::abort();
-    const int room = 8 << 20;
-    ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUFFORCE, &room,
-                 sizeof room); // root only; else the thread
     FrameModel model(stream, ends);
-    TCPSocketBase reader(pair[0]);
-    ReplayPeer peer(pair[1], stream, ends);
+    Replay replay(stream, ends);
     while (!model.atEnd()) {
-        if (readOnce(reader) != model.read())
+        if (replay.read() != model.read() || replay.chunksTaken() != model.chunksTaken())
             std::abort();
     }
-    // The peer has gone: every further read is empty, and the descriptor stays.
+    // The input has ended: every further read is empty.
     for (int i = 0; i < 2; ++i) {
-        if (readOnce(reader) != Outcome() || reader.getSocket() != pair[0])
+        if (replay.read() != Outcome())
             std::abort();
     }
     return 0;
