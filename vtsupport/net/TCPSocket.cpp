@@ -77,14 +77,12 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     if (getSocket() == -1)
         throw std::string("Error: Cannot write to invalidated socket");
     const std::string digits = std::to_string(payload.size());
-    std::vector<char>& frame = frame_;
-    frame.clear();
-    frame.reserve(1 + digits.size() + payload.size());
-    frame.push_back(static_cast<char>(digits.size()));
-    frame.insert(frame.end(), digits.begin(), digits.end());
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const long sent = detail::sendBytes(getSocket(), frame.data(), frame.size());
-    if (sent < 0 || static_cast<std::size_t>(sent) != frame.size()) {
+    char header[1 + 20];
+    header[0] = static_cast<char>(digits.size());
+    digits.copy(header + 1, digits.size());
+    const std::size_t headerLength = 1 + digits.size();
+    const long sent = detail::sendFrame(getSocket(), header, headerLength, payload, frame_);
+    if (sent < 0 || static_cast<std::size_t>(sent) != headerLength + payload.size()) {
         close();
         throw message("Error: Problem sending data to server: ", sent);
     }

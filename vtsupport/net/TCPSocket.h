@@ -45,7 +45,8 @@ private:
     int sock_;
     // Bytes received past the end of the last frame, the start of the next.
     std::vector<char> pending_;
-    // Where write() assembles a frame; kept for its capacity, so that a
+    // Where write() joins a frame on systems that cannot send header and
+    // payload in one call from two places; kept for its capacity, so that a
     // stream of messages costs no allocation per message.
     std::vector<char> frame_;
 };

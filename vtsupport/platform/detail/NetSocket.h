@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct sockaddr_in;
 
@@ -36,8 +37,12 @@ bool lookupHostByAddress(std::uint32_t address, std::uint32_t& firstAddress);
 int openStreamSocket();
 // Connects with a record filled by fillIPv4Record; negative on failure.
 int connectSocket(int socket, const sockaddr_in* record);
-// One send call; the count accepted or a negative value.
-long sendBytes(int socket, const char* bytes, std::size_t length);
+// Sends `header` and then `payload` as one frame in one send call; the count
+// accepted or a negative value. Where the OS can send both parts in one call
+// they go as they are; otherwise they are joined in `joined` first, which keeps
+// its capacity from one frame to the next.
+long sendFrame(int socket, const char* header, std::size_t headerLength,
+               const std::vector<char>& payload, std::vector<char>& joined);
 // One receive call; the count received, 0 once the peer has closed, or negative.
 long receiveBytes(int socket, char* buffer, std::size_t capacity);
 // Releases the descriptor; failures are ignored.

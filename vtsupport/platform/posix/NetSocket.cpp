@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "vtsupport/platform/detail/NetSocketIPv4.inc"
@@ -36,10 +37,20 @@ int connectSocket(int socket, const sockaddr_in* record) {
 
 // A signal landing in the host process must not turn into a failed transfer:
 // Windows has no such interruption, so both calls simply start again.
-long sendBytes(int socket, const char* bytes, std::size_t length) {
+// The kernel gathers header and payload, so the payload is not copied first.
+long sendFrame(int socket, const char* header, std::size_t headerLength,
+               const std::vector<char>& payload, std::vector<char>& /*joined*/) {
+    iovec parts[2];
+    parts[0].iov_base = const_cast<char*>(header);
+    parts[0].iov_len = headerLength;
+    parts[1].iov_base = const_cast<char*>(payload.data());
+    parts[1].iov_len = payload.size();
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
     ssize_t sent;
     do {
-        sent = ::send(socket, bytes, length, VT_SEND_FLAGS);
+        sent = ::sendmsg(socket, &message, VT_SEND_FLAGS);
     } while (sent < 0 && errno == EINTR);
     return static_cast<long>(sent);
 }

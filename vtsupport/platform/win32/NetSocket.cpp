@@ -52,8 +52,15 @@ int connectSocket(int socket, const sockaddr_in* record) {
                      static_cast<int>(ipv4RecordSize));
 }
 
-long sendBytes(int socket, const char* bytes, std::size_t length) {
-    return ::send(static_cast<SOCKET>(socket), bytes, clampLength(length), 0);
+// The socket library is called by the names the Windows documentation gives,
+// so the frame is joined and goes out with send.
+long sendFrame(int socket, const char* header, std::size_t headerLength,
+               const std::vector<char>& payload, std::vector<char>& joined) {
+    joined.clear();
+    joined.reserve(headerLength + payload.size());
+    joined.insert(joined.end(), header, header + headerLength);
+    joined.insert(joined.end(), payload.begin(), payload.end());
+    return ::send(static_cast<SOCKET>(socket), joined.data(), clampLength(joined.size()), 0);
 }
 
 long receiveBytes(int socket, char* buffer, std::size_t capacity) {
