@@ -1,6 +1,7 @@
 #include "vtsupport/net/detail/FrameAssembler.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,20 +15,9 @@ namespace {
 using vtsupport::detail::FrameAssembler;
 using vtsupport::detail::receiveFrame;
 using vttest::frameOf;
+using vttest::lead;
+using vttest::pattern;
 using vttest::text;
-
-// The byte `count` followed by `rest`, for headers written by hand (malformed ones too).
-std::string lead(int count, const std::string& rest) {
-    return std::string(1, static_cast<char>(count)) + rest;
-}
-
-// Distinct bytes, so that a piece out of place shows.
-std::string pattern(std::size_t size) {
-    std::string result(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        result[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    return result;
-}
 
 // `stream` cut into pieces of `size` bytes, the last one shorter.
 std::vector<std::string> pieces(const std::string& stream, std::size_t size) {
@@ -52,24 +42,37 @@ struct Result {
     std::size_t receives = 0;
 };
 
-// One frame read through the receive loop, each chunk as one receive.
+// Hands out one chunk per receive, then the end of the input; counts the receives.
+class Replay {
+public:
+    explicit Replay(const std::vector<std::string>& chunks) : chunks_(chunks) {}
+    std::size_t receives() const { return receives_; }
+    std::size_t operator()(char* buffer, std::size_t capacity) {
+        EXPECT_EQ(FrameAssembler::chunkSize, capacity);
+        const std::size_t at = receives_++;
+        if (at >= chunks_.size())
+            return 0;
+        EXPECT_LE(chunks_[at].size(), capacity) << "a test chunk larger than a receive";
+        std::memcpy(buffer, chunks_[at].data(), chunks_[at].size());
+        return chunks_[at].size();
+    }
+
+private:
+    const std::vector<std::string>& chunks_;
+    std::size_t receives_ = 0;
+};
+
+// One frame read through the receive loop.
 Result readOne(const Case& c) {
     Result result;
     std::vector<char> carried(c.carried.begin(), c.carried.end());
+    Replay replay(c.chunks);
     try {
-        result.outcome = text(receiveFrame(carried, [&](char* buffer, std::size_t capacity) {
-            EXPECT_EQ(FrameAssembler::chunkSize, capacity);
-            const std::size_t at = result.receives++;
-            if (at >= c.chunks.size())
-                return std::size_t{0};
-            const std::string& chunk = c.chunks[at];
-            EXPECT_LE(chunk.size(), capacity) << "a test chunk larger than a receive";
-            std::memcpy(buffer, chunk.data(), chunk.size());
-            return chunk.size();
-        }));
+        result.outcome = text(receiveFrame(carried, std::ref(replay)));
     } catch (const std::string& message) {
         result.outcome = message;
     }
+    result.receives = replay.receives();
     result.carriedAfter = text(carried);
     return result;
 }
@@ -166,19 +169,11 @@ TEST(FrameAssembler, FramesBackToBackComeOutOneByOne) {
     for (const std::string& payload : payloads)
         stream += frameOf(payload);
     const std::vector<std::string> chunks = pieces(stream, 1024);
-    std::size_t next = 0;
+    Replay replay(chunks);
     std::vector<char> carried;
-    for (const std::string& payload : payloads) {
-        const std::vector<char> got =
-            receiveFrame(carried, [&](char* buffer, std::size_t /*capacity*/) {
-                if (next == chunks.size())
-                    return std::size_t{0};
-                std::memcpy(buffer, chunks[next].data(), chunks[next].size());
-                return chunks[next++].size();
-            });
-        EXPECT_EQ(payload, text(got));
-    }
-    EXPECT_EQ(chunks.size(), next);
+    for (const std::string& payload : payloads)
+        EXPECT_EQ(payload, text(receiveFrame(carried, std::ref(replay))));
+    EXPECT_EQ(chunks.size(), replay.receives());
     EXPECT_TRUE(carried.empty());
 }
 

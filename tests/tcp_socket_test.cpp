@@ -15,26 +15,15 @@ namespace {
 
 using vttest::bytes;
 using vttest::frameOf;
+using vttest::lead;
 using vttest::loopback;
+using vttest::pattern;
 using vttest::pause;
 using vttest::PeerConnection;
 using vttest::PeerListener;
 using vttest::PeerThread;
 using vttest::text;
 using vttest::thrownText;
-
-// The byte `count` followed by `rest`, for frames written by hand (malformed ones too).
-std::string lead(int count, const std::string& rest) {
-    return std::string(1, static_cast<char>(count)) + rest;
-}
-
-// Every byte value, repeated up to `size` bytes.
-std::string pattern(std::size_t size) {
-    std::string result(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        result[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    return result;
-}
 
 // The client writes this after each read, so the peer knows the read has
 // ended; a read that waits for more than its frame never gets there.

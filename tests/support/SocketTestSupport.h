@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,19 @@ inline std::vector<char> bytes(const std::string& text) {
 
 inline std::string text(const std::vector<char>& bytes) {
     return std::string(bytes.begin(), bytes.end());
+}
+
+// The byte `count` followed by `rest`, for frames written by hand (malformed ones too).
+inline std::string lead(int count, const std::string& rest) {
+    return std::string(1, static_cast<char>(count)) + rest;
+}
+
+// Every byte value, repeated up to `size` bytes, so that a piece out of place shows.
+inline std::string pattern(std::size_t size) {
+    std::string result(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        result[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return result;
 }
 
 inline TCPAddress loopback(int port) {
