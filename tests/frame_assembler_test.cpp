@@ -140,6 +140,7 @@ const std::vector<Case> cases = {
      "",
      1},
     {"plus sign", "", {lead(2, "+3abc")}, "abc", "", 1},
+    {"payload of digits after the header", "", {lead(1, "4") + "1234"}, "1234", "", 1},
     {"leading zeros", "", {lead(9, "000000003abcd")}, "abc", "d", 1},
     {"ten digits read by the stream", "", {lead(10, "0000000004abcd")}, "abcd", "", 1},
     {"peer ends in the payload", "", {lead(2, "10hello")}, "hello", "", 2},
