@@ -6,7 +6,9 @@
 //   together again give the path; stripTrailingBackslash drops at most that one;
 // - splitExtension's two parts give the name, the extension being empty or one dot
 //   and what follows the last dot;
-// - quote wraps exactly the texts that are not empty and do not begin with a quote;
+// - quote escapes whole, with a backslash before each $, backquote, backslash and
+//   double quote, every text holding one of the first three, and otherwise wraps
+//   exactly the texts that are not empty and do not begin with a quote;
 // - removeWhitespace drops the four blank characters and nothing else.
 // When the first byte's low bit is set, the text is also used as a file name in a
 // scratch directory holding that name's first few numbered variants (and a
@@ -42,6 +44,21 @@ std::string without(const std::string& text, char dropped) {
     return kept;
 }
 
+void checkQuote(const std::string& text) {
+    const std::string quoted = FileUtils::quote(text);
+    if (text.find_first_of("$`\\") == std::string::npos) {
+        check(quoted == (text.empty() || text[0] == '"' ? text : "\"" + text + "\""));
+        return;
+    }
+    std::string escaped = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '$' || c == '`' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    check(quoted == escaped + "\"");
+}
+
 void checkStrings(const std::string& text) {
     const std::string normal = FileUtils::normalizePath(text);
     check(normal.find("//") == std::string::npos);
@@ -70,11 +87,9 @@ void checkStrings(const std::string& text) {
     else
         check(parts.second[0] == '.' && parts.second.find('.', 1) == std::string::npos);
 
-    const std::string quoted = FileUtils::quote(text);
-    if (text.empty() || text[0] == '"')
-        check(quoted == text);
-    else
-        check(quoted == "\"" + text + "\"");
+    // A text holding NUL never reaches a shell, so its quoting is left out.
+    if (text.find('\0') == std::string::npos)
+        checkQuote(text);
 
     const std::string compact = FileUtils::removeWhitespace(text);
     std::string expected;

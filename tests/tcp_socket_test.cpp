@@ -129,23 +129,16 @@ TEST(TCPSocketTest, FramesBackToBackAreReadOneByOne) {
 }
 
 TEST(TCPSocketTest, BadHeadersThrowAndLeaveTheSocketOpen) {
+    // Every header failure is in the frame assembler's table; here the socket stays usable.
     const std::vector<std::string> results = readEach({
-        {lead(5, "12")},          // announces five digits, brings two
-        {lead(1, "xtail")},       // not a number
-        {lead(0, "")},            // no digits at all
-        {lead(-1, "12")},         // a negative digit count
-        {lead(10, "9999999999")}, // beyond a 32-bit int
-        {lead(2, "-5abcde")},     // a negative length
-        {lead(3, " 7zpayload")},  // blanks skipped, digits end at the first other character
+        {lead(5, "12")},      // announces five digits, brings two
+        {lead(2, "-5abcde")}, // a negative length
+        {frameOf("after")},
     });
     EXPECT_EQ((std::vector<std::string>{
                   "Error: TCPSocketBase does not support partial header sends",
-                  "Error: Cannot convert to int: x",
-                  "Error: Cannot convert to int: ",
-                  "Error: Cannot convert to int: ",
-                  "Error: Cannot convert to int: 9999999999",
                   "Error: Invalid message length: -5",
-                  "payload",
+                  "after",
               }),
               results);
 }

@@ -37,7 +37,8 @@ int unlinkFile(const std::string& path);
 // A name in the temporary directory that begins with `prefix` and does not exist
 // yet; nothing is created. Empty when no name can be made.
 std::string temporaryFileName(const char* prefix);
-// Full path of the running program's executable; empty when unknown.
+// Full path of the running program's executable; empty when unknown. Every Unix
+// finds it its own way, so the Linux half has it in linux/.
 std::string programPath();
 // True where text-mode reading leaves a carriage return before a line feed in
 // place, so that the reader has to drop it itself.

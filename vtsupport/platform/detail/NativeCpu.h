@@ -1,6 +1,6 @@
 // The native halves behind the processor seam (internal to the library): the
 // CPUID instruction, shared by every OS, and the affinity services, implemented
-// once per OS in posix/ and win32/.
+// once per OS in win32/ and, having no POSIX form, linux/.
 #pragma once
 
 #include <cstdint>
