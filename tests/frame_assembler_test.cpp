@@ -178,22 +178,4 @@ TEST(FrameAssembler, FramesBackToBackComeOutOneByOne) {
     EXPECT_TRUE(carried.empty());
 }
 
-TEST(FrameAssembler, PayloadSpaceOnlyWhileAWholeReceiveIsMissing) {
-    std::vector<char> carried;
-    FrameAssembler frame(carried);
-    EXPECT_EQ(nullptr, frame.payloadSpace(4)) << "before the header";
-    const std::string header = lead(2, "10") + "ab";
-    frame.feed(header.data(), header.size());
-    char* space = frame.payloadSpace(8);
-    ASSERT_NE(nullptr, space);
-    std::memcpy(space, "cdefgh", 6);
-    frame.commitPayload(6);
-    EXPECT_FALSE(frame.complete());
-    EXPECT_EQ(nullptr, frame.payloadSpace(3)) << "two missing, three asked";
-    ASSERT_NE(nullptr, frame.payloadSpace(2));
-    // Room given but nothing received: the payload holds only what was counted.
-    EXPECT_EQ("abcdefgh", text(frame.takePayload()));
-    EXPECT_TRUE(carried.empty());
-}
-
 } // namespace

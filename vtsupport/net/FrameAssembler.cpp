@@ -64,7 +64,7 @@ FrameAssembler::FrameAssembler(std::vector<char>& carried) : carried_(carried) {
 }
 
 bool FrameAssembler::complete() const {
-    return headerRead_ && received_ == static_cast<std::size_t>(expected_);
+    return headerRead_ && payload_.size() == static_cast<std::size_t>(expected_);
 }
 
 void FrameAssembler::feed(const char* bytes, std::size_t count) {
@@ -78,20 +78,7 @@ void FrameAssembler::feed(const char* bytes, std::size_t count) {
     remnant_.clear();
 }
 
-char* FrameAssembler::payloadSpace(std::size_t count) {
-    if (!headerRead_ || static_cast<std::size_t>(expected_) - received_ < count)
-        return nullptr;
-    payload_.resize(received_ + count);
-    return payload_.data() + received_;
-}
-
-void FrameAssembler::commitPayload(std::size_t count) {
-    received_ += count;
-    payload_.resize(received_);
-}
-
 std::vector<char> FrameAssembler::takePayload() {
-    payload_.resize(received_);
     return std::move(payload_);
 }
 
@@ -102,11 +89,10 @@ void FrameAssembler::take(const char* chunk, std::size_t size) {
         headerRead_ = true;
         payload_.reserve(static_cast<std::size_t>(std::min(expected_, maxReserve)));
     }
-    const std::size_t wanted = static_cast<std::size_t>(expected_) - received_;
+    const std::size_t wanted = static_cast<std::size_t>(expected_) - payload_.size();
     const std::size_t available = size - offset;
     const std::size_t taken = std::min(available, wanted);
     payload_.insert(payload_.end(), chunk + offset, chunk + offset + taken);
-    received_ += taken;
     if (taken < available)
         carried_.assign(chunk + offset + taken, chunk + size);
 }

@@ -88,9 +88,8 @@ void TCPSocketBase::write(const std::vector<char>& payload) {
     }
 }
 
-// The bytes kept from the previous frame come first; then one receive of 1024
-// bytes at a time, straight into the payload while a whole chunk of it is still
-// missing, so that the bytes are not copied again.
+// The bytes kept from the previous frame come first, then one receive of 1024
+// bytes at a time, each chunk taken by the assembler in one piece.
 std::vector<char> TCPSocketBase::read() {
     if (getSocket() == -1)
         throw std::string("Error: Cannot read from invalidated socket");

@@ -33,12 +33,6 @@ public:
     bool complete() const;
     // Takes one received chunk of `count` bytes (at least 1), in one piece.
     void feed(const char* bytes, std::size_t count);
-    // Room for `count` bytes inside the payload, for a receive straight into it:
-    // given only while at least `count` payload bytes are still missing, so that
-    // nothing of the next frame can land there; null otherwise (feed() a buffer).
-    char* payloadSpace(std::size_t count);
-    // Counts the `count` bytes that the receive put at payloadSpace().
-    void commitPayload(std::size_t count);
     // The payload: whole once complete(), otherwise what has arrived so far.
     std::vector<char> takePayload();
 
@@ -49,8 +43,6 @@ private:
     // Carried bytes too short for their header, waiting for one more chunk.
     std::vector<char> remnant_;
     std::vector<char> payload_;
-    // Payload bytes received; payload_ is longer only while a receive fills it.
-    std::size_t received_ = 0;
     long long expected_ = 0;
     bool headerRead_ = false;
 };
@@ -63,15 +55,10 @@ std::vector<char> receiveFrame(std::vector<char>& carried, Receive receive) {
     FrameAssembler frame(carried);
     char buffer[FrameAssembler::chunkSize];
     while (!frame.complete()) {
-        char* direct = frame.payloadSpace(FrameAssembler::chunkSize);
-        const std::size_t received =
-            receive(direct != nullptr ? direct : buffer, FrameAssembler::chunkSize);
+        const std::size_t received = receive(buffer, FrameAssembler::chunkSize);
         if (received == 0)
             break;
-        if (direct != nullptr)
-            frame.commitPayload(received);
-        else
-            frame.feed(buffer, received);
+        frame.feed(buffer, received);
     }
     return frame.takePayload();
 }
