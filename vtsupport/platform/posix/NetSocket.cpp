@@ -35,11 +35,32 @@ int connectSocket(int socket, const sockaddr_in* record) {
     return ::connect(socket, reinterpret_cast<const sockaddr*>(record), ipv4RecordSize);
 }
 
+namespace {
+
+// Payload size from which a frame is sent gathered rather than joined.
+constexpr std::size_t gatherFrom = 4096;
+
 // A signal landing in the host process must not turn into a failed transfer:
-// Windows has no such interruption, so both calls simply start again.
-// The kernel gathers header and payload, so the payload is not copied first.
+// Windows has no such interruption, so sending and receiving simply start again.
+long sendBytes(int socket, const char* bytes, std::size_t length) {
+    ssize_t sent;
+    do {
+        sent = ::send(socket, bytes, length, VT_SEND_FLAGS);
+    } while (sent < 0 && errno == EINTR);
+    return static_cast<long>(sent);
+}
+
+} // namespace
+
+// A large payload goes out from where it is, the kernel gathering it behind the
+// header; joining costs less than the gathered call's set-up below a few pages.
 long sendFrame(int socket, const char* header, std::size_t headerLength,
-               const std::vector<char>& payload, std::vector<char>& /*joined*/) {
+               const std::vector<char>& payload, std::vector<char>& joined) {
+    if (payload.size() < gatherFrom) {
+        joined.assign(header, header + headerLength);
+        joined.insert(joined.end(), payload.begin(), payload.end());
+        return sendBytes(socket, joined.data(), joined.size());
+    }
     iovec parts[2];
     parts[0].iov_base = const_cast<char*>(header);
     parts[0].iov_len = headerLength;
