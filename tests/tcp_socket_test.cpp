@@ -81,13 +81,16 @@ TEST(TCPSocketTest, WritesOneFramePerPayload) {
     PeerConnection peer = listener.accept();
     ASSERT_TRUE(peer.isOpen());
     const std::string large = pattern(1234);
+    const std::string larger = pattern(5000);
     client.write({});
     client.write(bytes("hello"));
     client.write(bytes(large));
+    client.write(bytes(larger));
     client.write(bytes(std::string("\0\xFF\0", 3)));
     EXPECT_EQ(std::string("\x01\x30", 2), peer.receive(2));
     EXPECT_EQ(lead(1, "5hello"), peer.receive(7));
     EXPECT_EQ(lead(4, "1234") + large, peer.receive(5 + 1234));
+    EXPECT_EQ(lead(4, "5000") + larger, peer.receive(5 + 5000));
     EXPECT_EQ(lead(1, std::string("3\0\xFF\0", 4)), peer.receive(5));
     client.close();
     EXPECT_EQ("", peer.receiveAll());
@@ -161,10 +164,12 @@ TEST(TCPSocketTest, NothingListeningThrowsTheConnectMessage) {
 }
 
 TEST(TCPSocketTest, FailedTransfersCloseTheSocket) {
-    TCPSocketBase unconnectedWrite(loopback(9));
-    EXPECT_EQ("Error: Problem sending data to server: -1",
-              thrownText([&] { unconnectedWrite.write(bytes("x")); }));
-    EXPECT_EQ(-1, unconnectedWrite.getSocket());
+    for (const std::string& payload : {std::string("x"), pattern(5000)}) {
+        TCPSocketBase unconnectedWrite(loopback(9));
+        EXPECT_EQ("Error: Problem sending data to server: -1",
+                  thrownText([&] { unconnectedWrite.write(bytes(payload)); }));
+        EXPECT_EQ(-1, unconnectedWrite.getSocket());
+    }
 
     TCPSocketBase unconnectedRead(loopback(9));
     EXPECT_EQ("Error: Problem receiving data from server: -1",
