@@ -72,6 +72,8 @@ TEST(FileUtilsPaths, QuoteAndRemoveWhitespace) {
     };
     for (const Row& row : rows)
         EXPECT_EQ(windowsLeg ? row.windows : row.posix, FileUtils::quote(row.text)) << row.text;
+    const std::string withNul("$\0", 2);
+    EXPECT_EQ(windowsLeg ? '"' + withNul + '"' : "\"\\" + withNul + '"', FileUtils::quote(withNul));
     EXPECT_EQ("abc", FileUtils::removeWhitespace(" a\tb\r\nc "));
     EXPECT_EQ("a\vb\fc", FileUtils::removeWhitespace("a\vb\fc"));
     EXPECT_EQ("", FileUtils::removeWhitespace(" \t\r\n"));

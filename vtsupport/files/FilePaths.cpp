@@ -58,7 +58,7 @@ std::string FileUtils::quote(const std::string& text) {
     if (*expanded != '\0' && text.find_first_of(expanded) != std::string::npos) {
         std::string escaped = "\"";
         for (char c : text) {
-            if (c == '"' || std::strchr(expanded, c) != nullptr)
+            if (c == '"' || (c != '\0' && std::strchr(expanded, c) != nullptr))
                 escaped += '\\';
             escaped += c;
         }

@@ -32,7 +32,7 @@ void appendArguments(const std::string& text, std::vector<std::string>& words) {
         for (; i < n && (quoted || !separates(text[i])); ++i) {
             if (text[i] == '"') {
                 quoted = !quoted;
-            } else if (quoted && text[i] == '\\' && i + 1 < n &&
+            } else if (quoted && text[i] == '\\' && i + 1 < n && text[i + 1] != '\0' &&
                        std::strchr("$`\"\\", text[i + 1]) != nullptr) {
                 word += text[++i];
             } else {
