@@ -16,6 +16,7 @@
 
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace {
 
@@ -52,9 +53,7 @@ std::string fileText(const char* path) {
 }
 
 void configureLikeTheReader(StreamTokenizer& tokenizer) {
-    tokenizer.setOrdinaryChars(">=</?\"" + tokenizer.getOrdinaryChars());
-    tokenizer.setQuoteChars("");
-    tokenizer.setWhitespaceTokens(true);
+    vtsupport::detail::configureForXml(tokenizer);
 }
 
 double countTokens(const std::string& text) {

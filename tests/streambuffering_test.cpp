@@ -13,6 +13,7 @@
 #include "support/TrickleBuffer.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace {
 
@@ -66,9 +67,7 @@ TEST(StreamBufferingTest, TokensAndLinesDoNotDependOnTheBuffer) {
         const auto tokens = [readerSettings](std::istream& in) {
             StreamTokenizer tokenizer(in);
             if (readerSettings) {
-                tokenizer.setOrdinaryChars(">=</?\"" + tokenizer.getOrdinaryChars());
-                tokenizer.setQuoteChars("");
-                tokenizer.setWhitespaceTokens(true);
+                vtsupport::detail::configureForXml(tokenizer);
             }
             std::string all;
             for (std::string token = tokenizer.nextToken();; token = tokenizer.nextToken()) {

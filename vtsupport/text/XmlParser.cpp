@@ -1,10 +1,12 @@
-// The XML reader: one pass over the tokens of a StreamTokenizer with a few
+// The XML reader: one pass over the tokens of the tokenizer's scan with a few
 // flags and a stack of open elements.
 //
-// The tokenizer is set up so that each of ">=<?/\"" and ";:,." is a token of
-// its own, every whitespace character is a token, and everything else forms
-// words; quoting is off. The reader is lenient on purpose: it decodes no
-// references, never compares end tags with start tags and skips comments,
+// The scan is set up as a StreamTokenizer would be by configureForXml: each
+// of ">=<?/\"" and ";:,." is a token of its own, every whitespace character is
+// a token, and everything else forms words; quoting is off. The reader keeps
+// the scan's state itself, so that it can take whole runs of tokens (texts,
+// attribute values, blanks) where it would append them one by one. The reader is lenient on
+// purpose: it decodes no references, never compares end tags with start tags and skips comments,
 // processing instructions and document type declarations.
 //
 // Two things it adds to the bare rules: each open element remembers its last
@@ -19,11 +21,18 @@
 #include <utility>
 #include <vector>
 
-#include "vtsupport/text/NodeAccess.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/CharClasses.h"
+#include "vtsupport/text/detail/NodeAccess.h"
+#include "vtsupport/text/detail/TokenScan.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
-namespace SimpleDOM {
+namespace vtsupport {
+namespace detail {
+
+using SimpleDOM::Node;
+using SimpleDOM::ParseException;
 
 namespace {
 
@@ -64,23 +73,25 @@ bool mayPrecedeTag(const std::string& the_token) {
     }
 }
 
+const std::string noMarker;
+
 } // namespace
 
-class XmlReader {
+class XmlParser {
 public:
-    XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text),
-          its_end(StreamTokenizer::TT_EOF) {
-        its_tokenizer.setOrdinaryChars(">=<?/\"" + its_tokenizer.getOrdinaryChars());
-        its_tokenizer.setQuoteChars("");
-        its_tokenizer.setWhitespaceTokens(true);
+    XmlParser(std::istream& the_stream, bool the_keep_whitespace_text)
+        : its_keep_whitespace_text(the_keep_whitespace_text), its_end(StreamTokenizer::TT_EOF) {
+        fillCharClasses(its_classes, kXmlQuoteChars, xmlOrdinaryChars(kDefaultOrdinaryChars));
+        its_scan.its_stream = &the_stream;
+        its_scan.its_classes = its_classes;
+        its_scan.its_whitespace_tokens = kXmlWhitespaceTokens;
     }
-    ~XmlReader() { deleteTree(its_root); }
-    XmlReader(const XmlReader&) = delete;
-    XmlReader& operator=(const XmlReader&) = delete;
+    ~XmlParser() { SimpleDOM::deleteTree(its_root); }
+    XmlParser(const XmlParser&) = delete;
+    XmlParser& operator=(const XmlParser&) = delete;
 
     Node* read() {
-        its_tokenizer.nextToken(*its_current);
+        nextToken(*its_current);
         while (!isEnd(*its_current)) {
             handleToken();
             advance();
@@ -98,8 +109,25 @@ private:
 
     [[noreturn]] void fail(const std::string& the_token) {
         throw ParseException("Document not well-formed. (" + the_token + ")",
-                             its_tokenizer.lineno());
+                             its_scan.its_token_line);
     }
+
+    void nextToken(std::string& the_token) {
+        vtsupport::detail::nextToken(its_scan, its_pushback, the_token);
+    }
+
+    // The token peekToken would return, left pushed back; no copy is made.
+    // Valid only until the next token is read.
+    const std::string& peek() {
+        if (its_pushback.empty())
+            nextToken(its_pushback);
+        else
+            its_scan.its_last_token =
+                its_pushback.size() == 1 ? static_cast<unsigned char>(its_pushback[0]) : -1;
+        return its_pushback;
+    }
+
+    void setWhitespaceTokens(bool the_flag) { its_scan.its_whitespace_tokens = the_flag; }
 
     bool isEnd(const std::string& the_token) const { return the_token == its_end; }
 
@@ -109,20 +137,20 @@ private:
     // blank only while whitespace is collected) and changes nothing else, so
     // the tokenizer takes such a stretch at once when it can.
     void advance() {
-        const bool betweenTags = !its_in_start_tag && !its_in_end_tag;
-        advanceThrough(betweenTags ? &its_text : nullptr, '<', '>', its_collect_whitespace);
+        if (!its_in_start_tag && !its_in_end_tag)
+            advanceThrough(&its_text, TokenRun{TokenRun::kText, '<', '>', its_collect_whitespace});
+        else
+            advanceThrough(nullptr, TokenRun{TokenRun::kText, '<', '>', false});
     }
 
-    // advance(), first taking into the_sink (when given) the stretch of tokens
-    // up to the_stop or the_other_stop that the tokenizer can take at once; the
-    // last token of the stretch is then the previous one.
-    void advanceThrough(std::string* the_sink, char the_stop, char the_other_stop,
-                        bool the_keep_blanks) {
+    // advance(), first taking into the_sink (when given) the run of tokens
+    // that the scan can take at once; the last token of the run is then the
+    // previous one.
+    void advanceThrough(std::string* the_sink, const TokenRun& the_run) {
         std::swap(its_previous, its_current);
-        if (the_sink != nullptr && its_tokenizer.takeTokenRun(*the_sink, the_stop, the_other_stop,
-                                                              the_keep_blanks, *its_current))
+        if (the_sink != nullptr && takeRun(its_scan, its_pushback, the_run, the_sink, *its_current))
             std::swap(its_previous, its_current);
-        its_tokenizer.nextToken(*its_current);
+        nextToken(*its_current);
     }
 
     Node* innermost(const std::string& the_offending_token) {
@@ -174,18 +202,15 @@ private:
         const bool collect = !its_in_start_tag && !its_in_end_tag && its_collect_whitespace;
         if (collect)
             its_text += (*its_current)[0];
-        const int last = its_tokenizer.takeBlankRun(collect ? &its_text : nullptr);
-        if (last != -1) {
-            its_current->clear();
-            its_current->push_back(static_cast<char>(last));
-        }
+        takeRun(its_scan, its_pushback, TokenRun{TokenRun::kBlanks, 0, 0, true},
+                collect ? &its_text : nullptr, *its_current);
     }
 
     void handleOpenBracket() {
         if (!mayPrecedeTag(*its_previous) && its_text.empty())
             fail(*its_previous);
         // Valid only until the next token is read: each branch decides on it first.
-        const std::string& next = its_tokenizer.peekInPlace();
+        const std::string& next = peek();
         if (isChar(next, '/')) {
             its_in_end_tag = true;
             if (!its_keep_whitespace_text && onlyWhitespace(its_text))
@@ -218,33 +243,33 @@ private:
 
     // Up to the first "--" token, which must be followed by ">".
     void skipComment() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         skipUntil("--");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     // Up to the first "?" token after the opening one, which must be followed by ">".
     void skipProcessingInstruction() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         advance();
         advance();
         skipUntil("?");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     // Up to the first ">", whatever comes before it.
     void skipDocumentType() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         advance();
         advance();
         skipUntil(">");
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     void handleCloseBracket() {
@@ -272,7 +297,7 @@ private:
     // stretch when the tokenizer can take it so, token by token otherwise.
     void readAttributeValue() {
         std::string value;
-        advanceThrough(&value, '"', '"', true);
+        advanceThrough(&value, TokenRun{TokenRun::kText, '"', '"', true});
         while (!isChar(*its_current, '"')) {
             value += *its_current;
             if (isEnd(*its_current))
@@ -290,7 +315,7 @@ private:
             openElement(token);
         } else if (its_in_start_tag) {
             its_attribute_name = token;
-            if (!isChar(its_tokenizer.peekInPlace(), '='))
+            if (!isChar(peek(), '='))
                 NodeAccess::setAttribute(innermost(token), token, std::string());
         } else if (!its_in_end_tag) {
             its_text += token;
@@ -311,7 +336,22 @@ private:
         its_open.push_back(OpenElement{node, nullptr});
     }
 
-    StreamTokenizer its_tokenizer;
+    CharClassTable its_classes;
+    // The scan as a StreamTokenizer would hold it; comments never set.
+    TokenState its_scan{nullptr,
+                        nullptr,
+                        nullptr,
+                        &noMarker,
+                        &noMarker,
+                        &noMarker,
+                        static_cast<unsigned char>(kDefaultEscape[0]),
+                        false,
+                        false,
+                        1,
+                        1,
+                        -1,
+                        -1};
+    std::string its_pushback;
     const bool its_keep_whitespace_text;
     const std::string its_end;
     Node* its_root = nullptr;
@@ -326,15 +366,20 @@ private:
     bool its_collect_whitespace = false;
 };
 
+} // namespace detail
+} // namespace vtsupport
+
+namespace SimpleDOM {
+
 Node* parse(std::istream& in, bool keepWhitespaceText) {
     if (!in.good())
         throw ParseException("Error: Stream is bad.", 0);
-    XmlReader reader(in, keepWhitespaceText);
-    return reader.read();
+    vtsupport::detail::XmlParser parser(in, keepWhitespaceText);
+    return parser.read();
 }
 
 std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
-    if (keepWhitespaceText || !onlyWhitespace(text))
+    if (keepWhitespaceText || !vtsupport::detail::onlyWhitespace(text))
         return text;
     return std::string();
 }

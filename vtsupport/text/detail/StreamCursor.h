@@ -1,0 +1,117 @@
+// Library-internal: the characters of an input stream in pieces, straight
+// from its buffer's get area, for scanning runs of them at once.
+//
+// A piece [its_next, its_end) is what the buffer already holds; the scan
+// moves its_next over the characters it takes, and fill() hands them over to
+// the buffer (gbump) and asks it for more (sgetc, which refills). A buffer
+// that keeps no get area (an unbuffered one) is read through a piece of one
+// character: sgetc shows it, and it is taken (sbumpc) only once the scan has
+// moved past it. Characters the scan stops before therefore stay in the
+// stream, and the stream gains eofbit and failbit at the end of the input,
+// badbit when its buffer throws, as with istream::get.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+#include <istream>
+#include <ostream>
+#include <streambuf>
+
+namespace vtsupport {
+namespace detail {
+
+// The get area of any stream buffer. Naming the protected members through a
+// derived class is what makes the member pointers legal; they then apply to
+// every std::streambuf.
+struct GetAreaAccess : std::streambuf {
+    static char* next(std::streambuf& the_buffer) { return (the_buffer.*&GetAreaAccess::gptr)(); }
+    static char* end(std::streambuf& the_buffer) { return (the_buffer.*&GetAreaAccess::egptr)(); }
+    static void skip(std::streambuf& the_buffer, int the_count) {
+        (the_buffer.*&GetAreaAccess::gbump)(the_count);
+    }
+};
+
+class StreamCursor {
+public:
+    // Starts with an empty piece; a stream that has already failed or ended
+    // gains failbit and gives nothing, as istream::get would do. A tied
+    // stream is not flushed here: scans that read like an istream do that.
+    explicit StreamCursor(std::istream& the_stream)
+        : its_stream(the_stream), its_buffer(the_stream.rdbuf()) {
+        if (!the_stream.good()) {
+            the_stream.setstate(std::ios::failbit);
+            its_buffer = nullptr;
+        }
+    }
+    StreamCursor(const StreamCursor&) = delete;
+    StreamCursor& operator=(const StreamCursor&) = delete;
+    ~StreamCursor() { release(); }
+
+    // Hands over the characters taken and makes the next piece current; false
+    // at the end of the input (or once the stream has failed).
+    bool fill() {
+        release();
+        if (its_buffer == nullptr)
+            return false;
+        int c;
+        try {
+            c = its_buffer->sgetc();
+        } catch (...) {
+            fail(std::ios::badbit);
+            return false;
+        }
+        if (c == std::char_traits<char>::eof()) {
+            fail(std::ios::eofbit | std::ios::failbit);
+            return false;
+        }
+        char* begin = GetAreaAccess::next(*its_buffer);
+        char* end = GetAreaAccess::end(*its_buffer);
+        its_one_char = begin == end;
+        if (its_one_char) {
+            its_single = static_cast<char>(c);
+            begin = &its_single;
+            end = begin + 1;
+        } else if (end - begin > INT_MAX) {
+            end = begin + INT_MAX; // gbump takes an int
+        }
+        its_start = begin;
+        its_next = begin;
+        its_end = end;
+        return true;
+    }
+
+    const char* its_next = nullptr;
+    const char* its_end = nullptr;
+
+private:
+    // Takes from the buffer what the scan has moved past.
+    void release() {
+        const std::ptrdiff_t taken = its_next - its_start;
+        its_start = its_next;
+        if (taken == 0)
+            return;
+        if (!its_one_char) {
+            GetAreaAccess::skip(*its_buffer, static_cast<int>(taken));
+            return;
+        }
+        try {
+            its_buffer->sbumpc();
+        } catch (...) {
+            fail(std::ios::badbit);
+        }
+    }
+
+    void fail(std::ios::iostate the_state) {
+        its_buffer = nullptr;
+        its_stream.setstate(the_state);
+    }
+
+    std::istream& its_stream;
+    std::streambuf* its_buffer;
+    const char* its_start = nullptr;
+    bool its_one_char = false;
+    char its_single = 0;
+};
+
+} // namespace detail
+} // namespace vtsupport
