@@ -47,7 +47,8 @@ void StreamTokenizer::nextToken(std::string& the_token) {
                                         its_token_line,
                                         its_pending_token,
                                         its_last_token};
-    vtsupport::detail::nextToken(state, its_pushback_token, the_token);
+    vtsupport::detail::StreamCursor cursor(*its_stream, true);
+    vtsupport::detail::nextToken(state, cursor, its_pushback_token, the_token);
     its_in_quote = state.its_in_quote;
     its_current_line = state.its_current_line;
     its_token_line = state.its_token_line;
@@ -74,7 +75,7 @@ void StreamTokenizer::pushBack(const std::string& the_token) {
 }
 
 int StreamTokenizer::read() {
-    vtsupport::detail::StreamCursor cursor(*its_stream);
+    vtsupport::detail::StreamCursor cursor(*its_stream, false);
     if (!cursor.fill())
         return -1;
     return static_cast<unsigned char>(*cursor.its_next++);

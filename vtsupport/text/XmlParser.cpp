@@ -25,6 +25,7 @@
 #include "vtsupport/text/StreamTokenizer.h"
 #include "vtsupport/text/detail/CharClasses.h"
 #include "vtsupport/text/detail/NodeAccess.h"
+#include "vtsupport/text/detail/StreamCursor.h"
 #include "vtsupport/text/detail/TokenScan.h"
 #include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
@@ -80,7 +81,8 @@ const std::string noMarker;
 class XmlParser {
 public:
     XmlParser(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_keep_whitespace_text(the_keep_whitespace_text), its_end(StreamTokenizer::TT_EOF) {
+        : its_cursor(the_stream, true), its_keep_whitespace_text(the_keep_whitespace_text),
+          its_end(StreamTokenizer::TT_EOF) {
         fillCharClasses(its_classes, kXmlQuoteChars, xmlOrdinaryChars(kDefaultOrdinaryChars));
         its_scan.its_stream = &the_stream;
         its_scan.its_classes = its_classes;
@@ -113,7 +115,7 @@ private:
     }
 
     void nextToken(std::string& the_token) {
-        vtsupport::detail::nextToken(its_scan, its_pushback, the_token);
+        vtsupport::detail::nextToken(its_scan, its_cursor, its_pushback, the_token);
     }
 
     // The token peekToken would return, left pushed back; no copy is made.
@@ -148,7 +150,8 @@ private:
     // previous one.
     void advanceThrough(std::string* the_sink, const TokenRun& the_run) {
         std::swap(its_previous, its_current);
-        if (the_sink != nullptr && takeRun(its_scan, its_pushback, the_run, the_sink, *its_current))
+        if (the_sink != nullptr &&
+            takeRun(its_scan, its_cursor, its_pushback, the_run, the_sink, *its_current))
             std::swap(its_previous, its_current);
         nextToken(*its_current);
     }
@@ -202,7 +205,7 @@ private:
         const bool collect = !its_in_start_tag && !its_in_end_tag && its_collect_whitespace;
         if (collect)
             its_text += (*its_current)[0];
-        takeRun(its_scan, its_pushback, TokenRun{TokenRun::kBlanks, 0, 0, true},
+        takeRun(its_scan, its_cursor, its_pushback, TokenRun{TokenRun::kBlanks, 0, 0, true},
                 collect ? &its_text : nullptr, *its_current);
     }
 
@@ -352,6 +355,9 @@ private:
                         -1,
                         -1};
     std::string its_pushback;
+    // The stream's characters, handed back to it as the reader goes through
+    // them and when it returns or throws.
+    StreamCursor its_cursor;
     const bool its_keep_whitespace_text;
     const std::string its_end;
     Node* its_root = nullptr;

@@ -33,16 +33,12 @@ struct GetAreaAccess : std::streambuf {
 
 class StreamCursor {
 public:
-    // Starts with an empty piece; a stream that has already failed or ended
-    // gains failbit and gives nothing, as istream::get would do. A tied
-    // stream is not flushed here: scans that read like an istream do that.
-    explicit StreamCursor(std::istream& the_stream)
-        : its_stream(the_stream), its_buffer(the_stream.rdbuf()) {
-        if (!the_stream.good()) {
-            the_stream.setstate(std::ios::failbit);
-            its_buffer = nullptr;
-        }
-    }
+    // Starts with an empty piece and reads nothing until the first fill(),
+    // which first flushes the tied stream when the_flush_tie says so, as an
+    // istream's sentry does. A stream that has already failed or ended then
+    // gains failbit and gives nothing, as istream::get would do.
+    StreamCursor(std::istream& the_stream, bool the_flush_tie)
+        : its_stream(the_stream), its_flush_tie(the_flush_tie) {}
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
     ~StreamCursor() { release(); }
@@ -51,8 +47,17 @@ public:
     // at the end of the input (or once the stream has failed).
     bool fill() {
         release();
-        if (its_buffer == nullptr)
-            return false;
+        if (its_buffer == nullptr) {
+            if (its_ended)
+                return false;
+            if (its_flush_tie && its_stream.tie() != nullptr)
+                its_stream.tie()->flush();
+            if (!its_stream.good()) {
+                fail(std::ios::failbit);
+                return false;
+            }
+            its_buffer = its_stream.rdbuf();
+        }
         int c;
         try {
             c = its_buffer->sgetc();
@@ -103,11 +108,14 @@ private:
 
     void fail(std::ios::iostate the_state) {
         its_buffer = nullptr;
+        its_ended = true;
         its_stream.setstate(the_state);
     }
 
     std::istream& its_stream;
-    std::streambuf* its_buffer;
+    const bool its_flush_tie;
+    std::streambuf* its_buffer = nullptr;
+    bool its_ended = false;
     const char* its_start = nullptr;
     bool its_one_char = false;
     char its_single = 0;

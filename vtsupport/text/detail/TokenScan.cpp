@@ -29,9 +29,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
-#include <ostream>
 
 #include "vtsupport/text/StreamTokenizer.h"
 #include "vtsupport/text/detail/CharClasses.h"
@@ -69,23 +67,14 @@ bool endsWith(const std::string& the_token, const std::string& the_marker) {
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
 
-// Line feeds in [the_begin, the_end), eight characters at a time.
+// Line feeds in [the_begin, the_end); they are sparse in any text.
 int countLineFeeds(const char* the_begin, const char* the_end) {
-    const std::uint64_t ones = 0x0101010101010101ULL;
-    const std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fULL;
     int count = 0;
-    const char* p = the_begin;
-    for (; the_end - p >= 8; p += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        word ^= ones * '\n';
-        // A byte's high bit is set exactly where the byte is zero.
-        const std::uint64_t zero = ~(((word & low7) + low7) | word | low7);
-        count += __builtin_popcountll(zero);
+    for (const char* p = the_begin;; ++p, ++count) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(the_end - p)));
+        if (p == nullptr)
+            return count;
     }
-    for (; p < the_end; ++p)
-        count += *p == '\n';
-    return count;
 }
 
 // The first of the two characters in [the_begin, the_end), or the_end.
@@ -105,8 +94,8 @@ const char* findEither(const char* the_begin, const char* the_end, char the_one,
 // One call: a token into the_result, or a run of tokens into the run's sink.
 class TokenScan {
 public:
-    TokenScan(TokenState& the_state, std::istream& the_stream)
-        : its_state(the_state), its_cursor(the_stream), its_classes(the_state.its_classes),
+    TokenScan(TokenState& the_state, StreamCursor& the_cursor)
+        : its_state(the_state), its_cursor(the_cursor), its_classes(the_state.its_classes),
           its_line(the_state.its_current_line), its_pending(the_state.its_pending_token),
           its_in_quote(the_state.its_in_quote) {}
     ~TokenScan() {
@@ -129,7 +118,7 @@ private:
     void textChar(unsigned char the_char);
 
     TokenState& its_state;
-    StreamCursor its_cursor;
+    StreamCursor& its_cursor;
     const unsigned char* const its_classes;
     int its_line;
     int its_pending;
@@ -146,8 +135,6 @@ private:
 };
 
 void TokenScan::token(std::string& the_result) {
-    if (std::ostream* tied = its_state.its_stream->tie())
-        tied->flush();
     const bool markers =
         !its_state.its_sl_comment_start->empty() || !its_state.its_ml_comment_start->empty();
     // Without markers the collected token is always the result, so it is
@@ -266,7 +253,8 @@ bool TokenScan::scan(std::string& the_result) {
             } else if (its_scan == Scan::Quoted) {
                 token += static_cast<char>(c);
             } else if (whitespaceTokens) {
-                the_result.assign(1, static_cast<char>(c));
+                the_result.clear();
+                the_result.push_back(static_cast<char>(c));
                 done = true;
             }
             if (c == '\n') {
@@ -301,7 +289,8 @@ bool TokenScan::scan(std::string& the_result) {
                     its_in_quote = false;
                 return false;
             }
-            the_result.assign(1, static_cast<char>(c));
+            the_result.clear();
+            the_result.push_back(static_cast<char>(c));
             if (bits & kQuote)
                 its_in_quote = true;
             return false;
@@ -394,11 +383,12 @@ bool TokenScan::textPiece(const char* the_stop) {
         while (wordStart > begin && classes[static_cast<unsigned char>(wordStart[-1])] == 0)
             --wordStart;
         // A word that reaches back to the piece's start may have begun before it.
+        const int linesBefore = countLineFeeds(begin, wordStart);
         if (wordStart != wordEnd && !(wordStart == begin && its_in_word)) {
-            its_state.its_token_line = its_line + countLineFeeds(begin, wordStart);
+            its_state.its_token_line = its_line + linesBefore;
             its_word_start = sinkStart + static_cast<std::size_t>(wordStart - begin);
         }
-        its_line += countLineFeeds(begin, the_stop);
+        its_line += linesBefore + countLineFeeds(wordEnd, the_stop);
         its_in_word = wordEnd == the_stop;
         its_last = static_cast<unsigned char>(the_stop[-1]);
     }
@@ -425,8 +415,6 @@ void TokenScan::textChar(unsigned char the_char) {
 }
 
 bool TokenScan::run(const TokenRun& the_run, std::string* the_sink, std::string& the_last_token) {
-    if (std::ostream* tied = its_state.its_stream->tie())
-        tied->flush();
     its_run = &the_run;
     its_sink = the_sink;
     its_scan = the_run.its_kind == TokenRun::kText ? Scan::Text : Scan::Blanks;
@@ -438,7 +426,8 @@ bool TokenScan::run(const TokenRun& the_run, std::string* the_sink, std::string&
         the_last_token.assign(*its_sink, its_word_start, std::string::npos);
         its_state.its_last_token = the_last_token.size() == 1 ? its_last : -1;
     } else {
-        the_last_token.assign(1, static_cast<char>(its_last));
+        the_last_token.clear();
+        the_last_token.push_back(static_cast<char>(its_last));
         its_state.its_last_token = its_last;
     }
     return true;
@@ -446,27 +435,29 @@ bool TokenScan::run(const TokenRun& the_run, std::string* the_sink, std::string&
 
 } // namespace
 
-void nextToken(TokenState& the_state, std::string& the_pushback, std::string& the_token) {
+void nextToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_pushback,
+               std::string& the_token) {
     if (!the_pushback.empty()) {
         the_token.swap(the_pushback);
         the_pushback.clear();
     } else if (the_state.its_pending_token != -1) {
-        the_token.assign(1, static_cast<char>(the_state.its_pending_token));
+        the_token.clear();
+        the_token.push_back(static_cast<char>(the_state.its_pending_token));
         the_state.its_pending_token = -1;
     } else {
-        TokenScan(the_state, *the_state.its_stream).token(the_token);
+        TokenScan(the_state, the_cursor).token(the_token);
     }
     the_state.its_last_token =
         the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
 
-bool takeRun(TokenState& the_state, const std::string& the_pushback, const TokenRun& the_run,
-             std::string* the_sink, std::string& the_last_token) {
+bool takeRun(TokenState& the_state, StreamCursor& the_cursor, const std::string& the_pushback,
+             const TokenRun& the_run, std::string* the_sink, std::string& the_last_token) {
     if (!the_state.its_whitespace_tokens || the_state.its_in_quote || !the_pushback.empty() ||
         the_state.its_pending_token != -1 || !the_state.its_sl_comment_start->empty() ||
         !the_state.its_ml_comment_start->empty())
         return false;
-    return TokenScan(the_state, *the_state.its_stream).run(the_run, the_sink, the_last_token);
+    return TokenScan(the_state, the_cursor).run(the_run, the_sink, the_last_token);
 }
 
 } // namespace detail

@@ -15,6 +15,8 @@
 namespace vtsupport {
 namespace detail {
 
+class StreamCursor;
+
 // A new tokenizer's sets and escape character.
 constexpr char kDefaultOrdinaryChars[] = ";:,.";
 constexpr char kDefaultQuoteChars[] = "\"'";
@@ -46,8 +48,10 @@ struct TokenState {
 };
 
 // The next token: the pushed-back one, else the pending one, else one scanned
-// from the stream. TT_EOF at the end of the input.
-void nextToken(TokenState& the_state, std::string& the_pushback, std::string& the_token);
+// from the stream through the_cursor, which must be over its_stream and must
+// be the only reader of it. TT_EOF at the end of the input.
+void nextToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_pushback,
+               std::string& the_token);
 
 // What a run of tokens ends at and where its tokens go.
 struct TokenRun {
@@ -71,8 +75,8 @@ struct TokenRun {
 // when the run is empty, or when its tokens cannot be taken this way (a token
 // pending or pushed back, whitespace tokens off, quoting or comments set,
 // quoted text open); the caller then reads token by token.
-bool takeRun(TokenState& the_state, const std::string& the_pushback, const TokenRun& the_run,
-             std::string* the_sink, std::string& the_last_token);
+bool takeRun(TokenState& the_state, StreamCursor& the_cursor, const std::string& the_pushback,
+             const TokenRun& the_run, std::string* the_sink, std::string& the_last_token);
 
 } // namespace detail
 } // namespace vtsupport
