@@ -419,6 +419,7 @@ bool TokenScan::run(const TokenRun& the_run, std::string* the_sink, std::string&
     its_sink = the_sink;
     its_scan = the_run.its_kind == TokenRun::kText ? Scan::Text : Scan::Blanks;
     std::string unused;
+    its_token = &unused;
     scan<true>(unused);
     if (its_last == -1)
         return false;
