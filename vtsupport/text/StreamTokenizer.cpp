@@ -41,6 +41,7 @@ void StreamTokenizer::nextToken(std::string& the_token) {
                                         &its_ml_comment_start,
                                         &its_ml_comment_end,
                                         static_cast<unsigned char>(its_escape[0]),
+                                        !its_quote_chars.empty(),
                                         its_whitespace_tokens,
                                         its_in_quote,
                                         its_current_line,
@@ -49,11 +50,6 @@ void StreamTokenizer::nextToken(std::string& the_token) {
                                         its_last_token};
     vtsupport::detail::StreamCursor cursor(*its_stream, true);
     vtsupport::detail::nextToken(state, cursor, its_pushback_token, the_token);
-    its_in_quote = state.its_in_quote;
-    its_current_line = state.its_current_line;
-    its_token_line = state.its_token_line;
-    its_pending_token = state.its_pending_token;
-    its_last_token = state.its_last_token;
 }
 
 // nextToken has just emptied the push-back, so pushing back cannot trip the

@@ -5,9 +5,11 @@
 // of ">=<?/\"" and ";:,." is a token of its own, every whitespace character is
 // a token, and everything else forms words; quoting is off. The reader keeps
 // the scan's state itself, so that it can take whole runs of tokens (texts,
-// attribute values, blanks) where it would append them one by one. The reader is lenient on
-// purpose: it decodes no references, never compares end tags with start tags and skips comments,
-// processing instructions and document type declarations.
+// attribute values, blanks) where it would append them one by one.
+//
+// The reader is lenient on purpose: it decodes no references, never compares
+// end tags with start tags and skips comments, processing instructions and
+// document type declarations.
 //
 // Two things it adds to the bare rules: each open element remembers its last
 // child, so appending costs the same however many children precede it; and
@@ -74,19 +76,28 @@ bool mayPrecedeTag(const std::string& the_token) {
     }
 }
 
-const std::string noMarker;
-
 } // namespace
 
 class XmlParser {
 public:
     XmlParser(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_cursor(the_stream, true), its_keep_whitespace_text(the_keep_whitespace_text),
+        : its_scan{&the_stream,
+                   its_classes,
+                   nullptr, // collected only while comment markers are set
+                   &its_no_marker,
+                   &its_no_marker,
+                   &its_no_marker,
+                   static_cast<unsigned char>(kDefaultEscape[0]),
+                   false, // no quote characters (kXmlQuoteChars)
+                   its_whitespace_tokens,
+                   its_in_quote,
+                   its_current_line,
+                   its_token_line,
+                   its_pending_token,
+                   its_last_token},
+          its_cursor(the_stream, true), its_keep_whitespace_text(the_keep_whitespace_text),
           its_end(StreamTokenizer::TT_EOF) {
         fillCharClasses(its_classes, kXmlQuoteChars, xmlOrdinaryChars(kDefaultOrdinaryChars));
-        its_scan.its_stream = &the_stream;
-        its_scan.its_classes = its_classes;
-        its_scan.its_whitespace_tokens = kXmlWhitespaceTokens;
     }
     ~XmlParser() { SimpleDOM::deleteTree(its_root); }
     XmlParser(const XmlParser&) = delete;
@@ -110,8 +121,7 @@ private:
     };
 
     [[noreturn]] void fail(const std::string& the_token) {
-        throw ParseException("Document not well-formed. (" + the_token + ")",
-                             its_scan.its_token_line);
+        throw ParseException("Document not well-formed. (" + the_token + ")", its_token_line);
     }
 
     void nextToken(std::string& the_token) {
@@ -124,12 +134,12 @@ private:
         if (its_pushback.empty())
             nextToken(its_pushback);
         else
-            its_scan.its_last_token =
+            its_last_token =
                 its_pushback.size() == 1 ? static_cast<unsigned char>(its_pushback[0]) : -1;
         return its_pushback;
     }
 
-    void setWhitespaceTokens(bool the_flag) { its_scan.its_whitespace_tokens = the_flag; }
+    void setWhitespaceTokens(bool the_flag) { its_whitespace_tokens = the_flag; }
 
     bool isEnd(const std::string& the_token) const { return the_token == its_end; }
 
@@ -150,10 +160,22 @@ private:
     // previous one.
     void advanceThrough(std::string* the_sink, const TokenRun& the_run) {
         std::swap(its_previous, its_current);
-        if (the_sink != nullptr &&
+        if (the_sink != nullptr && !nextIsStop(the_run) &&
             takeRun(its_scan, its_cursor, its_pushback, the_run, the_sink, *its_current))
             std::swap(its_previous, its_current);
         nextToken(*its_current);
+    }
+
+    // True when the run would surely be empty: its stop character is the next
+    // one at hand, and nothing is pending or pushed back before it.
+    bool nextIsStop(const TokenRun& the_run) const {
+        if (its_cursor.its_next == its_cursor.its_end || its_pending_token != -1 ||
+            !its_pushback.empty())
+            return false;
+        const char c = *its_cursor.its_next;
+        return the_run.its_kind == TokenRun::kText
+                   ? c == the_run.its_stop || c == the_run.its_other_stop
+                   : !isXmlSpace(static_cast<unsigned char>(c));
     }
 
     Node* innermost(const std::string& the_offending_token) {
@@ -205,8 +227,10 @@ private:
         const bool collect = !its_in_start_tag && !its_in_end_tag && its_collect_whitespace;
         if (collect)
             its_text += (*its_current)[0];
-        takeRun(its_scan, its_cursor, its_pushback, TokenRun{TokenRun::kBlanks, 0, 0, true},
-                collect ? &its_text : nullptr, *its_current);
+        const TokenRun blanks{TokenRun::kBlanks, 0, 0, true};
+        if (!nextIsStop(blanks))
+            takeRun(its_scan, its_cursor, its_pushback, blanks, collect ? &its_text : nullptr,
+                    *its_current);
     }
 
     void handleOpenBracket() {
@@ -340,20 +364,16 @@ private:
     }
 
     CharClassTable its_classes;
-    // The scan as a StreamTokenizer would hold it; comments never set.
-    TokenState its_scan{nullptr,
-                        nullptr,
-                        nullptr,
-                        &noMarker,
-                        &noMarker,
-                        &noMarker,
-                        static_cast<unsigned char>(kDefaultEscape[0]),
-                        false,
-                        false,
-                        1,
-                        1,
-                        -1,
-                        -1};
+    // No comment markers.
+    const std::string its_no_marker;
+    // The scan's fields, as a StreamTokenizer would hold them.
+    bool its_whitespace_tokens = kXmlWhitespaceTokens;
+    bool its_in_quote = false;
+    int its_current_line = 1;
+    int its_token_line = 1;
+    int its_pending_token = -1;
+    int its_last_token = -1;
+    TokenState its_scan;
     std::string its_pushback;
     // The stream's characters, handed back to it as the reader goes through
     // them and when it returns or throws.
