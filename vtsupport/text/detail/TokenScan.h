@@ -407,32 +407,28 @@ inline bool TokenScan::scan(std::string& the_result) {
             token += static_cast<char>(c);
             if (its_scan == Scan::Word && markers) {
                 bool inWord = true;
-                bool line = false;
-                bool block = false;
-                if (!slStart.empty() && endsWith(token, slStart)) {
-                    line = true;
-                    if (token.length() == slStart.length()) {
+                // A comment begins when the collected characters end with its
+                // marker; the text before the marker, if any, is the result.
+                const auto beginsComment = [&](const std::string& the_marker) {
+                    if (!endsWith(token, the_marker))
+                        return false;
+                    if (token.length() == the_marker.length()) {
                         inWord = false;
                         token.clear();
                     } else {
-                        the_result.assign(token, 0, token.length() - slStart.length());
+                        the_result.assign(token, 0, token.length() - the_marker.length());
                     }
-                }
+                    return true;
+                };
+                const bool line = !slStart.empty() && beginsComment(slStart);
+                bool block = false;
                 if (!mlStart.empty()) {
                     // A start marker without an end marker is a caller's error.
                     // Left dormant, the empty end marker closes the comment at
                     // the first word character after the start marker.
                     const std::string::size_type ml_end_length = mlEnd.length();
                     JAssertAt("StreamTokenizer", 243, ml_end_length);
-                    if (endsWith(token, mlStart)) {
-                        block = true;
-                        if (token.length() == mlStart.length()) {
-                            inWord = false;
-                            token.clear();
-                        } else {
-                            the_result.assign(token, 0, token.length() - mlStart.length());
-                        }
-                    }
+                    block = beginsComment(mlStart);
                 }
                 if (line && block)
                     its_scan = inWord ? Scan::BothCommentsAfterWord : Scan::BothComments;
