@@ -33,23 +33,28 @@ std::string StreamTokenizer::nextToken() {
     return token;
 }
 
+// The scan works on a view of the fields made for this one call.
 void StreamTokenizer::nextToken(std::string& the_token) {
-    vtsupport::detail::TokenState state{its_stream,
-                                        its_char_flags,
-                                        &its_collected,
-                                        &its_sl_comment_start,
-                                        &its_ml_comment_start,
-                                        &its_ml_comment_end,
-                                        static_cast<unsigned char>(its_escape[0]),
-                                        !its_quote_chars.empty(),
-                                        its_whitespace_tokens,
-                                        its_in_quote,
-                                        its_current_line,
-                                        its_token_line,
-                                        its_pending_token,
-                                        its_last_token};
-    vtsupport::detail::StreamCursor cursor(*its_stream, true);
-    vtsupport::detail::nextToken(state, cursor, its_pushback_token, the_token);
+    using vtsupport::detail::takeHeldToken;
+    if (!takeHeldToken(its_pushback_token, its_pending_token, the_token)) {
+        vtsupport::detail::TokenState state{its_stream,
+                                            its_char_flags,
+                                            &its_collected,
+                                            &its_sl_comment_start,
+                                            &its_ml_comment_start,
+                                            &its_ml_comment_end,
+                                            static_cast<unsigned char>(its_escape[0]),
+                                            !its_quote_chars.empty(),
+                                            its_whitespace_tokens,
+                                            its_in_quote,
+                                            its_current_line,
+                                            its_token_line,
+                                            its_pending_token,
+                                            its_last_token};
+        vtsupport::detail::StreamCursor cursor(*its_stream, true);
+        vtsupport::detail::scanToken(state, cursor, the_token);
+    }
+    its_last_token = vtsupport::detail::lastTokenOf(the_token);
 }
 
 // nextToken has just emptied the push-back, so pushing back cannot trip the

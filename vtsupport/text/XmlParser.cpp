@@ -134,8 +134,7 @@ private:
         if (its_pushback.empty())
             nextToken(its_pushback);
         else
-            its_last_token =
-                its_pushback.size() == 1 ? static_cast<unsigned char>(its_pushback[0]) : -1;
+            its_last_token = lastTokenOf(its_pushback);
         return its_pushback;
     }
 

@@ -117,8 +117,9 @@ private:
     std::streambuf* its_buffer = nullptr;
     bool its_ended = false;
     const char* its_start = nullptr;
-    bool its_one_char = false;
-    char its_single = 0;
+    // Set by every fill(); release() reads it only after one.
+    bool its_one_char;
+    char its_single;
 };
 
 } // namespace detail

@@ -514,23 +514,40 @@ inline bool TokenScan::run(const TokenRun& the_run, std::string* the_sink,
 
 } // namespace scanning
 
-// The next token: the pushed-back one, else the pending one, else one scanned
-// from the stream through the_cursor, which must be over its_stream and must
-// be the only reader of it. TT_EOF at the end of the input.
-inline void nextToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_pushback,
-                      std::string& the_token) {
+// The token held back, if any, into the_token: the pushed-back one, else the
+// pending one (which is then gone). False when none is held back.
+inline bool takeHeldToken(std::string& the_pushback, int& the_pending, std::string& the_token) {
     if (!the_pushback.empty()) {
         the_token = std::move(the_pushback);
         the_pushback.clear();
-    } else if (the_state.its_pending_token != -1) {
-        the_token.clear();
-        the_token.push_back(static_cast<char>(the_state.its_pending_token));
-        the_state.its_pending_token = -1;
-    } else {
-        scanning::TokenScan(the_state, the_cursor).token(the_token);
+        return true;
     }
-    the_state.its_last_token =
-        the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
+    if (the_pending == -1)
+        return false;
+    the_token.clear();
+    the_token.push_back(static_cast<char>(the_pending));
+    the_pending = -1;
+    return true;
+}
+
+// A token scanned from the stream through the_cursor, which must be over
+// its_stream and must be the only reader of it (nothing held back). TT_EOF at
+// the end of the input.
+inline void scanToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_token) {
+    scanning::TokenScan(the_state, the_cursor).token(the_token);
+}
+
+// What a tokenizer remembers of the token it hands out (its_last_token).
+inline int lastTokenOf(const std::string& the_token) {
+    return the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
+}
+
+// The next token: the one held back, else one scanned from the stream.
+inline void nextToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_pushback,
+                      std::string& the_token) {
+    if (!takeHeldToken(the_pushback, the_state.its_pending_token, the_token))
+        scanToken(the_state, the_cursor, the_token);
+    the_state.its_last_token = lastTokenOf(the_token);
 }
 
 // Takes a run of tokens, exactly as that many calls of nextToken would,
