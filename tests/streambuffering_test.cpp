@@ -2,8 +2,10 @@
 // stream buffer when it holds them. Whatever the buffer hands out at a time
 // (everything at once, one character per refill, or nothing buffered at all)
 // the tokens, lines, trees and failures must be the same.
+#include <ios>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -89,6 +91,37 @@ TEST(StreamBufferingTest, TokensAndLinesDoNotDependOnTheBuffer) {
     EXPECT_EQ("[alpha]1[beta]1[,]1[\"]1[quoted text]1[\"]1[']1[q]1[']1[gamma]3[;]3[delta]3"
               "[\\]3[\"]3[x]3[\"]3[<tag]3[attr=]3[\"]3[v]3[\"]3[>]3[last]4",
               all);
+}
+
+// An unbuffered source whose character can be seen but never taken.
+class BrokenSource : public std::streambuf {
+protected:
+    int_type underflow() override { return 'a'; }
+    int_type uflow() override { throw std::runtime_error("device gone"); }
+};
+
+TEST(StreamBufferingTest, ASourceThatThrowsEndsTheInputUnlessTheStreamThrows) {
+    BrokenSource quiet;
+    std::istream in(&quiet);
+    StreamTokenizer tokenizer(in);
+    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
+    EXPECT_TRUE(in.bad());
+    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
+
+    BrokenSource forReader;
+    std::istream document(&forReader);
+    EXPECT_EQ(nullptr, SimpleDOM::parse(document, false));
+    EXPECT_TRUE(document.bad());
+
+    BrokenSource strict;
+    std::istream throwing(&strict);
+    throwing.exceptions(std::ios::badbit);
+    StreamTokenizer strictTokenizer(throwing);
+    EXPECT_THROW(strictTokenizer.nextToken(), std::ios_base::failure);
+    BrokenSource strictForReader;
+    std::istream throwingDocument(&strictForReader);
+    throwingDocument.exceptions(std::ios::badbit);
+    EXPECT_THROW(SimpleDOM::parse(throwingDocument, false), std::ios_base::failure);
 }
 
 } // namespace

@@ -53,6 +53,7 @@ void StreamTokenizer::nextToken(std::string& the_token) {
                                             its_last_token};
         vtsupport::detail::StreamCursor cursor(*its_stream, true);
         vtsupport::detail::scanToken(state, cursor, the_token);
+        cursor.finish();
     }
     its_last_token = vtsupport::detail::lastTokenOf(the_token);
 }
@@ -77,9 +78,11 @@ void StreamTokenizer::pushBack(const std::string& the_token) {
 
 int StreamTokenizer::read() {
     vtsupport::detail::StreamCursor cursor(*its_stream, false);
-    if (!cursor.fill())
+    if (!cursor.fill(false))
         return -1;
-    return static_cast<unsigned char>(*cursor.its_next++);
+    const int c = static_cast<unsigned char>(*cursor.its_next++);
+    cursor.finish();
+    return c;
 }
 
 int StreamTokenizer::classify(int the_char) const {

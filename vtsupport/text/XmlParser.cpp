@@ -111,6 +111,7 @@ public:
         }
         if (!its_open.empty())
             fail(its_open.back().its_node->getName());
+        its_cursor.finish();
         return std::exchange(its_root, nullptr);
     }
 

@@ -5,10 +5,11 @@
 // moves its_next over the characters it takes, and fill() hands them over to
 // the buffer (gbump) and asks it for more (sgetc, which refills). A buffer
 // that keeps no get area (an unbuffered one) is read through a piece of one
-// character: sgetc shows it, and it is taken (sbumpc) only once the scan has
-// moved past it. Characters the scan stops before therefore stay in the
-// stream, and the stream gains eofbit and failbit at the end of the input,
-// badbit when its buffer throws, as with istream::get.
+// character: a scan that takes every character it looks at takes it at once
+// (sbumpc), as istream::get does; one that may stop before it (a run) has it
+// shown (sgetc) and taken only once it has moved past it. Characters a scan
+// stops before therefore stay in the stream, and the stream gains eofbit and
+// failbit at the end of the input, badbit when its buffer throws.
 #pragma once
 
 #include <climits>
@@ -41,11 +42,26 @@ public:
         : its_stream(the_stream), its_flush_tie(the_flush_tie) {}
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
-    ~StreamCursor() { release(); }
+    // Whatever finish() has not handed over yet is handed over here; a stream
+    // that would throw for the badbit this may set does not (a destructor
+    // must not throw), which only matters when a scan is left by an exception.
+    ~StreamCursor() {
+        try {
+            release();
+        } catch (...) {
+        }
+    }
+
+    // Hands over the characters taken. With the stream's exceptions on, the
+    // badbit an unbuffered stream's failure sets throws here, as it would from
+    // istream::get.
+    void finish() { release(); }
 
     // Hands over the characters taken and makes the next piece current; false
-    // at the end of the input (or once the stream has failed).
-    bool fill() {
+    // at the end of the input (or once the stream has failed). Without a get
+    // area the one character is taken at once (sbumpc) unless the_peek says
+    // the scan may stop before it.
+    bool fill(bool the_peek) {
         release();
         if (its_buffer == nullptr) {
             if (its_ended)
@@ -58,26 +74,33 @@ public:
             }
             its_buffer = its_stream.rdbuf();
         }
-        int c;
-        try {
-            c = its_buffer->sgetc();
-        } catch (...) {
-            fail(std::ios::badbit);
-            return false;
-        }
-        if (c == std::char_traits<char>::eof()) {
-            fail(std::ios::eofbit | std::ios::failbit);
-            return false;
-        }
-        char* begin = GetAreaAccess::next(*its_buffer);
-        char* end = GetAreaAccess::end(*its_buffer);
-        its_one_char = begin == end;
+        its_one_char = GetAreaAccess::next(*its_buffer) == GetAreaAccess::end(*its_buffer);
         if (its_one_char) {
+            int c;
+            try {
+                c = the_peek ? its_buffer->sgetc() : its_buffer->sbumpc();
+            } catch (...) {
+                fail(std::ios::badbit);
+                return false;
+            }
+            if (c == std::char_traits<char>::eof()) {
+                fail(std::ios::eofbit | std::ios::failbit);
+                return false;
+            }
+            // A peek may have refilled the get area; a character taken by
+            // sbumpc stands alone whatever the buffer holds after it.
+            its_one_char =
+                !the_peek || GetAreaAccess::next(*its_buffer) == GetAreaAccess::end(*its_buffer);
+            its_taken = !the_peek;
             its_single = static_cast<char>(c);
-            begin = &its_single;
-            end = begin + 1;
-        } else if (end - begin > INT_MAX) {
-            end = begin + INT_MAX; // gbump takes an int
+        }
+        const char* begin = &its_single;
+        const char* end = begin + 1;
+        if (!its_one_char) {
+            begin = GetAreaAccess::next(*its_buffer);
+            end = GetAreaAccess::end(*its_buffer);
+            if (end - begin > INT_MAX)
+                end = begin + INT_MAX; // gbump takes an int
         }
         its_start = begin;
         its_next = begin;
@@ -99,6 +122,8 @@ private:
             GetAreaAccess::skip(*its_buffer, static_cast<int>(taken));
             return;
         }
+        if (its_taken)
+            return;
         try {
             its_buffer->sbumpc();
         } catch (...) {
@@ -117,8 +142,10 @@ private:
     std::streambuf* its_buffer = nullptr;
     bool its_ended = false;
     const char* its_start = nullptr;
-    // Set by every fill(); release() reads it only after one.
+    // Set by every fill(); release() reads them only after one. A piece of
+    // one character was either taken by fill() or is taken by release().
     bool its_one_char;
+    bool its_taken;
     char its_single;
 };
 

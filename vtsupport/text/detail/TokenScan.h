@@ -244,7 +244,7 @@ inline bool TokenScan::scan(std::string& the_result) {
     };
 
     for (;;) {
-        if (cursor.its_next == cursor.its_end && !cursor.fill())
+        if (cursor.its_next == cursor.its_end && !cursor.fill(the_run_mode))
             return true;
         const char* p = cursor.its_next;
         const char* const end = cursor.its_end;
