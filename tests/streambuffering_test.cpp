@@ -93,6 +93,45 @@ TEST(StreamBufferingTest, TokensAndLinesDoNotDependOnTheBuffer) {
               all);
 }
 
+// Counts the flushes of the stream it stands behind.
+class FlushCounter : public std::streambuf {
+public:
+    int its_flushes = 0;
+
+protected:
+    int sync() override {
+        ++its_flushes;
+        return 0;
+    }
+};
+
+// Reading a token flushes the tied stream first, as formatted input does;
+// taking one character with read(), like istream::get, does not.
+TEST(StreamBufferingTest, ScanningFlushesTheTiedStream) {
+    FlushCounter counter;
+    std::ostream tied(&counter);
+    std::istringstream in("<a; b");
+    in.tie(&tied);
+    StreamTokenizer tokenizer(in);
+    EXPECT_EQ('<', tokenizer.read());
+    EXPECT_EQ(0, counter.its_flushes);
+    EXPECT_EQ("a", tokenizer.nextToken());
+    EXPECT_EQ(1, counter.its_flushes);
+    EXPECT_EQ(";", tokenizer.nextToken()); // held back by the word, nothing read
+    EXPECT_EQ(1, counter.its_flushes);
+    EXPECT_EQ("b", tokenizer.nextToken());
+    EXPECT_EQ(2, counter.its_flushes);
+    EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify(-1));
+    EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify(256));
+
+    FlushCounter readerCounter;
+    std::ostream readerTied(&readerCounter);
+    std::istringstream document("<a/>");
+    document.tie(&readerTied);
+    SimpleDOM::deleteTree(SimpleDOM::parse(document, false));
+    EXPECT_LE(1, readerCounter.its_flushes);
+}
+
 // An unbuffered source whose character can be seen but never taken.
 class BrokenSource : public std::streambuf {
 protected:
