@@ -13,15 +13,14 @@
 
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace reference {
 
 class Reader {
 public:
     Reader(std::istream& the_in, bool the_keep) : its_tok(the_in), its_keep(the_keep) {
-        its_tok.setOrdinaryChars(">=</?\"" + its_tok.getOrdinaryChars());
-        its_tok.setQuoteChars("");
-        its_tok.setWhitespaceTokens(true);
+        vtsupport::detail::configureForXml(its_tok);
     }
     ~Reader() { SimpleDOM::deleteTree(its_root); }
 

@@ -26,8 +26,10 @@ vt_install_packages() {
 # What every native build needs.
 VT_NATIVE_PACKAGES=(cmake make g++ clang-format git libgtest-dev libgmock-dev googletest libbenchmark-dev python3
     shared-mime-info xkb-data iso-codes)
-# What the benchmarks add: the XML libraries they compare with, linux-perf for profiling.
-VT_BENCH_PACKAGES=(libpugixml-dev libtinyxml2-dev linux-perf)
+# What the benchmarks add: the XML libraries they compare with, the packages whose
+# XML files they read (bench/xml_compare_bench.cpp), linux-perf for profiling.
+VT_BENCH_PACKAGES=(libpugixml-dev libtinyxml2-dev fontconfig-config dbus-session-bus-common
+    wayland-protocols gsettings-desktop-schemas libgirepository1.0-dev linux-perf)
 # What the fuzz targets need (clang with its libFuzzer runtime).
 VT_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows leg needs.

@@ -23,11 +23,11 @@ bool counted(bool value) {
 
 TEST_F(JAssertTest, SiteNameIsTheBaseNameWithoutExtension) {
     EXPECT_STREQ("SimpleDOM",
-                 vtsupport_jassert::siteName("/src/vtsupport/text/SimpleDOM.cpp").text);
-    EXPECT_STREQ("Cpu", vtsupport_jassert::siteName("C:\\work\\utils\\Cpu.cpp").text);
-    EXPECT_STREQ("mixed", vtsupport_jassert::siteName("a\\b/mixed.h").text);
-    EXPECT_STREQ("plain", vtsupport_jassert::siteName("plain").text);
-    EXPECT_STREQ("two.parts", vtsupport_jassert::siteName("dir.d/two.parts.cpp").text);
+                 vtsupport::detail::siteName("/src/vtsupport/text/SimpleDOM.cpp").text);
+    EXPECT_STREQ("Cpu", vtsupport::detail::siteName("C:\\work\\utils\\Cpu.cpp").text);
+    EXPECT_STREQ("mixed", vtsupport::detail::siteName("a\\b/mixed.h").text);
+    EXPECT_STREQ("plain", vtsupport::detail::siteName("plain").text);
+    EXPECT_STREQ("two.parts", vtsupport::detail::siteName("dir.d/two.parts.cpp").text);
 }
 
 TEST_F(JAssertTest, DormantAssertionsDoNotEvaluateTheirExpression) {

@@ -2,8 +2,10 @@
 // stream buffer when it holds them. Whatever the buffer hands out at a time
 // (everything at once, one character per refill, or nothing buffered at all)
 // the tokens, lines, trees and failures must be the same.
+#include <ios>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "support/TrickleBuffer.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace {
 
@@ -66,9 +69,7 @@ TEST(StreamBufferingTest, TokensAndLinesDoNotDependOnTheBuffer) {
         const auto tokens = [readerSettings](std::istream& in) {
             StreamTokenizer tokenizer(in);
             if (readerSettings) {
-                tokenizer.setOrdinaryChars(">=</?\"" + tokenizer.getOrdinaryChars());
-                tokenizer.setQuoteChars("");
-                tokenizer.setWhitespaceTokens(true);
+                vtsupport::detail::configureForXml(tokenizer);
             }
             std::string all;
             for (std::string token = tokenizer.nextToken();; token = tokenizer.nextToken()) {
@@ -90,6 +91,76 @@ TEST(StreamBufferingTest, TokensAndLinesDoNotDependOnTheBuffer) {
     EXPECT_EQ("[alpha]1[beta]1[,]1[\"]1[quoted text]1[\"]1[']1[q]1[']1[gamma]3[;]3[delta]3"
               "[\\]3[\"]3[x]3[\"]3[<tag]3[attr=]3[\"]3[v]3[\"]3[>]3[last]4",
               all);
+}
+
+// Counts the flushes of the stream it stands behind.
+class FlushCounter : public std::streambuf {
+public:
+    int its_flushes = 0;
+
+protected:
+    int sync() override {
+        ++its_flushes;
+        return 0;
+    }
+};
+
+// Reading a token flushes the tied stream first, as formatted input does;
+// taking one character with read(), like istream::get, does not.
+TEST(StreamBufferingTest, ScanningFlushesTheTiedStream) {
+    FlushCounter counter;
+    std::ostream tied(&counter);
+    std::istringstream in("<a; b");
+    in.tie(&tied);
+    StreamTokenizer tokenizer(in);
+    EXPECT_EQ('<', tokenizer.read());
+    EXPECT_EQ(0, counter.its_flushes);
+    EXPECT_EQ("a", tokenizer.nextToken());
+    EXPECT_EQ(1, counter.its_flushes);
+    EXPECT_EQ(";", tokenizer.nextToken()); // held back by the word, nothing read
+    EXPECT_EQ(1, counter.its_flushes);
+    EXPECT_EQ("b", tokenizer.nextToken());
+    EXPECT_EQ(2, counter.its_flushes);
+    EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify(-1));
+    EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify(256));
+
+    FlushCounter readerCounter;
+    std::ostream readerTied(&readerCounter);
+    std::istringstream document("<a/>");
+    document.tie(&readerTied);
+    SimpleDOM::deleteTree(SimpleDOM::parse(document, false));
+    EXPECT_LE(1, readerCounter.its_flushes);
+}
+
+// An unbuffered source whose character can be seen but never taken.
+class BrokenSource : public std::streambuf {
+protected:
+    int_type underflow() override { return 'a'; }
+    int_type uflow() override { throw std::runtime_error("device gone"); }
+};
+
+TEST(StreamBufferingTest, ASourceThatThrowsEndsTheInputUnlessTheStreamThrows) {
+    BrokenSource quiet;
+    std::istream in(&quiet);
+    StreamTokenizer tokenizer(in);
+    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
+    EXPECT_TRUE(in.bad());
+    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
+
+    BrokenSource forReader;
+    std::istream document(&forReader);
+    EXPECT_EQ(nullptr, SimpleDOM::parse(document, false));
+    EXPECT_TRUE(document.bad());
+
+    BrokenSource strict;
+    std::istream throwing(&strict);
+    throwing.exceptions(std::ios::badbit);
+    StreamTokenizer strictTokenizer(throwing);
+    EXPECT_THROW(strictTokenizer.nextToken(), std::ios_base::failure);
+    BrokenSource strictForReader;
+    std::istream throwingDocument(&strictForReader);
+    throwingDocument.exceptions(std::ios::badbit);
+    EXPECT_THROW(SimpleDOM::parse(throwingDocument, false), std::ios_base::failure);
 }
 
 } // namespace

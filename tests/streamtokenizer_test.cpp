@@ -161,6 +161,41 @@ TEST(StreamTokenizer, MultiLineCommentsRunToTheEndMarker) {
     EXPECT_EQ(3, tokenizer.lineno());
 }
 
+// Both markers can match on one character; each comment then ends by its own
+// rule, the text before them comes back when the first ends, and once one has
+// ended the other hides only the characters it alone would hide.
+TEST(StreamTokenizer, MarkersThatMatchOnOneCharacter) {
+    struct Case {
+        const char *sl, *ml, *mlEnd;
+        bool whitespace;
+        const char *input, *expected; // each token with its line
+    };
+    const Case cases[] = {
+        {"*", "/*", "*/", false, "a/*b*/c d\ne", "a@1|c@1|d@1|e@2|"},
+        {"*", "/*", "*/", false, "a/*b\nc*/d e", "a@1|c@2|"},
+        {"/*", "*", "*/", false, "a/*b\nc*/d e", "a/@1|c@2|d@2|e@2|"},
+        {"b", "ab", "z", true, "x ab;c z, d\ne f", "x@1| @1|,@1| @1|d@1|\n@1|e@2| @2|f@2|"},
+        {"b", "ab", "z", false, "x ab c\nd z e", "x@1|a@2|"},
+        {"b", "ab", "z", false, "ab c\nd", "a@1|"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.input);
+        StreamTokenizer tokenizer(in);
+        tokenizer.setSLCommentStart(c.sl);
+        tokenizer.setMLCommentStart(c.ml);
+        tokenizer.setMLCommentEnd(c.mlEnd);
+        tokenizer.setWhitespaceTokens(c.whitespace);
+        std::string seen;
+        for (int i = 0; i < 20; ++i) {
+            const std::string token = tokenizer.nextToken();
+            if (token == StreamTokenizer::TT_EOF)
+                break;
+            seen += token + "@" + std::to_string(tokenizer.lineno()) + "|";
+        }
+        EXPECT_EQ(c.expected, seen) << c.input;
+    }
+}
+
 TEST(StreamTokenizer, LinenoIsTheLineOfTheLastWord) {
     std::istringstream in("a\nb\n,\n'q'\n\n");
     StreamTokenizer tokenizer(in);

@@ -1,15 +1,14 @@
-// Node construction and the linking operations of the child chain.
+// Node construction, the child list and the linking operations of the chain.
 //
 // The chain has no tail pointer and no count on purpose: a node is a handful of
 // pointers, and appendChild finds the tail by walking. The reader, which builds
 // wide trees, remembers each open element's tail and links through NodeAccess.
 //
-// The two insert operations check their sibling with JAssert; the sites are
-// kept at the lines that the assertion reports name (65 and 96), so moving code
-// above them changes what users see in those reports.
+// The two insert operations check their sibling with JAssert, reported as
+// SimpleDOM lines 65 and 96 wherever the checks stand.
 #include "vtsupport/text/SimpleDOM.h"
 
-#include "vtsupport/utils/JAssert.h"
+#include "vtsupport/utils/detail/JAssertAt.h"
 
 namespace SimpleDOM {
 
@@ -20,6 +19,15 @@ Node::Node(const std::string& the_name)
 // Children, parent and siblings are left alone: freeing a subtree is
 // deleteTree's job, which frees every node of it exactly once.
 Node::~Node() = default;
+
+// Built afresh at each call, so callers may relink the children while they
+// iterate over the list: the list keeps the pointers it was given.
+NodeList Node::getChildren() const {
+    NodeList children;
+    for (Node* child = its_first_child; child != nullptr; child = child->its_next_sibling)
+        children.push_back(child);
+    return children;
+}
 
 // The parent link is set before the walk, and insertAfter then copies it from
 // the tail, so both ways of linking leave the same parent behind.
@@ -39,6 +47,44 @@ void Node::appendChild(Node* the_child) {
     the_child->its_next_sibling = nullptr;
 }
 
+// A null sibling is a caller's error, reported when assertions are on for
+// SimpleDOM; with them dormant the call quietly does nothing. the_node is not
+// tested: appendChild never passes null, and other callers must not. Its old
+// links are overwritten, so linking a node that still sits in another chain
+// leaves that chain pointing at it. The parent's first-child link never
+// changes here: the_sibling precedes the_node.
+void Node::insertAfter(Node* the_sibling, Node* the_node) {
+    JAssertAt("SimpleDOM", 65, the_sibling != 0);
+    if (the_sibling == nullptr)
+        return;
+    Node* next = the_sibling->its_next_sibling;
+    the_sibling->its_next_sibling = the_node;
+    the_node->its_parent = the_sibling->its_parent;
+    the_node->its_previous_sibling = the_sibling;
+    the_node->its_next_sibling = next;
+    if (next != nullptr)
+        next->its_previous_sibling = the_node;
+}
+
+// Called on the_sibling's parent: that is the node whose first child becomes
+// the_node when the_sibling was first (this node, not the sibling's recorded
+// parent). Never walks the chain, and never checks that the_sibling really
+// belongs to this node.
+void Node::insertBefore(Node* the_sibling, Node* the_node) {
+    JAssertAt("SimpleDOM", 96, the_sibling != 0);
+    if (the_sibling == nullptr)
+        return;
+    Node* previous = the_sibling->its_previous_sibling;
+    the_sibling->its_previous_sibling = the_node;
+    the_node->its_parent = the_sibling->its_parent;
+    the_node->its_previous_sibling = previous;
+    the_node->its_next_sibling = the_sibling;
+    if (previous != nullptr)
+        previous->its_next_sibling = the_node;
+    else
+        its_first_child = the_node;
+}
+
 // The removed node keeps its parent and sibling links: callers that move a
 // node elsewhere relink it, and callers that keep it may still look back.
 // Neighbours are found through the child itself, so the chain must hold it.
@@ -53,58 +99,6 @@ void Node::removeChild(Node* the_child) {
         its_first_child = next;
     if (next != nullptr)
         next->its_previous_sibling = previous;
-}
-
-// The parent's first-child link never changes here: the_sibling precedes the_node.
-void Node::insertAfter(Node* the_sibling, Node* the_node) {
-    // A null sibling is a caller's error, reported when assertions are on for
-    // this file; with them dormant the call quietly does nothing. the_node is
-    // not tested: appendChild never passes null, and other callers must not.
-    // Its old links are overwritten, so linking a node that still sits in
-    // another chain leaves that chain pointing at it.
-    JAssert(the_sibling != 0);
-    if (the_sibling == nullptr)
-        return;
-    Node* next = the_sibling->its_next_sibling;
-    the_sibling->its_next_sibling = the_node;
-    the_node->its_parent = the_sibling->its_parent;
-    the_node->its_previous_sibling = the_sibling;
-    the_node->its_next_sibling = next;
-    if (next != nullptr)
-        next->its_previous_sibling = the_node;
-}
-
-// Built afresh at each call, so callers may relink the children while they
-// iterate over the list: the list keeps the pointers it was given. Nothing
-// is cached in the node, which keeps every linking operation constant-time
-// apart from the walk of appendChild. A node with many children pays for
-// the copy each time; callers that only walk use getFirstChild and
-// getNextSibling instead.
-NodeList Node::getChildren() const {
-    NodeList children;
-    for (Node* child = its_first_child; child != nullptr; child = child->its_next_sibling)
-        children.push_back(child);
-    return children;
-}
-
-// Called on the_sibling's parent: that is the node whose first child becomes
-// the_node when the_sibling was first. Never walks the chain, and never
-// checks that the_sibling really belongs to this node.
-void Node::insertBefore(Node* the_sibling, Node* the_node) {
-    // Unlike insertAfter, the first-child link may change, and it changes on
-    // this node, not on the sibling's parent.
-    JAssert(the_sibling != 0);
-    if (the_sibling == nullptr)
-        return;
-    Node* previous = the_sibling->its_previous_sibling;
-    the_sibling->its_previous_sibling = the_node;
-    the_node->its_parent = the_sibling->its_parent;
-    the_node->its_previous_sibling = previous;
-    the_node->its_next_sibling = the_sibling;
-    if (previous != nullptr)
-        previous->its_next_sibling = the_node;
-    else
-        its_first_child = the_node;
 }
 
 } // namespace SimpleDOM

@@ -15,6 +15,12 @@
 
 #include "vtsupport/Export.h"
 
+namespace vtsupport {
+namespace detail {
+class NodeAccess;
+}
+} // namespace vtsupport
+
 namespace SimpleDOM {
 
 class Node;
@@ -89,7 +95,7 @@ public:
     Node* clone() const;
 
 private:
-    friend class NodeAccess;
+    friend class vtsupport::detail::NodeAccess;
 
     std::string its_name;
     std::string its_text;

@@ -16,10 +16,6 @@
 
 #include "vtsupport/Export.h"
 
-namespace SimpleDOM {
-class XmlReader;
-}
-
 class VTSUPPORT_API StreamTokenizer {
 public:
     // The text "StreamTokenizer::TT_EOF", returned at the end of the input.
@@ -64,37 +60,8 @@ public:
     std::string getSLCommentStart() const { return its_sl_comment_start; }
 
 private:
-    friend class SimpleDOM::XmlReader;
-
-    // For the XML reader, which handles a run of blank, tab, line feed and
-    // carriage return tokens alike: takes the whole run at once, exactly as
-    // that many calls of nextToken with whitespace tokens on would, appending
-    // it to the_sink when one is given. Returns the run's last character, or
-    // -1 when nothing was taken (no run, or a token is pending or pushed back).
-    int takeBlankRun(std::string* the_sink);
-    // For the XML reader's texts and attribute values, where every token but
-    // a few is appended to a buffer: takes, exactly as that many calls of
-    // nextToken would, every token up to the next the_stop or the_other_stop
-    // character (both must be ordinary) or the end of the input, appending
-    // each to the_sink except blank, tab, line feed and carriage return tokens
-    // when the_keep_blanks is false. the_last_token receives the last token
-    // taken. Takes nothing and answers false when the tokens cannot be taken
-    // this way (whitespace tokens off, quoting or comments set, a token pending
-    // or pushed back) or when a stop character or the end comes first.
-    bool takeTokenRun(std::string& the_sink, char the_stop, char the_other_stop,
-                      bool the_keep_blanks, std::string& the_last_token);
-    // The token peekToken would return, left pushed back; no copy is made.
-    const std::string& peekInPlace();
-    // Scans the stream for the next token (no push-back or pending token).
-    void scan(std::string& the_result);
-    // The same for the plain cases, from the characters the stream buffer
-    // already holds; false, having read nothing, when a case is not plain.
-    bool scanBuffered(std::string& the_result);
-    void updateCharFlags();
-    bool lastTokenIsEscape() const {
-        return its_last_token == static_cast<unsigned char>(its_escape[0]);
-    }
-
+    // The fields in their published order; the scan itself and its helpers
+    // live in the library (vtsupport/text/detail/TokenScan.h).
     bool its_in_quote;
     bool its_whitespace_tokens;
     std::istream* its_stream;
@@ -117,6 +84,7 @@ private:
     // Per character: whitespace, quote and ordinary membership bits, kept in
     // step with the character sets so that classifying is one lookup.
     unsigned char its_char_flags[256];
-    // The word being collected; kept between calls for its capacity only.
+    // The token being collected while comment markers are set; kept between
+    // calls for its capacity only.
     std::string its_collected;
 };

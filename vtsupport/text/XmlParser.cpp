@@ -1,11 +1,15 @@
-// The XML reader: one pass over the tokens of a StreamTokenizer with a few
+// The XML reader: one pass over the tokens of the tokenizer's scan with a few
 // flags and a stack of open elements.
 //
-// The tokenizer is set up so that each of ">=<?/\"" and ";:,." is a token of
-// its own, every whitespace character is a token, and everything else forms
-// words; quoting is off. The reader is lenient on purpose: it decodes no
-// references, never compares end tags with start tags and skips comments,
-// processing instructions and document type declarations.
+// The scan is set up as a StreamTokenizer would be by configureForXml: each
+// of ">=<?/\"" and ";:,." is a token of its own, every whitespace character is
+// a token, and everything else forms words; quoting is off. The reader keeps
+// the scan's state itself, so that it can take whole runs of tokens (texts,
+// attribute values, blanks) where it would append them one by one.
+//
+// The reader is lenient on purpose: it decodes no references, never compares
+// end tags with start tags and skips comments, processing instructions and
+// document type declarations.
 //
 // Two things it adds to the bare rules: each open element remembers its last
 // child, so appending costs the same however many children precede it; and
@@ -19,11 +23,19 @@
 #include <utility>
 #include <vector>
 
-#include "vtsupport/text/NodeAccess.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/CharClasses.h"
+#include "vtsupport/text/detail/NodeAccess.h"
+#include "vtsupport/text/detail/StreamCursor.h"
+#include "vtsupport/text/detail/TokenScan.h"
+#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
-namespace SimpleDOM {
+namespace vtsupport {
+namespace detail {
+
+using SimpleDOM::Node;
+using SimpleDOM::ParseException;
 
 namespace {
 
@@ -66,27 +78,40 @@ bool mayPrecedeTag(const std::string& the_token) {
 
 } // namespace
 
-class XmlReader {
+class XmlParser {
 public:
-    XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_tokenizer(the_stream), its_keep_whitespace_text(the_keep_whitespace_text),
+    XmlParser(std::istream& the_stream, bool the_keep_whitespace_text)
+        : its_scan{&the_stream,
+                   its_classes,
+                   nullptr, // collected only while comment markers are set
+                   &its_no_marker,
+                   &its_no_marker,
+                   &its_no_marker,
+                   static_cast<unsigned char>(kDefaultEscape[0]),
+                   false, // no quote characters (kXmlQuoteChars)
+                   its_whitespace_tokens,
+                   its_in_quote,
+                   its_current_line,
+                   its_token_line,
+                   its_pending_token,
+                   its_last_token},
+          its_cursor(the_stream, true), its_keep_whitespace_text(the_keep_whitespace_text),
           its_end(StreamTokenizer::TT_EOF) {
-        its_tokenizer.setOrdinaryChars(">=<?/\"" + its_tokenizer.getOrdinaryChars());
-        its_tokenizer.setQuoteChars("");
-        its_tokenizer.setWhitespaceTokens(true);
+        fillCharClasses(its_classes, kXmlQuoteChars, xmlOrdinaryChars(kDefaultOrdinaryChars));
     }
-    ~XmlReader() { deleteTree(its_root); }
-    XmlReader(const XmlReader&) = delete;
-    XmlReader& operator=(const XmlReader&) = delete;
+    ~XmlParser() { SimpleDOM::deleteTree(its_root); }
+    XmlParser(const XmlParser&) = delete;
+    XmlParser& operator=(const XmlParser&) = delete;
 
     Node* read() {
-        its_tokenizer.nextToken(*its_current);
+        nextToken(*its_current);
         while (!isEnd(*its_current)) {
             handleToken();
             advance();
         }
         if (!its_open.empty())
             fail(its_open.back().its_node->getName());
+        its_cursor.finish();
         return std::exchange(its_root, nullptr);
     }
 
@@ -97,9 +122,24 @@ private:
     };
 
     [[noreturn]] void fail(const std::string& the_token) {
-        throw ParseException("Document not well-formed. (" + the_token + ")",
-                             its_tokenizer.lineno());
+        throw ParseException("Document not well-formed. (" + the_token + ")", its_token_line);
     }
+
+    void nextToken(std::string& the_token) {
+        vtsupport::detail::nextToken(its_scan, its_cursor, its_pushback, the_token);
+    }
+
+    // The token peekToken would return, left pushed back; no copy is made.
+    // Valid only until the next token is read.
+    const std::string& peek() {
+        if (its_pushback.empty())
+            nextToken(its_pushback);
+        else
+            its_last_token = lastTokenOf(its_pushback);
+        return its_pushback;
+    }
+
+    void setWhitespaceTokens(bool the_flag) { its_whitespace_tokens = the_flag; }
 
     bool isEnd(const std::string& the_token) const { return the_token == its_end; }
 
@@ -109,20 +149,33 @@ private:
     // blank only while whitespace is collected) and changes nothing else, so
     // the tokenizer takes such a stretch at once when it can.
     void advance() {
-        const bool betweenTags = !its_in_start_tag && !its_in_end_tag;
-        advanceThrough(betweenTags ? &its_text : nullptr, '<', '>', its_collect_whitespace);
+        if (!its_in_start_tag && !its_in_end_tag)
+            advanceThrough(&its_text, TokenRun{TokenRun::kText, '<', '>', its_collect_whitespace});
+        else
+            advanceThrough(nullptr, TokenRun{TokenRun::kText, '<', '>', false});
     }
 
-    // advance(), first taking into the_sink (when given) the stretch of tokens
-    // up to the_stop or the_other_stop that the tokenizer can take at once; the
-    // last token of the stretch is then the previous one.
-    void advanceThrough(std::string* the_sink, char the_stop, char the_other_stop,
-                        bool the_keep_blanks) {
+    // advance(), first taking into the_sink (when given) the run of tokens
+    // that the scan can take at once; the last token of the run is then the
+    // previous one.
+    void advanceThrough(std::string* the_sink, const TokenRun& the_run) {
         std::swap(its_previous, its_current);
-        if (the_sink != nullptr && its_tokenizer.takeTokenRun(*the_sink, the_stop, the_other_stop,
-                                                              the_keep_blanks, *its_current))
+        if (the_sink != nullptr && !nextIsStop(the_run) &&
+            takeRun(its_scan, its_cursor, its_pushback, the_run, the_sink, *its_current))
             std::swap(its_previous, its_current);
-        its_tokenizer.nextToken(*its_current);
+        nextToken(*its_current);
+    }
+
+    // True when the run would surely be empty: its stop character is the next
+    // one at hand, and nothing is pending or pushed back before it.
+    bool nextIsStop(const TokenRun& the_run) const {
+        if (its_cursor.its_next == its_cursor.its_end || its_pending_token != -1 ||
+            !its_pushback.empty())
+            return false;
+        const char c = *its_cursor.its_next;
+        return the_run.its_kind == TokenRun::kText
+                   ? c == the_run.its_stop || c == the_run.its_other_stop
+                   : !isXmlSpace(static_cast<unsigned char>(c));
     }
 
     Node* innermost(const std::string& the_offending_token) {
@@ -174,18 +227,17 @@ private:
         const bool collect = !its_in_start_tag && !its_in_end_tag && its_collect_whitespace;
         if (collect)
             its_text += (*its_current)[0];
-        const int last = its_tokenizer.takeBlankRun(collect ? &its_text : nullptr);
-        if (last != -1) {
-            its_current->clear();
-            its_current->push_back(static_cast<char>(last));
-        }
+        const TokenRun blanks{TokenRun::kBlanks, 0, 0, true};
+        if (!nextIsStop(blanks))
+            takeRun(its_scan, its_cursor, its_pushback, blanks, collect ? &its_text : nullptr,
+                    *its_current);
     }
 
     void handleOpenBracket() {
         if (!mayPrecedeTag(*its_previous) && its_text.empty())
             fail(*its_previous);
         // Valid only until the next token is read: each branch decides on it first.
-        const std::string& next = its_tokenizer.peekInPlace();
+        const std::string& next = peek();
         if (isChar(next, '/')) {
             its_in_end_tag = true;
             if (!its_keep_whitespace_text && onlyWhitespace(its_text))
@@ -218,33 +270,33 @@ private:
 
     // Up to the first "--" token, which must be followed by ">".
     void skipComment() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         skipUntil("--");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     // Up to the first "?" token after the opening one, which must be followed by ">".
     void skipProcessingInstruction() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         advance();
         advance();
         skipUntil("?");
         advance();
         if (!isChar(*its_current, '>'))
             fail(*its_previous);
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     // Up to the first ">", whatever comes before it.
     void skipDocumentType() {
-        its_tokenizer.setWhitespaceTokens(false);
+        setWhitespaceTokens(false);
         advance();
         advance();
         skipUntil(">");
-        its_tokenizer.setWhitespaceTokens(true);
+        setWhitespaceTokens(true);
     }
 
     void handleCloseBracket() {
@@ -272,7 +324,7 @@ private:
     // stretch when the tokenizer can take it so, token by token otherwise.
     void readAttributeValue() {
         std::string value;
-        advanceThrough(&value, '"', '"', true);
+        advanceThrough(&value, TokenRun{TokenRun::kText, '"', '"', true});
         while (!isChar(*its_current, '"')) {
             value += *its_current;
             if (isEnd(*its_current))
@@ -290,7 +342,7 @@ private:
             openElement(token);
         } else if (its_in_start_tag) {
             its_attribute_name = token;
-            if (!isChar(its_tokenizer.peekInPlace(), '='))
+            if (!isChar(peek(), '='))
                 NodeAccess::setAttribute(innermost(token), token, std::string());
         } else if (!its_in_end_tag) {
             its_text += token;
@@ -311,7 +363,21 @@ private:
         its_open.push_back(OpenElement{node, nullptr});
     }
 
-    StreamTokenizer its_tokenizer;
+    CharClassTable its_classes;
+    // No comment markers.
+    const std::string its_no_marker;
+    // The scan's fields, as a StreamTokenizer would hold them.
+    bool its_whitespace_tokens = kXmlWhitespaceTokens;
+    bool its_in_quote = false;
+    int its_current_line = 1;
+    int its_token_line = 1;
+    int its_pending_token = -1;
+    int its_last_token = -1;
+    TokenState its_scan;
+    std::string its_pushback;
+    // The stream's characters, handed back to it as the reader goes through
+    // them and when it returns or throws.
+    StreamCursor its_cursor;
     const bool its_keep_whitespace_text;
     const std::string its_end;
     Node* its_root = nullptr;
@@ -326,15 +392,20 @@ private:
     bool its_collect_whitespace = false;
 };
 
+} // namespace detail
+} // namespace vtsupport
+
+namespace SimpleDOM {
+
 Node* parse(std::istream& in, bool keepWhitespaceText) {
     if (!in.good())
         throw ParseException("Error: Stream is bad.", 0);
-    XmlReader reader(in, keepWhitespaceText);
-    return reader.read();
+    vtsupport::detail::XmlParser parser(in, keepWhitespaceText);
+    return parser.read();
 }
 
 std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
-    if (keepWhitespaceText || !onlyWhitespace(text))
+    if (keepWhitespaceText || !vtsupport::detail::onlyWhitespace(text))
         return text;
     return std::string();
 }

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <vector>
 
-#include "vtsupport/text/NodeAccess.h"
 #include "vtsupport/text/SimpleDOM.h"
+#include "vtsupport/text/detail/NodeAccess.h"
 
 namespace SimpleDOM {
 
@@ -29,7 +29,7 @@ bool writeStart(std::ostream& os, const Node& node, const std::string& indent,
     os << indent << "<" << node.getName();
     const std::string separator =
         attributesOnSeparateLines ? "\n" + indent + indentUnit : std::string(" ");
-    for (const auto& attribute : NodeAccess::attributes(node))
+    for (const auto& attribute : vtsupport::detail::NodeAccess::attributes(node))
         os << separator << attribute.first << "=\"" << attribute.second << "\"";
     if (node.getText().empty())
         return false;

@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace vtsupport_jassert {
+namespace vtsupport {
+namespace detail {
 
 // The site name kept in a fixed array so it can be a compile-time constant.
 template <std::size_t N>
@@ -40,7 +41,8 @@ constexpr SiteName<N> siteName(const char (&path)[N]) {
     return name;
 }
 
-} // namespace vtsupport_jassert
+} // namespace detail
+} // namespace vtsupport
 
 // Answers 1 when assertions are active for the source file named `file`, else 0.
 // Internal linkage on purpose: every file that asserts carries its own copy.
@@ -82,16 +84,22 @@ static inline int JAssertEnabled(const char* file) {
     return enabled;
 }
 
-#define JAssert(expression)                                                                        \
+// The check itself, for a site named `site` (a constant character array) at
+// `line`; JAssert supplies the source file's name and the line it stands on.
+#define VTSUPPORT_DETAIL_JASSERT(expression, text, site, line)                                     \
     do {                                                                                           \
-        static constexpr auto vtJAssertSite_ = ::vtsupport_jassert::siteName(__FILE__);            \
-        if (JAssertEnabled(vtJAssertSite_.text)) {                                                 \
+        if (JAssertEnabled(site)) {                                                                \
             const bool vtJAssertHolds_ = (expression) ? true : false;                              \
             if (!vtJAssertHolds_) {                                                                \
-                std::fprintf(stderr, "JAssert '%s' failed. value: %d, file: %s, line: %d\n",       \
-                             #expression, static_cast<int>(vtJAssertHolds_), vtJAssertSite_.text,  \
-                             static_cast<int>(__LINE__));                                          \
+                std::fprintf(stderr, "JAssert '%s' failed. value: %d, file: %s, line: %d\n", text, \
+                             static_cast<int>(vtJAssertHolds_), site, static_cast<int>(line));     \
                 std::abort();                                                                      \
             }                                                                                      \
         }                                                                                          \
+    } while (false)
+
+#define JAssert(expression)                                                                        \
+    do {                                                                                           \
+        static constexpr auto vtJAssertSite_ = ::vtsupport::detail::siteName(__FILE__);            \
+        VTSUPPORT_DETAIL_JASSERT(expression, #expression, vtJAssertSite_.text, __LINE__);          \
     } while (false)

@@ -7,7 +7,11 @@
 
 #include "vtsupport/text/SimpleDOM.h"
 
-namespace SimpleDOM {
+namespace vtsupport {
+namespace detail {
+
+using SimpleDOM::AttributeMap;
+using SimpleDOM::Node;
 
 class NodeAccess {
 public:
@@ -37,4 +41,5 @@ public:
     }
 };
 
-} // namespace SimpleDOM
+} // namespace detail
+} // namespace vtsupport
