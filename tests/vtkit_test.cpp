@@ -223,6 +223,9 @@ const Row rows[] = {
      "vtkit: out of memory\n", ""},
     {"TokensStream", kDevices, intoShortReader("{vtkit} xml tokens --xml /dev/urandom", 1000), 7,
      kBroken, ""},
+    {"TokensTakeTheirSettings", nullptr,
+     "{vtkit} xml tokens nest.xml --ordinary \"<>/=\" --quotes \"'\" --comment t --whitespace", 0,
+     "", "1\t<\n1\ta\n1\t>\n1\t<\n1\ta\n1\t \n1\tx\n1\t=\n1\t\"1\"\n1\t>\n1\t<\n1\ta\n1\t>\n"},
     {"FindPrintsEveryMatchWithItsPath", nullptr, "{vtkit} xml find nest.xml a", 0, "",
      "a\t/\t\t\na\t/a\tx=\"1\"\t\na\t/a/a\t\tt\\x01\n"},
     {"TourEndsWhenItsConnectionHangs", kShell,
@@ -235,8 +238,9 @@ const Row rows[] = {
      0, "", "two\n"},
     {"EchoInterruptedPrintsItsSummary", kSignals,
      "{vtkit} frame echo 0 > echo.out & p=$!; until grep -qs listening echo.out; do sleep 0.05; "
-     "done; kill -INT $p; wait $p; echo status=$?; sed 's/:[0-9]*$/:N/' echo.out",
-     0, "", "status=0\necho peer listening on 127.0.0.1:N\nechoed 0 messages\n"},
+     "done; {vtkit} frame send 127.0.0.1 $(sed -n 's/.*://p' echo.out) hi; kill -INT $p; wait $p; "
+     "echo status=$?; sed 's/:[0-9]*$/:N/' echo.out",
+     0, "", "hi\nstatus=0\necho peer listening on 127.0.0.1:N\nechoed 1 message\n"},
     {"RunInterruptedEndsTheShellAndItsChildren", kSignals,
      "TMPDIR=$PWD/tmp {vtkit} run '(trap \"\" INT; exec sleep 30) > /dev/null 2>&1 & echo $! > "
      "pid; wait' & p=$!; until [ -s pid ]; do "
@@ -272,8 +276,18 @@ const Row rows[] = {
     {"RunExitsWithItsCommandsStatus", nullptr, "{vtkit} run \"exit 3\"", 3,
      "vtkit: the command ended with status 3\n", ""},
     {"RunGivesTheShellTheCommandAsItIs", kShell, "{vtkit} run 'echo hi # a note'", 0, "", "hi\n"},
+    {"RunWithStandardInputClosed", kShell, "{vtkit} run 'echo hi' <&-", 0, "", "hi\n"},
     {"RunPassesErrorOutputOn", kShell, "{vtkit} run 'echo oops >&2; exit 4'", 4,
      "vtkit: the command ended with status 4\n", "oops\n"},
+    {"GroupHelpListsItsCommands", nullptr, "{vtkit} xml --help", 0, "",
+     "usage: vtkit xml COMMAND [ARGS...]\ncommands:\n"
+     "  xml fmt       parse FILE (- for standard input) and write it back indented\n"
+     "  xml find      elements named NAME: name, ancestors, attributes, text (tab-separated)\n"
+     "  xml tokens    the tokenizer's tokens, one per line with its line number\n"},
+    {"CommandHelpShowsItsUsage", nullptr, "{vtkit} frame send TEXT --help", 0, "",
+     "usage: vtkit frame send [--timeout SECONDS] [--] HOST PORT TEXT\n"
+     "  send TEXT as one frame to HOST:PORT and print the reply\n"
+     "  --timeout SECONDS         give up after SECONDS (default 10)\n"},
     {"GroupAloneNeedsACommand", nullptr, "{vtkit} xml", 2,
      "vtkit: 'xml' needs a command (vtkit xml --help lists them)\n", ""},
     {"UnknownCommandInAGroup", nullptr, "{vtkit} xml fmtt", 2,
@@ -355,8 +369,11 @@ TEST(VtkitTest, TourShowsEverySection) {
 
 TEST(VtkitTest, XmlFmtWritesTheWritersBytes) {
     vttest::ScratchDir dir;
-    const std::string document =
-        "<?xml version=\"1.0\"?>\n<a z=\"9\" y=\"8\">\n <b>t</b>\n <c/>\n</a>\n";
+    // Far more than the tool's 64 KiB output buffer.
+    std::string document = "<?xml version=\"1.0\"?>\n<a z=\"9\" y=\"8\">\n <c/>\n";
+    for (int i = 0; i < 20000; ++i)
+        document += " <b x=\"" + std::to_string(i) + "\">t</b>\n";
+    document += "</a>\n";
     writeText(dir.file("in.xml"), document);
     std::istringstream in(document);
     SimpleDOM::Node* root = SimpleDOM::parse(in, false);

@@ -55,13 +55,4 @@ StandardOutput::int_type StandardOutput::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-// Large pieces go out directly instead of through the buffer.
-std::streamsize StandardOutput::xsputn(const char* data, std::streamsize size) {
-    if (size < epptr() - pptr())
-        return std::streambuf::xsputn(data, size);
-    if (sync() != 0 || !write(data, static_cast<std::size_t>(size)))
-        return 0;
-    return size;
-}
-
 } // namespace vtkit

@@ -24,7 +24,6 @@ public:
 
 protected:
     int_type overflow(int_type c) override;
-    std::streamsize xsputn(const char* data, std::streamsize size) override;
     int sync() override;
 
 private:

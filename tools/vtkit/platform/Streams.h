@@ -9,11 +9,8 @@
 namespace vtkit {
 namespace platform {
 
-// Makes the standard streams fit for checked, byte-exact use: standard output in
-// binary mode, a closed pipe an error rather than a signal, and each standard
-// descriptor that is closed at start reserved on the null device, so that no
-// descriptor opened later takes its number. Using a reserved one fails with the
-// reason a closed one gives.
+// Makes the standard streams fit for checked, byte-exact use: binary mode, and
+// a closed pipe an error rather than a signal.
 void prepareStandardStreams();
 
 // A descriptor for reading `path`; -1 and `error` when it cannot be opened.
