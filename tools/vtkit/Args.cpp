@@ -19,42 +19,45 @@ static const Option* findOption(const CommandSpec& syntax, const std::string& na
     return nullptr;
 }
 
+// "-" alone (standard input) and "-1" (a number, checked by its command) are
+// positionals; so is everything after "--".
+static bool isOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' && (arg[1] < '0' || arg[1] > '9');
+}
+
 ParsedArgs parseArgs(const CommandSpec& syntax, const std::vector<std::string>& args) {
     ParsedArgs parsed;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (optionsEnded || !isOption(arg)) {
+            parsed.positionals.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             parsed.help = true;
             return parsed;
         }
-        // "-" alone is a positional (standard input); "--x" and "-x" are options.
-        if (arg.size() > 1 && arg[0] == '-') {
-            std::string name = arg;
-            std::string inlineValue;
-            bool hasInline = false;
-            const std::size_t equals = arg.find('=');
-            if (equals != std::string::npos) {
-                name = arg.substr(0, equals);
-                inlineValue = arg.substr(equals + 1);
-                hasInline = true;
-            }
-            const Option* option = findOption(syntax, name);
-            if (option == nullptr)
-                throw UsageError("unknown option " + name + " for 'vtkit " + syntax.name + "'");
-            if (option->value.empty()) {
-                if (hasInline)
-                    throw UsageError("option " + name + " takes no value");
-                parsed.flags.insert(name);
-            } else if (hasInline) {
-                parsed.values[name] = inlineValue;
-            } else {
-                if (i + 1 >= args.size())
-                    throw UsageError("option " + name + " needs a value " + option->value);
-                parsed.values[name] = args[++i];
-            }
-            continue;
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const Option* option = findOption(syntax, name);
+        if (option == nullptr)
+            throw UsageError("unknown option " + name + " for 'vtkit " + syntax.name + "'");
+        if (option->value.empty()) {
+            if (equals != std::string::npos)
+                throw UsageError("option " + name + " takes no value");
+            parsed.flags.insert(name);
+        } else if (equals != std::string::npos) {
+            parsed.values[name] = arg.substr(equals + 1);
+        } else {
+            if (i + 1 >= args.size())
+                throw UsageError("option " + name + " needs a value " + option->value);
+            parsed.values[name] = args[++i];
         }
-        parsed.positionals.push_back(arg);
     }
     if (parsed.positionals.size() != syntax.positionals.size()) {
         std::ostringstream message;
@@ -69,14 +72,16 @@ ParsedArgs parseArgs(const CommandSpec& syntax, const std::vector<std::string>& 
 std::string usage(const CommandSpec& syntax) {
     std::ostringstream out;
     out << "usage: vtkit " << syntax.name;
-    for (const std::string& positional : syntax.positionals)
-        out << ' ' << positional;
     for (const Option& option : syntax.options) {
         out << " [" << option.name;
         if (!option.value.empty())
             out << ' ' << option.value;
         out << ']';
     }
+    if (!syntax.positionals.empty())
+        out << " [--]";
+    for (const std::string& positional : syntax.positionals)
+        out << ' ' << positional;
     out << "\n  " << syntax.summary << '\n';
     for (const Option& option : syntax.options) {
         std::string left = option.name + (option.value.empty() ? "" : " " + option.value);
@@ -87,7 +92,8 @@ std::string usage(const CommandSpec& syntax) {
 }
 
 long parseNumber(const std::string& text, long low, long high, const std::string& what) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    const std::size_t sign = text.compare(0, 1, "-") == 0 ? 1 : 0;
+    if (text.size() == sign || text.find_first_not_of("0123456789", sign) != std::string::npos)
         throw UsageError(what + " must be a number, not '" + text + "'");
     errno = 0;
     const long value = std::strtol(text.c_str(), nullptr, 10);

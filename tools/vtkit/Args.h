@@ -1,7 +1,8 @@
 // The argument parser of vtkit: each subcommand declares its positional
-// arguments, its flags and its valued options; parse() checks a command line
+// arguments, its flags and its valued options; parseArgs checks a command line
 // against that declaration and throws UsageError with one readable line when it
-// does not fit. "--help" is recognised everywhere.
+// does not fit. "--help" (or "-h") is recognised everywhere, "--" ends the
+// options, and "-" or a word such as "-1" is a positional.
 #pragma once
 
 #include <map>
@@ -47,7 +48,7 @@ ParsedArgs parseArgs(const CommandSpec& syntax, const std::vector<std::string>& 
 // "usage: vtkit xml fmt FILE [--attributes-on-lines]" and one line per option.
 std::string usage(const CommandSpec& syntax);
 
-// A decimal number in [low, high], or UsageError naming `what`.
+// A decimal number (a sign allowed) in [low, high], or UsageError naming `what`.
 long parseNumber(const std::string& text, long low, long high, const std::string& what);
 
 } // namespace vtkit

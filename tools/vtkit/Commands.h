@@ -10,21 +10,27 @@
 
 namespace vtkit {
 
-// Every kind of bad input has an exit status of its own.
+// Every kind of failure has an exit status of its own; `run` exits with its
+// command's status, and an interrupt that stops work short gives 128 + its signal.
 enum ExitStatus {
     kOk = 0,
-    kFailure = 1,        // the operation ran and failed (a command's start error, ...)
+    kFailure = 1,        // anything else: a command that cannot start, memory exhausted
     kUnknownCommand = 2, // no such subcommand
     kBadArgument = 3,    // wrong arguments or an argument that does not parse
-    kMissingFile = 4,    // an input file that cannot be opened
-    kMalformed = 5,      // a document the reader rejects
-    kNetwork = 6,        // a host that does not resolve, a peer that is not there
+    kInput = 4,          // input that cannot be opened or read; a pattern that matches nothing
+    kMalformed = 5,      // a document the reader rejects, or one without an element
+    kNetwork = 6,        // a host that does not resolve, a peer that is not there or silent
+    kOutput = 7,         // standard output that cannot be written
 };
 
-// An input file that cannot be opened.
-class MissingFile : public std::runtime_error {
+// A command that did not do what was asked: one line for standard error and the status.
+class Failure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    Failure(int status, const std::string& reason) : std::runtime_error(reason), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
 };
 
 struct Command {
@@ -36,12 +42,14 @@ std::vector<Command> diagnosticsCommands();
 std::vector<Command> cpuCommands();
 std::vector<Command> frameCommands();
 std::vector<Command> xmlCommands();
-std::vector<Command> fileCommands();
+std::vector<Command> processCommands();
+std::vector<Command> listingCommands();
 
-// Tour sections that need more than running a command.
-int frameTour();
-int xmlTour();
-int filesTour();
+// Tour sections that need more than running a command; each throws Failure.
+void xmlTour();
+void frameTour();
+void processTour();
+void listingTour();
 
 // The tour: every service on embedded defaults, each section headed.
 int runTour();

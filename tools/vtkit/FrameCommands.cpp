@@ -1,9 +1,14 @@
+#include <chrono>
+#include <future>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Commands.h"
+#include "EchoPeer.h"
+#include "platform/Interrupts.h"
 #include "platform/Listener.h"
 #include "vtsupport/net/TCPAddress.h"
 #include "vtsupport/net/TCPSocket.h"
@@ -13,29 +18,57 @@ namespace vtkit {
 namespace {
 
 const Option countOption{"--count", "N",
-                         "stop after echoing N messages (default: run until killed)"};
+                         "stop after echoing N messages (default: run until interrupted)"};
+const Option timeoutOption{"--timeout", "SECONDS", "give up after SECONDS (default 10)"};
 
-std::vector<char> bytesOf(const std::string& text) {
-    return std::vector<char>(text.begin(), text.end());
+// HOST itself when it is a dotted address (resolve would take it for a name to
+// look up in reverse), else HOST resolved through the library's cache.
+TCPAddress endpoint(const std::string& host, int port) {
+    try {
+        return TCPAddress(host, port);
+    } catch (const std::string&) {
+    }
+    const TCPAddress resolved = TCPAddress::resolve(host);
+    if (resolved.getIP() == 0)
+        throw Failure(kNetwork, "cannot resolve " + host);
+    return TCPAddress(resolved.getIP(), port);
 }
 
-// Serves one connection: every frame comes back unchanged. An empty read is a
-// closed peer (or an empty frame, which ends the conversation the same way).
-// Returns the number of messages echoed; stops early when `limit` is reached.
-long echoConnection(int descriptor, long limit, long echoed) {
-    TCPSocketBase connection(descriptor);
+// Connects, sends one frame and returns the reply's payload; a Failure or the
+// library's std::string on failure.
+std::string exchange(const std::string& host, int port, const std::string& text) {
+    TCPSocket socket(endpoint(host, port));
+    socket.write(std::vector<char>(text.begin(), text.end()));
+    const std::vector<char> reply = socket.read();
+    return std::string(reply.begin(), reply.end());
+}
+
+// The reply to TEXT, or a Failure when none came within `seconds`. The exchange
+// runs on a thread of its own, which is left behind when it takes too long:
+// blocked in a lookup, connect, send or receive, it cannot be called back, and
+// it ends with the process.
+std::string exchangeWithin(const std::string& host, int port, const std::string& text,
+                           long seconds) {
+    std::packaged_task<std::string()> task([=] { return exchange(host, port, text); });
+    std::future<std::string> reply = task.get_future();
+    std::thread(std::move(task)).detach();
+    if (reply.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
+        throw Failure(kNetwork, "no answer from " + host + ':' + std::to_string(port) + " within " +
+                                    std::to_string(seconds) +
+                                    (seconds == 1 ? " second" : " seconds"));
     try {
-        while (limit == 0 || echoed < limit) {
-            const std::vector<char> payload = connection.read();
-            if (payload.empty())
-                break;
-            connection.write(payload);
-            ++echoed;
-        }
+        return reply.get();
     } catch (const std::string& error) {
-        std::cerr << "vtkit: echo peer: " << error << '\n';
+        throw Failure(kNetwork, error);
     }
-    return echoed;
+}
+
+int frameSend(const ParsedArgs& args) {
+    const std::string& host = args.positionals[0];
+    const int port = static_cast<int>(parseNumber(args.positionals[1], 1, 65535, "PORT"));
+    const long seconds = parseNumber(args.value("--timeout", "10"), 1, 86400, "--timeout");
+    std::cout << exchangeWithin(host, port, args.positionals[2], seconds) << '\n';
+    return kOk;
 }
 
 int frameEcho(const ParsedArgs& args) {
@@ -44,43 +77,23 @@ int frameEcho(const ParsedArgs& args) {
     int bound = 0;
     std::string error;
     const int listener = platform::listenLoopback(port, bound, error);
-    if (listener < 0) {
-        std::cerr << "vtkit: cannot listen on 127.0.0.1:" << port << ": " << error << '\n';
-        return kNetwork;
-    }
+    if (listener < 0)
+        throw Failure(kNetwork,
+                      "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + error);
+    platform::catchInterrupts();
     std::cout << "echo peer listening on 127.0.0.1:" << bound << std::endl;
-    long echoed = 0;
-    while (limit == 0 || echoed < limit) {
-        const int descriptor = platform::acceptConnection(listener);
-        if (descriptor < 0)
-            break;
-        echoed = echoConnection(descriptor, limit, echoed);
-    }
+    EchoPeer peer(listener, limit);
+    const bool accepting = peer.serve();
     platform::closeListener(listener);
-    std::cout << "echoed " << echoed << " message" << (echoed == 1 ? "" : "s") << '\n';
+    const long echoed = peer.echoed();
+    std::cout << "echoed " << echoed << " message" << (echoed == 1 ? "" : "s") << std::endl;
+    if (!accepting)
+        throw Failure(kNetwork, "cannot accept connections: " + peer.error());
+    if (limit != 0 && echoed < limit)
+        throw Failure(128 + platform::interruption(), "interrupted after " +
+                                                          std::to_string(echoed) + " of " +
+                                                          std::to_string(limit) + " messages");
     return kOk;
-}
-
-// Resolves, connects, sends one frame and returns the reply's payload.
-std::string roundTrip(const std::string& host, int port, const std::string& text) {
-    const TCPAddress resolved = TCPAddress::resolve(host);
-    if (resolved.getIP() == 0)
-        throw std::string("Error: cannot resolve ") + host;
-    TCPSocket socket(TCPAddress(resolved.getIP(), port));
-    socket.write(bytesOf(text));
-    const std::vector<char> reply = socket.read();
-    return std::string(reply.begin(), reply.end());
-}
-
-int frameSend(const ParsedArgs& args) {
-    const int port = static_cast<int>(parseNumber(args.positionals[1], 1, 65535, "PORT"));
-    try {
-        std::cout << roundTrip(args.positionals[0], port, args.positionals[2]) << '\n';
-        return kOk;
-    } catch (const std::string& error) {
-        std::cerr << "vtkit: " << error << '\n';
-        return kNetwork;
-    }
 }
 
 } // namespace
@@ -89,7 +102,7 @@ std::vector<Command> frameCommands() {
     return {
         {{"frame send",
           {"HOST", "PORT", "TEXT"},
-          {},
+          {timeoutOption},
           "send TEXT as one frame to HOST:PORT and print the reply"},
          frameSend},
         {{"frame echo",
@@ -100,32 +113,38 @@ std::vector<Command> frameCommands() {
     };
 }
 
-int frameTour() {
-    int bound = 0;
-    std::string error;
-    const int listener = platform::listenLoopback(0, bound, error);
-    if (listener < 0) {
-        std::cout << "cannot start the echo peer: " << error << '\n';
-        return kNetwork;
+// The tour's own echo peer on 127.0.0.1, serving one message on a thread.
+class TourPeer {
+public:
+    TourPeer() {
+        std::string error;
+        listener_ = platform::listenLoopback(0, port_, error);
+        if (listener_ < 0)
+            throw Failure(kNetwork, "cannot start the echo peer: " + error);
+        peer_.reset(new EchoPeer(listener_, 1));
+        serving_ = std::thread([this] { peer_->serve(); });
     }
-    std::cout << "echo peer on 127.0.0.1:" << bound << " (a thread of this process)\n";
-    std::thread peer([listener] {
-        const int descriptor = platform::acceptConnection(listener);
-        if (descriptor >= 0)
-            echoConnection(descriptor, 1, 0);
-    });
+    // Stopping ends the peer's connections, and so an exchange still waiting for a reply.
+    ~TourPeer() {
+        peer_->stop();
+        serving_.join();
+        platform::closeListener(listener_);
+    }
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::unique_ptr<EchoPeer> peer_;
+    std::thread serving_;
+};
+
+void frameTour() {
+    const TourPeer peer;
+    std::cout << "echo peer on 127.0.0.1:" << peer.port() << " (a thread of this process)\n";
     const std::string text = "hello over a length-prefixed frame";
-    int status = kOk;
-    try {
-        std::cout << "sent:     " << text << '\n'
-                  << "received: " << roundTrip("localhost", bound, text) << '\n';
-    } catch (const std::string& failure) {
-        std::cout << failure << '\n';
-        status = kNetwork;
-    }
-    peer.join();
-    platform::closeListener(listener);
-    return status;
+    const std::string received = exchangeWithin("localhost", peer.port(), text, 10);
+    std::cout << "sent:     " << text << '\n' << "received: " << received << '\n';
 }
 
 } // namespace vtkit

@@ -1,32 +1,42 @@
+#include <functional>
 #include <iostream>
 
 #include "Commands.h"
 
 namespace vtkit {
 
-namespace {
-
-void heading(const char* title) {
-    std::cout << "\n== " << title << " ==\n";
-}
-
-} // namespace
-
+// Every section runs even when one before it failed; the first failure is the
+// tour's reason and status.
 int runTour() {
     std::cout << "vtkit: a tour of the vtsupport library (vtkit --help lists the commands)\n";
-    heading("Diagnostics");
-    for (const Command& command : diagnosticsCommands())
-        command.run(ParsedArgs{});
-    heading("Text reading");
-    xmlTour();
-    heading("Processor topology");
-    for (const Command& command : cpuCommands())
-        command.run(ParsedArgs{});
-    heading("Networking");
-    frameTour();
-    heading("Files and processes");
-    filesTour();
-    return kOk;
+    int status = kOk;
+    const auto section = [&status](const char* title, const std::function<void()>& body) {
+        std::cout << "\n== " << title << " ==\n";
+        try {
+            body();
+        } catch (const Failure& failure) {
+            std::cout << "failed: " << failure.what() << '\n';
+            if (status == kOk) {
+                std::cerr << "vtkit: tour, " << title << ": " << failure.what() << '\n';
+                status = failure.status();
+            }
+        }
+    };
+    section("Diagnostics", [] {
+        for (const Command& command : diagnosticsCommands())
+            command.run(ParsedArgs{});
+    });
+    section("Text reading", xmlTour);
+    section("Processor topology", [] {
+        for (const Command& command : cpuCommands())
+            command.run(ParsedArgs{});
+    });
+    section("Networking", frameTour);
+    section("Files and processes", [] {
+        processTour();
+        listingTour();
+    });
+    return status;
 }
 
 } // namespace vtkit

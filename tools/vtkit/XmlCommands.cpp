@@ -1,10 +1,11 @@
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "InputFile.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
@@ -23,48 +24,33 @@ const char* const sampleDocument = "<?xml version=\"1.0\"?>\n"
                                    "  <plugins><plugin name=\"spell\" enabled=\"yes\"/></plugins>\n"
                                    "</settings>\n";
 
-// The stream to read FILE from: standard input for "-", else the opened file.
-class Input {
-public:
-    explicit Input(const std::string& path) {
-        if (path == "-") {
-            its_stream = &std::cin;
-            return;
-        }
-        its_file.reset(new std::ifstream(path, std::ios::binary));
-        if (!*its_file)
-            throw MissingFile("cannot open " + path);
-        its_stream = its_file.get();
-    }
-    std::istream& stream() { return *its_stream; }
-
-private:
-    std::unique_ptr<std::ifstream> its_file;
-    std::istream* its_stream = nullptr;
+struct TreeDeleter {
+    void operator()(SimpleDOM::Node* root) const { SimpleDOM::deleteTree(root); }
 };
+using Tree = std::unique_ptr<SimpleDOM::Node, TreeDeleter>;
 
-// Owns a parsed tree for the length of a command.
-struct Tree {
-    SimpleDOM::Node* root = nullptr;
-    ~Tree() { SimpleDOM::deleteTree(root); }
-};
-
-// Parses FILE; a rejected document is reported with its line and gives kMalformed.
-bool parseInput(const std::string& path, bool keepWhitespace, Tree& tree) {
-    Input input(path);
+// Parses FILE completely, so that nothing is written for a document that turns
+// out to be unreadable, rejected, or without an element.
+Tree parseInput(const std::string& path, bool keepWhitespace) {
+    InputFile input(path);
+    Tree tree;
     try {
-        tree.root = SimpleDOM::parse(input.stream(), keepWhitespace);
-        return true;
+        tree.reset(SimpleDOM::parse(input.stream(), keepWhitespace));
     } catch (const SimpleDOM::ParseException& e) {
-        std::cerr << "vtkit: " << (path == "-" ? "<stdin>" : path) << ':' << e.its_line << ": "
-                  << e.what() << '\n';
-        return false;
+        // A read error ends the input early, which the reader may then reject.
+        input.checkComplete();
+        throw Failure(kMalformed,
+                      input.name() + ':' + std::to_string(e.its_line) + ": " + e.what());
     }
+    input.checkComplete();
+    if (tree == nullptr)
+        throw Failure(kMalformed, input.name() + ": no element");
+    return tree;
 }
 
-// Control characters in a token or text shown as C escapes, so one item stays one line.
-std::string visible(const std::string& text) {
-    std::string out;
+// Control characters in a token or text shown as C escapes, so one item stays
+// one line; appended to `out`, whose capacity is reused.
+void appendVisible(std::string& out, const std::string& text) {
     for (unsigned char c : text) {
         switch (c) {
         case '\n':
@@ -90,57 +76,63 @@ std::string visible(const std::string& text) {
             }
         }
     }
-    return out;
 }
 
-std::string ancestorPath(const SimpleDOM::Node* node) {
-    std::string path;
+// One line of `find`. `line` and `ancestors` are the caller's, reused from
+// match to match, so a deep match costs its own length and no more.
+void printMatch(const SimpleDOM::Node* node, std::string& line,
+                std::vector<const SimpleDOM::Node*>& ancestors) {
+    ancestors.clear();
     for (const SimpleDOM::Node* p = node->getParent(); p != nullptr; p = p->getParent())
-        path = "/" + p->getName() + path;
-    return path.empty() ? "/" : path;
-}
-
-void printMatch(std::ostream& out, const SimpleDOM::Node* node) {
-    out << node->getName() << '\t' << ancestorPath(node) << '\t';
-    bool first = true;
+        ancestors.push_back(p);
+    line.assign(node->getName()).append(1, '\t');
+    for (auto p = ancestors.rbegin(); p != ancestors.rend(); ++p)
+        line.append(1, '/').append((*p)->getName());
+    line.append(ancestors.empty() ? "/\t" : "\t");
+    const char* separator = "";
     for (const auto& attribute : node->getAttributes()) {
-        out << (first ? "" : " ") << attribute.first << "=\"" << visible(attribute.second) << '"';
-        first = false;
+        line.append(separator).append(attribute.first).append("=\"");
+        appendVisible(line, attribute.second);
+        line.append(1, '"');
+        separator = " ";
     }
-    out << '\t' << visible(node->getText()) << '\n';
+    line.append(1, '\t');
+    appendVisible(line, node->getText());
+    line.append(1, '\n');
+    std::cout << line;
 }
 
 int xmlFormat(const ParsedArgs& args) {
-    Tree tree;
-    if (!parseInput(args.positionals[0], args.has("--keep-whitespace"), tree))
-        return kMalformed;
-    // Written to memory first, so a failure never leaves half a document behind.
-    std::ostringstream text;
-    SimpleDOM::write(text, tree.root, args.has("--attributes-on-lines"));
-    std::cout << text.str();
-    std::cout.flush();
-    return std::cout ? kOk : kFailure;
+    const Tree tree = parseInput(args.positionals[0], args.has("--keep-whitespace"));
+    // The writer throws only when std::cout has failed, which main reports.
+    try {
+        SimpleDOM::write(std::cout, tree.get(), args.has("--attributes-on-lines"));
+    } catch (const SimpleDOM::ParseException&) {
+    }
+    return kOk;
 }
 
 int xmlFind(const ParsedArgs& args) {
-    Tree tree;
-    if (!parseInput(args.positionals[0], false, tree))
-        return kMalformed;
-    if (tree.root == nullptr)
-        return kOk;
+    const Tree tree = parseInput(args.positionals[0], false);
     const std::string& name = args.positionals[1];
-    std::ostringstream out;
+    std::string line;
+    std::vector<const SimpleDOM::Node*> ancestors;
     // The root itself is not among its own descendants, so it is checked first.
-    if (tree.root->getName() == name)
-        printMatch(out, tree.root);
-    for (const SimpleDOM::Node* match : tree.root->findElements(name))
-        printMatch(out, match);
-    std::cout << out.str();
+    if (tree->getName() == name)
+        printMatch(tree.get(), line, ancestors);
+    for (const SimpleDOM::Node* match : tree->findElements(name)) {
+        if (!std::cout)
+            break;
+        printMatch(match, line, ancestors);
+    }
     return kOk;
 }
 
 int xmlTokens(const ParsedArgs& args) {
-    Input input(args.positionals[0]);
+    // The tokenizer takes a start marker without an end marker for a caller's error.
+    if (!args.value("--ml-start", "").empty() && args.value("--ml-end", "").empty())
+        throw UsageError("--ml-start needs --ml-end");
+    InputFile input(args.positionals[0]);
     StreamTokenizer tokenizer(input.stream());
     if (args.has("--xml")) {
         tokenizer.setOrdinaryChars("><=?/\"" + tokenizer.getOrdinaryChars());
@@ -156,11 +148,16 @@ int xmlTokens(const ParsedArgs& args) {
     tokenizer.setSLCommentStart(args.value("--comment", ""));
     tokenizer.setMLCommentStart(args.value("--ml-start", ""));
     tokenizer.setMLCommentEnd(args.value("--ml-end", ""));
-    std::ostringstream out;
-    for (std::string token = tokenizer.nextToken(); token != StreamTokenizer::TT_EOF;
-         token = tokenizer.nextToken())
-        out << tokenizer.lineno() << '\t' << visible(token) << '\n';
-    std::cout << out.str();
+    std::string token;
+    std::string line;
+    for (tokenizer.nextToken(token); token != StreamTokenizer::TT_EOF && std::cout;
+         tokenizer.nextToken(token)) {
+        line.assign(std::to_string(tokenizer.lineno())).append(1, '\t');
+        appendVisible(line, token);
+        line.append(1, '\n');
+        std::cout << line;
+    }
+    input.checkComplete();
     return kOk;
 }
 
@@ -193,20 +190,13 @@ std::vector<Command> xmlCommands() {
     };
 }
 
-int xmlTour() {
+void xmlTour() {
     std::istringstream in(sampleDocument);
-    Tree tree;
-    try {
-        tree.root = SimpleDOM::parse(in, false);
-    } catch (const SimpleDOM::ParseException& e) {
-        std::cout << "the sample was rejected: " << e.what() << " line " << e.its_line << '\n';
-        return kMalformed;
-    }
+    const Tree tree(SimpleDOM::parse(in, false));
     std::cout << "embedded sample parsed; findElements(\"file\") finds:\n";
-    for (SimpleDOM::Node* match : tree.root->findElements("file"))
+    for (SimpleDOM::Node* match : tree->findElements("file"))
         std::cout << "  " << match->getAttribute("path") << " (" << match->getText() << ")\n";
-    std::cout << "written back:\n" << tree.root;
-    return kOk;
+    std::cout << "written back:\n" << static_cast<const SimpleDOM::Node*>(tree.get());
 }
 
 } // namespace vtkit

@@ -1,96 +1,133 @@
 // vtkit: a command-line tool over the vtsupport library. Without arguments it
 // runs a tour of every service; subcommands inspect one service each.
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
-#include "platform/Console.h"
+#include "StandardOutput.h"
+#include "platform/Streams.h"
 
 namespace {
 
 std::vector<vtkit::Command> allCommands() {
     std::vector<vtkit::Command> commands;
     for (auto group : {vtkit::diagnosticsCommands, vtkit::xmlCommands, vtkit::cpuCommands,
-                       vtkit::frameCommands, vtkit::fileCommands}) {
+                       vtkit::frameCommands, vtkit::processCommands, vtkit::listingCommands}) {
         for (vtkit::Command& command : group())
             commands.push_back(std::move(command));
     }
     return commands;
 }
 
-void printOverview(std::ostream& out, const std::vector<vtkit::Command>& commands) {
-    out << "usage: vtkit [COMMAND [ARGS...]]\n"
-           "  Without a command: a tour of every service on embedded defaults.\n"
-           "commands (each takes --help):\n";
+// The commands whose names begin with `prefix` ("" for all, "xml " for a group).
+void printCommands(std::ostream& out, const std::vector<vtkit::Command>& commands,
+                   const std::string& prefix) {
     for (const vtkit::Command& command : commands) {
-        std::string left = command.syntax.name;
-        out << "  " << left << std::string(left.size() < 14 ? 14 - left.size() : 1, ' ')
-            << command.syntax.summary << '\n';
+        const std::string& name = command.syntax.name;
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            out << "  " << name << std::string(name.size() < 14 ? 14 - name.size() : 1, ' ')
+                << command.syntax.summary << '\n';
     }
 }
 
-// The command whose words start args, the longest match first ("xml fmt" before "xml").
-const vtkit::Command* findCommand(const std::vector<vtkit::Command>& commands,
-                                  const std::vector<std::string>& args, std::size_t& used) {
-    const vtkit::Command* best = nullptr;
-    std::size_t bestWords = 0;
-    for (const vtkit::Command& command : commands) {
-        std::vector<std::string> words;
-        std::string word;
-        for (char c : command.syntax.name + ' ') {
-            if (c == ' ') {
-                words.push_back(word);
-                word.clear();
-            } else {
-                word += c;
-            }
-        }
-        if (words.size() > args.size() || words.size() <= bestWords)
-            continue;
-        bool match = true;
-        for (std::size_t i = 0; i < words.size() && match; ++i)
-            match = words[i] == args[i];
-        if (match) {
-            best = &command;
-            bestWords = words.size();
+bool isHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h" || arg == "help";
+}
+
+// The number of words of `name` that begin `args`, or 0 when it does not match.
+std::size_t wordsMatched(const std::string& name, const std::vector<std::string>& args) {
+    std::size_t words = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find(' ', start);
+        if (words == args.size() || name.compare(start, end - start, args[words]) != 0)
+            return 0;
+        ++words;
+        if (end == std::string::npos)
+            return words;
+        start = end + 1;
+    }
+}
+
+// No command matches `args`: a group word alone or with a word it does not
+// have, or a word that is no command at all.
+int unknownCommand(const std::vector<vtkit::Command>& commands,
+                   const std::vector<std::string>& args) {
+    const std::string group = args[0] + ' ';
+    bool isGroup = false;
+    for (const vtkit::Command& command : commands)
+        isGroup = isGroup || command.syntax.name.compare(0, group.size(), group) == 0;
+    if (isGroup && args.size() > 1 && isHelp(args[1])) {
+        std::cout << "usage: vtkit " << args[0] << " COMMAND [ARGS...]\ncommands:\n";
+        printCommands(std::cout, commands, group);
+        return vtkit::kOk;
+    }
+    if (isGroup && args.size() == 1)
+        std::cerr << "vtkit: '" << args[0] << "' needs a command (vtkit " << args[0]
+                  << " --help lists them)\n";
+    else if (isGroup)
+        std::cerr << "vtkit: unknown command '" << group << args[1] << "' (vtkit " << args[0]
+                  << " --help lists them)\n";
+    else
+        std::cerr << "vtkit: unknown command '" << args[0] << "' (vtkit --help lists them)\n";
+    return vtkit::kUnknownCommand;
+}
+
+int dispatch(const std::vector<std::string>& args) {
+    const std::vector<vtkit::Command> commands = allCommands();
+    if (args.empty())
+        return vtkit::runTour();
+    if (isHelp(args[0])) {
+        std::cout << "usage: vtkit [COMMAND [ARGS...]]\n"
+                     "  Without a command: a tour of every service on embedded defaults.\n"
+                     "commands (each takes --help):\n";
+        printCommands(std::cout, commands, "");
+        return vtkit::kOk;
+    }
+    const vtkit::Command* command = nullptr;
+    std::size_t used = 0;
+    for (const vtkit::Command& candidate : commands) {
+        const std::size_t words = wordsMatched(candidate.syntax.name, args);
+        if (words > used) {
+            command = &candidate;
+            used = words;
         }
     }
-    used = bestWords;
-    return best;
+    if (command == nullptr)
+        return unknownCommand(commands, args);
+    try {
+        const vtkit::ParsedArgs parsed = vtkit::parseArgs(
+            command->syntax, std::vector<std::string>(args.begin() + used, args.end()));
+        if (!parsed.help)
+            return command->run(parsed);
+        std::cout << vtkit::usage(command->syntax);
+        return vtkit::kOk;
+    } catch (const vtkit::UsageError& e) {
+        std::cerr << "vtkit: " << e.what() << " (vtkit " << command->syntax.name
+                  << " --help shows the usage)\n";
+        return vtkit::kBadArgument;
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    vtkit::platform::useBinaryStandardOutput();
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const std::vector<vtkit::Command> commands = allCommands();
-    if (args.empty())
-        return vtkit::runTour();
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        printOverview(std::cout, commands);
-        return vtkit::kOk;
-    }
-    std::size_t used = 0;
-    const vtkit::Command* command = findCommand(commands, args, used);
-    if (command == nullptr) {
-        std::cerr << "vtkit: unknown command '" << args[0] << "' (vtkit --help lists them)\n";
-        return vtkit::kUnknownCommand;
-    }
+    vtkit::platform::prepareStandardStreams();
+    vtkit::StandardOutput output;
+    int status = vtkit::kFailure;
     try {
-        const vtkit::ParsedArgs parsed = vtkit::parseArgs(
-            command->syntax, std::vector<std::string>(args.begin() + used, args.end()));
-        if (parsed.help) {
-            std::cout << vtkit::usage(command->syntax);
-            return vtkit::kOk;
-        }
-        return command->run(parsed);
-    } catch (const vtkit::UsageError& e) {
-        std::cerr << "vtkit: " << e.what() << '\n' << vtkit::usage(command->syntax);
-        return vtkit::kBadArgument;
-    } catch (const vtkit::MissingFile& e) {
+        status = dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const vtkit::Failure& failure) {
+        std::cerr << "vtkit: " << failure.what() << '\n';
+        status = failure.status();
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vtkit: out of memory\n";
+    } catch (const std::exception& e) {
         std::cerr << "vtkit: " << e.what() << '\n';
-        return vtkit::kMissingFile;
+    } catch (const std::string& error) { // how the library's networking reports
+        std::cerr << "vtkit: " << error << '\n';
     }
+    return output.finish(status);
 }

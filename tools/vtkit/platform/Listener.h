@@ -12,9 +12,13 @@ namespace platform {
 // Listens on 127.0.0.1:port (0 picks a free port); -1 and `error` on failure.
 // `boundPort` receives the port actually bound.
 int listenLoopback(int port, int& boundPort, std::string& error);
-// Waits for the next connection; -1 on failure.
-int acceptConnection(int listener);
+// The next connection; -2 when none came within `milliseconds` (or an interrupt
+// came first), -1 and `error` on failure.
+int acceptConnection(int listener, int milliseconds, std::string& error);
 void closeListener(int listener);
+// Ends both directions of an accepted connection without closing it, so that
+// a thread blocked on it returns; its owner still closes it.
+void shutdownConnection(int connection);
 
 } // namespace platform
 } // namespace vtkit

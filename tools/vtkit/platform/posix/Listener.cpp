@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,16 +36,27 @@ int listenLoopback(int port, int& boundPort, std::string& error) {
     return listener;
 }
 
-int acceptConnection(int listener) {
-    for (;;) {
-        const int connection = ::accept(listener, nullptr, nullptr);
-        if (connection >= 0 || errno != EINTR)
-            return connection;
-    }
+int acceptConnection(int listener, int milliseconds, std::string& error) {
+    pollfd ready{listener, POLLIN, 0};
+    const int events = ::poll(&ready, 1, milliseconds);
+    if (events == 0 || (events < 0 && errno == EINTR))
+        return -2;
+    const int connection = events < 0 ? -1 : ::accept(listener, nullptr, nullptr);
+    if (connection >= 0)
+        return connection;
+    // The connection may have been reset between poll and accept: wait again.
+    if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN)
+        return -2;
+    error = std::strerror(errno);
+    return -1;
 }
 
 void closeListener(int listener) {
     ::close(listener);
+}
+
+void shutdownConnection(int connection) {
+    ::shutdown(connection, SHUT_RDWR);
 }
 
 } // namespace platform

@@ -1,6 +1,9 @@
 #include "../Listener.h"
 
+// winsock2.h first: windows.h would otherwise bring in the old winsock.h.
 #include <winsock2.h>
+
+#include <windows.h>
 
 namespace vtkit {
 namespace platform {
@@ -28,13 +31,36 @@ int listenLoopback(int port, int& boundPort, std::string& error) {
     return static_cast<int>(listener);
 }
 
-int acceptConnection(int listener) {
-    const SOCKET connection = ::accept(static_cast<SOCKET>(listener), nullptr, nullptr);
-    return connection == INVALID_SOCKET ? -1 : static_cast<int>(connection);
+int acceptConnection(int listener, int milliseconds, std::string& error) {
+    const SOCKET socket = static_cast<SOCKET>(listener);
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(socket, &ready);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    const int events = ::select(0, &ready, nullptr, nullptr, &wait);
+    if (events == 0)
+        return -2;
+    const SOCKET connection = events < 0 ? INVALID_SOCKET : ::accept(socket, nullptr, nullptr);
+    if (connection != INVALID_SOCKET)
+        return static_cast<int>(connection);
+    const int code = ::WSAGetLastError();
+    // The connection may have been reset between select and accept: wait again.
+    if (code == WSAECONNRESET || code == WSAEWOULDBLOCK)
+        return -2;
+    error = "accept() failed with error " + std::to_string(code);
+    return -1;
 }
 
 void closeListener(int listener) {
     ::closesocket(static_cast<SOCKET>(listener));
+}
+
+// A shut socket refuses later receives, but one already waiting is not woken
+// by it: that one is cancelled.
+void shutdownConnection(int connection) {
+    const SOCKET socket = static_cast<SOCKET>(connection);
+    ::shutdown(socket, SD_BOTH);
+    ::CancelIoEx(reinterpret_cast<HANDLE>(socket), nullptr);
 }
 
 } // namespace platform

@@ -1,0 +1,130 @@
+#include "EchoPeer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+
+#include "platform/Interrupts.h"
+#include "platform/Listener.h"
+#include "vtsupport/net/TCPSocket.h"
+
+namespace vtkit {
+
+namespace {
+
+const std::size_t maxConnections = 64;
+const int waitMilliseconds = 100;
+
+} // namespace
+
+EchoPeer::EchoPeer(int listener, long limit) : listener_(listener), limit_(limit) {}
+
+EchoPeer::~EchoPeer() {
+    stop();
+    for (std::thread& thread : threads_) {
+        if (thread.joinable())
+            thread.join();
+    }
+}
+
+long EchoPeer::echoed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return echoed_;
+}
+
+bool EchoPeer::serve() {
+    bool accepting = true;
+    while (accepting && !stopping_ && platform::interruption() == 0) {
+        joinFinished();
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (open_.size() >= maxConnections) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMilliseconds));
+            continue;
+        }
+        lock.unlock();
+        const int connection = platform::acceptConnection(listener_, waitMilliseconds, error_);
+        if (connection == -1)
+            accepting = false;
+        if (connection < 0)
+            continue;
+        lock.lock();
+        open_.insert(connection);
+        threads_.emplace_back(&EchoPeer::converse, this, connection);
+    }
+    stopping_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int connection : open_)
+            platform::shutdownConnection(connection);
+    }
+    for (std::thread& thread : threads_)
+        thread.join();
+    threads_.clear();
+    return accepting;
+}
+
+void EchoPeer::converse(int connection) {
+    TCPSocketBase socket(connection);
+    try {
+        for (;;) {
+            const std::vector<char> payload = socket.read();
+            if (payload.empty() || !claim())
+                break;
+            try {
+                socket.write(payload);
+            } catch (const std::string&) {
+                settle(false);
+                throw;
+            }
+            settle(true);
+        }
+    } catch (const std::string& error) {
+        if (!stopping_)
+            std::cerr << "vtkit: echo peer: " << error << '\n';
+    }
+    // Forgotten before the socket closes it, so stop() never shuts a number
+    // that has been closed and perhaps reused.
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(connection);
+    finished_.push_back(std::this_thread::get_id());
+}
+
+// A message is claimed before it is echoed, so that connections together never
+// echo more than the limit.
+bool EchoPeer::claim() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || (limit_ != 0 && claimed_ >= limit_))
+        return false;
+    ++claimed_;
+    return true;
+}
+
+void EchoPeer::settle(bool echoed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!echoed) {
+        --claimed_;
+        return;
+    }
+    ++echoed_;
+    if (limit_ != 0 && echoed_ >= limit_)
+        stopping_ = true;
+}
+
+void EchoPeer::joinFinished() {
+    std::vector<std::thread::id> finished;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished.swap(finished_);
+    }
+    for (const std::thread::id& id : finished) {
+        auto thread = std::find_if(threads_.begin(), threads_.end(),
+                                   [&](const std::thread& t) { return t.get_id() == id; });
+        if (thread != threads_.end()) {
+            thread->join();
+            threads_.erase(thread);
+        }
+    }
+}
+
+} // namespace vtkit
