@@ -1,6 +1,8 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model).
-# The C and C++ runtimes are linked statically so the DLL and the test programs
-# run under Wine without any runtime DLLs beside them.
+# The C++ runtime (libstdc++, libgcc, winpthread) is linked as DLLs, never
+# statically: the library and the program that loads it must share one runtime,
+# hence one std::cout and one std::cerr. cmake/MinGWRuntime.cmake puts those
+# DLLs beside the programs and into the Windows package.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -13,9 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 find_program(VTSUPPORT_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 if(NOT VTSUPPORT_WINE)

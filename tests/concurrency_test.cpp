@@ -66,7 +66,7 @@ TEST(Concurrency, FirstRequestsFromManyThreadsMakeOneOfEachObject) {
 
 TEST(Concurrency, TraceInsertionsFromSeveralThreadsInterleaveWithoutLoss) {
     constexpr int lines = 200;
-    vttest::StdoutCapture capture;
+    vttest::CoutCapture capture;
     vttest::setEnv(utils::traceSwitchName, "1");
     vttest::onThreadsAtOnce(threadCount, [&](int i) {
         utils::ITrace& trace = *utils::PTrace::instance();
@@ -75,7 +75,7 @@ TEST(Concurrency, TraceInsertionsFromSeveralThreadsInterleaveWithoutLoss) {
             trace << word << i << '\n';
     });
     vttest::unsetEnv(utils::traceSwitchName);
-    const std::string written = capture.flushed();
+    const std::string written = capture.text();
     EXPECT_EQ(threadCount * lines, std::count(written.begin(), written.end(), '\n'));
     for (int i = 0; i < threadCount; ++i) {
         EXPECT_EQ(10 * lines, std::count(written.begin(), written.end(), 'a' + i));

@@ -31,9 +31,9 @@ protected:
     template <typename Detected>
     std::string detect(FakeCpuPlatform& machine, std::unique_ptr<Detected>& cpu) {
         vttest::ScopedCpuPlatform scoped(machine);
-        vttest::StdoutCapture out;
+        vttest::CoutCapture out;
         cpu.reset(new Detected);
-        return out.flushed();
+        return out.text();
     }
 };
 

@@ -39,9 +39,9 @@ protected:
     // Detects on the machine and returns what was traced meanwhile.
     std::string detect(FakeCpuPlatform& machine) {
         vttest::ScopedCpuPlatform scoped(machine);
-        vttest::StdoutCapture out;
+        vttest::CoutCapture out;
         cpu.reset(new IntelProbe);
-        return out.flushed();
+        return out.text();
     }
 
     std::unique_ptr<IntelProbe> cpu;

@@ -97,7 +97,7 @@ TEST(RunCommand, CommandOutputStaysInItsHiddenConsole) {
     vttest::StdoutCapture out;
     EXPECT_EQ(0ul, runCommand("echo hidden"));
     EXPECT_EQ(0ul, runCommand(helperCommand("both")));
-    EXPECT_EQ("", out.flushed());
+    EXPECT_EQ("", out.text());
 }
 
 TEST(RunCommandCapture, BothStreamsWithNewlinesAndNoFileLeft) {

@@ -1,6 +1,8 @@
 #include "vtsupport/utils/Trace.h"
 
 #include <cstdlib>
+#include <iomanip>
+#include <iostream>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -23,41 +25,58 @@ TEST_F(TraceTest, SwitchNameIsTheBuildConstant) {
 }
 
 TEST_F(TraceTest, SilentWithoutSwitchAndChainsOnTheSameChannel) {
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     utils::ITrace& channel = trace();
     utils::ITrace& result = channel << "text" << 42 << 7u << 2.5 << 'c' << std::string("s\n");
     EXPECT_EQ(&channel, &result);
     EXPECT_FALSE(utils::PTrace::isEnabled());
-    EXPECT_EQ("", out.flushed());
+    EXPECT_EQ("", out.text());
 }
 
 TEST_F(TraceTest, NumbersUseTheStreamsDefaultFormatting) {
     vttest::setEnv(utils::traceSwitchName, "1");
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     trace() << std::numeric_limits<unsigned int>::max() << ' ' << -1 << ' ' << 3.14159265358979
             << ' ' << 0.1 << ' ' << 1e20;
-    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20", out.flushed());
+    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20", out.text());
 }
 
-TEST_F(TraceTest, NewlineFlushesAndTheRestStaysBuffered) {
+TEST_F(TraceTest, EachNewlineFlushesAndNothingElseDoes) {
     vttest::setEnv(utils::traceSwitchName, "yes");
-    vttest::StdoutCapture out;
-    trace() << "ab\ncd";
-    EXPECT_EQ("ab\n", out.reached());
-    EXPECT_EQ("ab\ncd", out.flushed());
-    trace() << std::string("x\ny\n");
-    EXPECT_EQ("ab\ncdx\ny\n", out.reached());
+    vttest::CoutCapture out;
+    trace() << "ab\ncd" << std::string("x\ny\n") << 'z' << 1 << 2u << 0.5;
+    EXPECT_EQ("ab\ncdx\ny\nz120.5", out.text());
+    EXPECT_EQ((std::vector<std::size_t>{3, 7, 9}), out.flushes());
+}
+
+// The channel writes through the program's own std::cout (one C++ runtime for
+// the library and the program, on Windows too): the program's formatting state
+// applies, a field width to the next number or to the first character of a text.
+TEST_F(TraceTest, ProgramsFormattingStateAppliesToWhatIsTraced) {
+    vttest::setEnv(utils::traceSwitchName, "1");
+    vttest::CoutCapture out;
+    std::cout << std::hex << std::showbase << std::setfill('*');
+    trace() << 255u << ' ' << -1 << ' ';
+    std::cout << std::setw(7);
+    trace() << 255u << ' ';
+    std::cout << std::fixed << std::setprecision(2) << std::setw(6);
+    trace() << 2.5 << ' ';
+    std::cout << std::setw(3);
+    trace() << 'x' << ' ';
+    std::cout << std::setw(4);
+    trace() << "ab" << '\n';
+    EXPECT_EQ("0xff 0xffffffff ***0xff **2.50 **x ***ab\n", out.text());
 }
 
 TEST_F(TraceTest, StringsAreWrittenWholeIncludingZeroCharacters) {
     vttest::setEnv(utils::traceSwitchName, "1");
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     trace() << std::string("a\0b", 3) << "" << std::string();
-    EXPECT_EQ(std::string("a\0b", 3), out.flushed());
+    EXPECT_EQ(std::string("a\0b", 3), out.text());
 }
 
 TEST_F(TraceTest, SwitchIsReadAtEveryInsertion) {
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     utils::PTrace::instance()->enable();
     EXPECT_TRUE(utils::PTrace::isEnabled());
     ASSERT_NE(nullptr, std::getenv(utils::traceSwitchName));
@@ -67,7 +86,7 @@ TEST_F(TraceTest, SwitchIsReadAtEveryInsertion) {
     EXPECT_FALSE(utils::PTrace::isEnabled());
     EXPECT_EQ(nullptr, std::getenv(utils::traceSwitchName));
     trace() << "off" << '\n';
-    EXPECT_EQ("on\n", out.flushed());
+    EXPECT_EQ("on\n", out.text());
 }
 
 TEST_F(TraceTest, FlagsSetAndRemoveArbitraryVariables) {

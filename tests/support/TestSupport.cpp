@@ -115,6 +115,55 @@ std::string readWholeFile(const std::string& path) {
     return content.str();
 }
 
+CoutCapture::CoutCapture() {
+    std::cout.flush();
+    its_format.copyfmt(std::cout);
+    its_saved = std::cout.rdbuf(&its_recorder);
+}
+
+CoutCapture::~CoutCapture() {
+    std::cout.rdbuf(its_saved);
+    std::cout.copyfmt(its_format);
+}
+
+std::string CoutCapture::text() const {
+    return its_recorder.text();
+}
+
+std::vector<std::size_t> CoutCapture::flushes() const {
+    return its_recorder.flushes();
+}
+
+std::string CoutCapture::Recorder::text() const {
+    std::lock_guard<std::mutex> hold(its_lock);
+    return its_text;
+}
+
+std::vector<std::size_t> CoutCapture::Recorder::flushes() const {
+    std::lock_guard<std::mutex> hold(its_lock);
+    return its_flushes;
+}
+
+CoutCapture::Recorder::int_type CoutCapture::Recorder::overflow(int_type the_char) {
+    if (traits_type::eq_int_type(the_char, traits_type::eof()))
+        return traits_type::not_eof(the_char);
+    std::lock_guard<std::mutex> hold(its_lock);
+    its_text += traits_type::to_char_type(the_char);
+    return the_char;
+}
+
+std::streamsize CoutCapture::Recorder::xsputn(const char* the_text, std::streamsize the_count) {
+    std::lock_guard<std::mutex> hold(its_lock);
+    its_text.append(the_text, static_cast<std::size_t>(the_count));
+    return the_count;
+}
+
+int CoutCapture::Recorder::sync() {
+    std::lock_guard<std::mutex> hold(its_lock);
+    its_flushes.push_back(its_text.size());
+    return 0;
+}
+
 StdoutCapture::StdoutCapture() {
     its_file = tempPath("vtsupport-stdout-", ".txt");
     std::cout.flush();
@@ -124,7 +173,6 @@ StdoutCapture::StdoutCapture() {
         throw std::runtime_error("cannot create " + its_file);
     its_saved_fd = dup(1);
     dup2(fileno(its_stream), 1);
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
 StdoutCapture::~StdoutCapture() {
@@ -136,11 +184,7 @@ StdoutCapture::~StdoutCapture() {
     std::remove(its_file.c_str());
 }
 
-std::string StdoutCapture::reached() const {
-    return readWholeFile(its_file);
-}
-
-std::string StdoutCapture::flushed() {
+std::string StdoutCapture::text() {
     std::cout.flush();
     std::fflush(stdout);
     return readWholeFile(its_file);

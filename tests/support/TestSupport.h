@@ -1,9 +1,13 @@
 // Helpers shared by the test programs: environment edits, a scratch directory,
-// capture of what reaches the standard output descriptor, and Wine detection.
+// capture of std::cout and of the standard output descriptor, and Wine detection.
 #pragma once
 
 #include <cstdio>
+#include <ios>
+#include <mutex>
+#include <streambuf>
 #include <string>
+#include <vector>
 
 namespace vttest {
 
@@ -29,18 +33,50 @@ private:
     std::string its_path;
 };
 
-// Redirects file descriptor 1 into a file for its lifetime. standard output is
-// made fully buffered, so `reached()` shows exactly what was flushed so far.
+// Puts a recording buffer under std::cout for its lifetime, the way a program
+// collects what the library traces, and restores the buffer and the formatting
+// state afterwards. Every character reaches the buffer at once; text() is all of
+// it, flushes() the length of the text at each flush. Safe to write from several threads.
+class CoutCapture {
+public:
+    CoutCapture();
+    ~CoutCapture();
+    CoutCapture(const CoutCapture&) = delete;
+    CoutCapture& operator=(const CoutCapture&) = delete;
+    std::string text() const;
+    std::vector<std::size_t> flushes() const;
+
+private:
+    class Recorder : public std::streambuf {
+    public:
+        std::string text() const;
+        std::vector<std::size_t> flushes() const;
+
+    protected:
+        int_type overflow(int_type the_char) override;
+        std::streamsize xsputn(const char* the_text, std::streamsize the_count) override;
+        int sync() override;
+
+    private:
+        mutable std::mutex its_lock;
+        std::string its_text;
+        std::vector<std::size_t> its_flushes;
+    };
+
+    Recorder its_recorder;
+    std::ios its_format{nullptr};
+    std::streambuf* its_saved;
+};
+
+// Redirects file descriptor 1 into a file for its lifetime, for what other
+// processes write there; text() flushes standard output and returns it all.
 class StdoutCapture {
 public:
     StdoutCapture();
     ~StdoutCapture();
     StdoutCapture(const StdoutCapture&) = delete;
     StdoutCapture& operator=(const StdoutCapture&) = delete;
-    // The bytes that have reached the descriptor, without flushing anything.
-    std::string reached() const;
-    // Flushes standard output, then returns everything written.
-    std::string flushed();
+    std::string text();
 
 private:
     std::string its_file;
