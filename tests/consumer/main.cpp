@@ -1,8 +1,12 @@
-// Links against vtsupport and checks that a traced line comes out; includes every
-// public header, so that each is installed and stands on its own.
+// Links against vtsupport as a user's program does; includes every public
+// header, so that each is installed and stands on its own. Checks that what the
+// library traces reaches this program's own std::cout (one C++ runtime for both,
+// a DLL included), then prints the version the headers carry.
 #include <iostream>
+#include <sstream>
 #include <string>
 
+#include "vtsupport/Version.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
 #include "vtsupport/net/TCPAddress.h"
@@ -16,9 +20,24 @@
 #include "vtsupport/utils/JAssert.h"
 #include "vtsupport/utils/Trace.h"
 
+#if VTSUPPORT_VERSION_MAJOR < 1
+#error "vtsupport/Version.h gives no usable release number"
+#endif
+
 int main() {
     utils::PTrace::instance()->enable();
-    *utils::PTrace::instance() << "consumer traced " << 1 << '\n';
     JAssert(utils::PTrace::isEnabled());
-    return std::string(utils::traceSwitchName).empty() ? 1 : 0;
+    std::ostringstream collected;
+    std::streambuf* const saved = std::cout.rdbuf(collected.rdbuf());
+    std::cout << std::hex;
+    *utils::PTrace::instance() << "consumer traced " << 255 << '\n';
+    std::cout << std::dec;
+    std::cout.rdbuf(saved);
+    if (collected.str() != "consumer traced ff\n") {
+        std::cerr << "the trace did not reach this program's std::cout: [" << collected.str()
+                  << "]\n";
+        return 1;
+    }
+    std::cout << "vtsupport " << VTSUPPORT_VERSION_STRING << ' ' << VTSUPPORT_VERSION << '\n';
+    return 0;
 }
