@@ -1,6 +1,9 @@
-// VTSUPPORT_API marks what the library exports: dllexport while building the
-// DLL, dllimport for its users, default visibility on ELF (where everything
-// else is hidden). VTSUPPORT_STATIC turns it off for a static build.
+/// @file
+/// The export attribute of the library's classes and functions.
+///
+/// Users never write it themselves; it matters when building against a static
+/// copy of the library, where `VTSUPPORT_STATIC` must be defined (the CMake
+/// package and `vtsupport.pc` of a static build define it).
 #pragma once
 
 #if defined(VTSUPPORT_STATIC)
@@ -12,5 +15,9 @@
 #define VTSUPPORT_API __declspec(dllimport)
 #endif
 #else
+/// Marks what the library exports: `__declspec(dllexport)` while the DLL is
+/// built, `__declspec(dllimport)` in its users, default visibility on ELF
+/// systems (where everything else is hidden), and nothing in a static build
+/// (`VTSUPPORT_STATIC`).
 #define VTSUPPORT_API __attribute__((visibility("default")))
 #endif
