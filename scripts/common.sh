@@ -34,6 +34,8 @@ VT_BENCH_PACKAGES=(libpugixml-dev libtinyxml2-dev fontconfig-config dbus-session
 VT_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows leg needs.
 VT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
+# What the release checks need: packages, pkg-config, the ABI tools, Doxygen.
+VT_RELEASE_PACKAGES=(dpkg-dev pkg-config abigail-tools doxygen)
 
 # A private Wine prefix and one persistent wineserver, so each program start is cheap.
 vt_start_wine() {
