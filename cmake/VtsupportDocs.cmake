@@ -20,6 +20,8 @@ set(DOXYGEN_HAVE_DOT NO)
 set(DOXYGEN_QUIET YES)
 set(DOXYGEN_EXTRACT_ALL NO)
 set(DOXYGEN_EXTRACT_PRIVATE NO)
+# JAssertEnabled is static inline by design, and public.
+set(DOXYGEN_EXTRACT_STATIC YES)
 set(DOXYGEN_HIDE_FRIEND_COMPOUNDS YES)
 set(DOXYGEN_WARN_IF_UNDOCUMENTED YES)
 set(DOXYGEN_WARN_IF_DOC_ERROR YES)
@@ -36,6 +38,10 @@ set(DOXYGEN_MACRO_EXPANSION YES)
 set(DOXYGEN_EXPAND_ONLY_PREDEF YES)
 set(DOXYGEN_PREDEFINED "VTSUPPORT_API=")
 set(DOXYGEN_SORT_MEMBER_DOCS NO)
+# The first sentence of a comment is its summary in the member lists.
+set(DOXYGEN_JAVADOC_AUTOBRIEF YES)
+# What public headers declare for their own inline code is not the interface.
+set(DOXYGEN_EXCLUDE_SYMBOLS "vtsupport::detail" "VTSUPPORT_DETAIL_*")
 
 doxygen_add_docs(docs ${vtsupport_public_headers}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}

@@ -1,10 +1,14 @@
-// JAssert(expression): an invariant check compiled into every build and dormant
-// until the environment switches it on. "JASSERT" starting with "ON" activates
-// it; "JASSERT_FILELIST", when set and non-empty, limits it to the source files
-// whose names begin comma-separated entries. A dormant site does not evaluate
-// its expression; an active one that finds it false writes one line to standard
-// error and aborts. A site's file name is the base name of its source file
-// without directories and extension ("SimpleDOM"), fixed at compile time.
+/// @file
+/// JAssert(expression): an invariant check compiled into every build and
+/// dormant until the environment switches it on.
+///
+/// "JASSERT" starting with "ON" activates it; "JASSERT_FILELIST", when set and
+/// non-empty, limits it to the source files whose names begin comma-separated
+/// entries. A dormant site does not evaluate its expression; an active one that
+/// finds it false writes one line to standard error and aborts. A site's file
+/// name is the base name of its source file without directories and extension
+/// ("SimpleDOM"), fixed at compile time. Header only: it works in any file that
+/// includes it, the library's or the caller's.
 #pragma once
 
 #include <cstddef>
@@ -44,8 +48,10 @@ constexpr SiteName<N> siteName(const char (&path)[N]) {
 } // namespace detail
 } // namespace vtsupport
 
-// Answers 1 when assertions are active for the source file named `file`, else 0.
-// Internal linkage on purpose: every file that asserts carries its own copy.
+/// Answers 1 when assertions are active for the source file named `file`
+/// (base name without extension), else 0. Reads "JASSERT" and
+/// "JASSERT_FILELIST" anew at every call. Internal linkage on purpose: every
+/// file that asserts carries its own copy.
 static inline int JAssertEnabled(const char* file) {
     const char* active = std::getenv("JASSERT");
     if (active == nullptr || std::strncmp(active, "ON", 2) != 0)
@@ -98,6 +104,14 @@ static inline int JAssertEnabled(const char* file) {
         }                                                                                          \
     } while (false)
 
+/// Checks `expression` where assertions are active for this source file (see
+/// JAssertEnabled): when it is false, writes
+/// "JAssert '<expression>' failed. value: 0, file: <name>, line: <line>" and a
+/// newline to standard error and aborts. Where they are dormant the expression
+/// is not evaluated.
+/// @code
+/// JAssert(index < size);   // JASSERT=ON JASSERT_FILELIST=Reader ./app
+/// @endcode
 #define JAssert(expression)                                                                        \
     do {                                                                                           \
         static constexpr auto vtJAssertSite_ = ::vtsupport::detail::siteName(__FILE__);            \
