@@ -12,6 +12,7 @@
 
 #include "support/NetTestPeer.h"
 #include "support/TestSupport.h"
+#include "vtsupport/Version.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
 #include "vtsupport/net/TCPSocket.h"
@@ -297,6 +298,8 @@ const Row rows[] = {
     {"CommentStartNeedsAnEnd", nullptr, "{vtkit} xml tokens nest.xml --ml-start \"/*\"", 3,
      "vtkit: --ml-start needs --ml-end (vtkit xml tokens --help shows the usage)\n", ""},
     {"DoubleDashEndsTheOptions", nullptr, "{vtkit} env -- -h", 0, "", "NOT_DEFINED\n"},
+    {"VersionIsTheLibrarys", nullptr, "{vtkit} --version", 0, "",
+     "vtkit " VTSUPPORT_VERSION_STRING "\n"},
     {"NegativePortIsABadArgument", nullptr, "{vtkit} frame echo -1", 3,
      "vtkit: PORT must be between 0 and 65535, not -1 (vtkit frame echo --help shows the usage)\n",
      ""},

@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "StandardOutput.h"
 #include "platform/Streams.h"
+#include "vtsupport/Version.h"
 
 namespace {
 
@@ -79,8 +80,12 @@ int dispatch(const std::vector<std::string>& args) {
     const std::vector<vtkit::Command> commands = allCommands();
     if (args.empty())
         return vtkit::runTour();
+    if (args[0] == "--version") {
+        std::cout << "vtkit " VTSUPPORT_VERSION_STRING "\n";
+        return vtkit::kOk;
+    }
     if (isHelp(args[0])) {
-        std::cout << "usage: vtkit [COMMAND [ARGS...]]\n"
+        std::cout << "usage: vtkit [COMMAND [ARGS...]] | --version\n"
                      "  Without a command: a tour of every service on embedded defaults.\n"
                      "commands (each takes --help):\n";
         printCommands(std::cout, commands, "");
