@@ -5,6 +5,15 @@
 # what the compiler links by default; a DLL it cannot name is left out, and the
 # check of the Windows package under Wine, which has none of them, shows what
 # is missing.
+foreach(flags CMAKE_EXE_LINKER_FLAGS CMAKE_SHARED_LINKER_FLAGS)
+    if(" ${${flags}} " MATCHES " -static(-libstdc\\+\\+|-libgcc)? ")
+        message(FATAL_ERROR "${flags} links the C++ runtime statically (\"${${flags}}\"), which "
+            "gives the library and the program a std::cout each; a build folder configured "
+            "before the runtime became shared keeps that in its cache: configure it afresh "
+            "(cmake --preset mingw --fresh)")
+    endif()
+endforeach()
+
 set(VTSUPPORT_RUNTIME_DLLS "")
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
     execute_process(
