@@ -1,6 +1,5 @@
 // The tokenizer's public face: settings, push-back and classification. Its
-// tokens come from the scan in detail/TokenScan.cpp, which works on a
-// TokenState made from these fields for the length of one call.
+// tokens come from the scan in detail/TokenScan.h, inlined here on these fields.
 #include "vtsupport/text/StreamTokenizer.h"
 
 #include <istream>
@@ -33,29 +32,44 @@ std::string StreamTokenizer::nextToken() {
     return token;
 }
 
-// The scan works on a view of the fields made for this one call.
+// Held-back tokens, and characters that are tokens of their own, are handed
+// out without setting up the scan; the scan runs out of line, where it has
+// the registers to itself.
 void StreamTokenizer::nextToken(std::string& the_token) {
-    using vtsupport::detail::takeHeldToken;
+    using namespace vtsupport::detail;
+    struct Scan {
+        static TokenFields fields(StreamTokenizer& the_owner) {
+            return TokenFields{the_owner.its_char_flags,       the_owner.its_escape,
+                               the_owner.its_sl_comment_start, the_owner.its_ml_comment_start,
+                               the_owner.its_ml_comment_end,   the_owner.its_whitespace_tokens,
+                               the_owner.its_collected,        the_owner.its_in_quote,
+                               the_owner.its_current_line,     the_owner.its_token_line,
+                               the_owner.its_pending_token,    the_owner.its_last_token};
+        }
+        VTSUPPORT_DETAIL_NOINLINE static void
+        plain(StreamTokenizer& the_owner, std::streambuf* the_buffer, std::string& the_token) {
+            StreamCursor cursor(*the_owner.its_stream, the_buffer);
+            scanning::scanToken<false>(fields(the_owner), cursor, the_token);
+            cursor.finish();
+        }
+        VTSUPPORT_DETAIL_NOINLINE static void withMarkers(StreamTokenizer& the_owner,
+                                                          std::streambuf* the_buffer,
+                                                          std::string& the_token) {
+            StreamCursor cursor(*the_owner.its_stream, the_buffer);
+            scanning::scanToken<true>(fields(the_owner), cursor, the_token);
+            cursor.finish();
+        }
+    };
     if (!takeHeldToken(its_pushback_token, its_pending_token, the_token)) {
-        vtsupport::detail::TokenState state{its_stream,
-                                            its_char_flags,
-                                            &its_collected,
-                                            &its_sl_comment_start,
-                                            &its_ml_comment_start,
-                                            &its_ml_comment_end,
-                                            static_cast<unsigned char>(its_escape[0]),
-                                            !its_quote_chars.empty(),
-                                            its_whitespace_tokens,
-                                            its_in_quote,
-                                            its_current_line,
-                                            its_token_line,
-                                            its_pending_token,
-                                            its_last_token};
-        vtsupport::detail::StreamCursor cursor(*its_stream, true);
-        vtsupport::detail::scanToken(state, cursor, the_token);
-        cursor.finish();
+        std::streambuf* const buffer = StreamCursor::open(*its_stream, true);
+        if (takeOwnToken(Scan::fields(*this), buffer, the_token)) {
+        } else if (its_sl_comment_start.empty() && its_ml_comment_start.empty()) {
+            Scan::plain(*this, buffer, the_token);
+        } else {
+            Scan::withMarkers(*this, buffer, the_token);
+        }
     }
-    its_last_token = vtsupport::detail::lastTokenOf(the_token);
+    its_last_token = lastTokenOf(the_token);
 }
 
 // nextToken has just emptied the push-back, so pushing back cannot trip the
@@ -78,7 +92,7 @@ void StreamTokenizer::pushBack(const std::string& the_token) {
 
 int StreamTokenizer::read() {
     vtsupport::detail::StreamCursor cursor(*its_stream, false);
-    if (!cursor.fill(false))
+    if (cursor.its_next == cursor.its_end && !cursor.fill(false))
         return -1;
     const int c = static_cast<unsigned char>(*cursor.its_next++);
     cursor.finish();

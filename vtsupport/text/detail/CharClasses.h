@@ -8,10 +8,23 @@
 namespace vtsupport {
 namespace detail {
 
-// A character with none of these bits is a word character.
-enum CharClassBit : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4 };
+// A character with none of these bits is a word character. kXmlSpace marks
+// blank, tab, line feed and carriage return (all four kSpace too): XML's own
+// white space, the four whitespace tokens the XML reader collects or skips
+// (vertical tab and form feed, whitespace to the tokenizer, are words to the
+// reader). Whitespace in every locale.
+enum CharClassBit : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4, kXmlSpace = 8 };
 
 using CharClassTable = unsigned char[256];
+
+// A new tokenizer's sets and escape character.
+constexpr char kDefaultOrdinaryChars[] = ";:,.";
+constexpr char kDefaultQuoteChars[] = "\"'";
+constexpr char kDefaultEscape[] = "\\";
+
+inline bool isXmlSpace(int the_char) {
+    return the_char == ' ' || the_char == '\t' || the_char == '\n' || the_char == '\r';
+}
 
 // Whitespace follows the C library's isspace in the locale in force when the
 // table is filled; quote and ordinary membership follow the two sets.
@@ -23,14 +36,6 @@ inline void fillCharClasses(CharClassTable& the_table, const std::string& the_qu
         the_table[static_cast<unsigned char>(c)] |= kQuote;
     for (char c : the_ordinary_chars)
         the_table[static_cast<unsigned char>(c)] |= kOrdinary;
-}
-
-// Blank, tab, line feed and carriage return: XML's own white space, the four
-// whitespace tokens the XML reader collects or skips (vertical tab and form
-// feed, whitespace to the tokenizer, are words to the reader). Whitespace in
-// every locale.
-inline bool isXmlSpace(int the_char) {
-    return the_char == ' ' || the_char == '\t' || the_char == '\n' || the_char == '\r';
 }
 
 } // namespace detail

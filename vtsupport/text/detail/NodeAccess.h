@@ -2,7 +2,9 @@
 // Not installed for users' code to rely on: the public operations are the contract.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "vtsupport/text/SimpleDOM.h"
@@ -17,6 +19,14 @@ class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
+    // A new node named by the_length characters at the_name, its name made
+    // once in place (no temporary Node name is copied).
+    static Node* make(const std::string& the_empty, const char* the_name, std::size_t the_length) {
+        Node* node = new Node(the_empty);
+        node->its_name = std::string(the_name, the_length);
+        return node;
+    }
+
     // What setAttribute does, taking the value over instead of copying it.
     // Names often come in ascending order, so the end is tried first as the
     // place of a new name, which then costs one comparison instead of a search.
@@ -26,6 +36,32 @@ public:
             attributes.emplace_hint(attributes.end(), the_name, std::move(the_value));
         else
             attributes.insert_or_assign(the_name, std::move(the_value));
+    }
+
+    // The same for a name and a value given as characters in place, each
+    // string made once, in the map.
+    static void setAttribute(Node* the_node, const char* the_name, std::size_t the_name_length,
+                             const char* the_value, std::size_t the_value_length) {
+        AttributeMap& attributes = the_node->its_attributes;
+        if (attributes.empty() ||
+            attributes.rbegin()->first.compare(0, std::string::npos, the_name, the_name_length) < 0)
+            attributes.emplace_hint(attributes.end(), std::piecewise_construct,
+                                    std::forward_as_tuple(the_name, the_name_length),
+                                    std::forward_as_tuple(the_value, the_value_length));
+        else
+            attributes.insert_or_assign(std::string(the_name, the_name_length),
+                                        std::string(the_value, the_value_length));
+    }
+
+    // the_text becomes the node's text and is emptied. A text that fills its
+    // buffer is handed over whole; one in a larger buffer (kept from a longer
+    // text) is copied, so that the node holds no more than it needs.
+    static void takeText(Node* the_node, std::string& the_text) {
+        if (the_text.capacity() == the_text.size())
+            the_node->its_text = std::move(the_text);
+        else
+            the_node->its_text = the_text;
+        the_text.clear();
     }
 
     // Links the_child as the last child of the_parent, whose current last child

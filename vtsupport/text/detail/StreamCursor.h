@@ -6,9 +6,9 @@
 // the buffer (gbump) and asks it for more (sgetc, which refills). A buffer
 // that keeps no get area (an unbuffered one) is read through a piece of one
 // character: a scan that takes every character it looks at takes it at once
-// (sbumpc), as istream::get does; one that may stop before it (a run) has it
-// shown (sgetc) and taken only once it has moved past it. Characters a scan
-// stops before therefore stay in the stream, and the stream gains eofbit and
+// (sbumpc), as istream::get does; one that may stop before it has it shown
+// (sgetc) and taken only once it has moved past it. Characters a scan stops
+// before therefore stay in the stream, and the stream gains eofbit and
 // failbit at the end of the input, badbit when its buffer throws.
 #pragma once
 
@@ -17,6 +17,17 @@
 #include <istream>
 #include <ostream>
 #include <streambuf>
+
+// For the few functions of a hot loop that must be inlined into their one
+// caller whatever the compiler's estimate says, and the cold paths kept out
+// of them.
+#if defined(_MSC_VER)
+#define VTSUPPORT_DETAIL_INLINE __forceinline
+#define VTSUPPORT_DETAIL_NOINLINE __declspec(noinline)
+#else
+#define VTSUPPORT_DETAIL_INLINE inline __attribute__((always_inline))
+#define VTSUPPORT_DETAIL_NOINLINE __attribute__((noinline))
+#endif
 
 namespace vtsupport {
 namespace detail {
@@ -32,20 +43,44 @@ struct GetAreaAccess : std::streambuf {
     }
 };
 
+// Every byte value in its place, so that a character taken from an unbuffered
+// stream can be a piece of its own without storage of its own.
+struct ByteValues {
+    constexpr ByteValues() : its_chars() {
+        for (int c = 0; c < 256; ++c)
+            its_chars[c] = static_cast<char>(c);
+    }
+    char its_chars[256];
+};
+inline constexpr ByteValues kByteValues{};
+
 class StreamCursor {
 public:
-    // Starts with an empty piece and reads nothing until the first fill(),
-    // which first flushes the tied stream when the_flush_tie says so, as an
-    // istream's sentry does. A stream that has already failed or ended then
-    // gains failbit and gives nothing, as istream::get would do.
+    // Flushes the tied stream first when the_flush_tie says so, as an
+    // istream's sentry does, and starts with the characters the buffer holds.
+    // A stream that has already failed or ended gains failbit and gives
+    // nothing, as istream::get would do.
     StreamCursor(std::istream& the_stream, bool the_flush_tie)
-        : its_stream(the_stream), its_flush_tie(the_flush_tie) {}
+        : StreamCursor(the_stream, open(the_stream, the_flush_tie)) {}
+    // The same on a stream already opened: the_buffer is what open() gave.
+    StreamCursor(std::istream& the_stream, std::streambuf* the_buffer)
+        : its_stream(the_stream), its_buffer(the_buffer) {
+        if (its_buffer != nullptr) {
+            takeGetArea();
+            return;
+        }
+        its_start = nullptr;
+        its_next = nullptr;
+        its_end = nullptr;
+    }
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
     // Whatever finish() has not handed over yet is handed over here; a stream
     // that would throw for the badbit this may set does not (a destructor
     // must not throw), which only matters when a scan is left by an exception.
     ~StreamCursor() {
+        if (its_next == its_start)
+            return;
         try {
             release();
         } catch (...) {
@@ -55,98 +90,119 @@ public:
     // Hands over the characters taken. With the stream's exceptions on, the
     // badbit an unbuffered stream's failure sets throws here, as it would from
     // istream::get.
-    void finish() { release(); }
+    void finish() {
+        if (its_next != its_start)
+            release();
+    }
 
     // Hands over the characters taken and makes the next piece current; false
     // at the end of the input (or once the stream has failed). Without a get
     // area the one character is taken at once (sbumpc) unless the_peek says
     // the scan may stop before it.
     bool fill(bool the_peek) {
-        release();
-        if (its_buffer == nullptr) {
-            if (its_ended)
-                return false;
-            if (its_flush_tie && its_stream.tie() != nullptr)
-                its_stream.tie()->flush();
-            if (!its_stream.good()) {
-                fail(std::ios::failbit);
-                return false;
-            }
-            its_buffer = its_stream.rdbuf();
+        finish();
+        if (its_buffer == nullptr)
+            return false;
+        if (takeGetArea())
+            return true;
+        const int c = takeOne(its_stream, *its_buffer, the_peek);
+        if (c < 0) {
+            its_buffer = nullptr;
+            return false;
         }
-        its_one_char = GetAreaAccess::next(*its_buffer) == GetAreaAccess::end(*its_buffer);
-        if (its_one_char) {
-            int c;
-            try {
-                c = the_peek ? its_buffer->sgetc() : its_buffer->sbumpc();
-            } catch (...) {
-                fail(std::ios::badbit);
-                return false;
-            }
-            if (c == std::char_traits<char>::eof()) {
-                fail(std::ios::eofbit | std::ios::failbit);
-                return false;
-            }
-            // A peek may have refilled the get area; a character taken by
-            // sbumpc stands alone whatever the buffer holds after it.
-            its_one_char =
-                !the_peek || GetAreaAccess::next(*its_buffer) == GetAreaAccess::end(*its_buffer);
-            its_taken = !the_peek;
-            its_single = static_cast<char>(c);
-        }
-        const char* begin = &its_single;
-        const char* end = begin + 1;
-        if (!its_one_char) {
-            begin = GetAreaAccess::next(*its_buffer);
-            end = GetAreaAccess::end(*its_buffer);
-            if (end - begin > INT_MAX)
-                end = begin + INT_MAX; // gbump takes an int
-        }
-        its_start = begin;
-        its_next = begin;
-        its_end = end;
+        if (the_peek && takeGetArea())
+            return true; // the peek refilled the get area
+        // A character taken by sbumpc stands alone whatever the buffer holds after it.
+        its_one_char = true;
+        its_taken = !the_peek;
+        its_start = &kByteValues.its_chars[c];
+        its_next = its_start;
+        its_end = its_start + 1;
         return true;
     }
 
-    const char* its_next = nullptr;
-    const char* its_end = nullptr;
+    // True while the piece is the buffer's own get area.
+    bool inGetArea() const { return !its_one_char && its_next != its_end; }
+
+    const char* its_next;
+    const char* its_end;
+
+    // Flushes the tied stream when the_flush_tie says so; the stream's buffer,
+    // or null (the stream gaining failbit) when it has already failed or ended.
+    static std::streambuf* open(std::istream& the_stream, bool the_flush_tie) {
+        if (the_flush_tie && the_stream.tie() != nullptr)
+            the_stream.tie()->flush();
+        if (!the_stream.good()) {
+            the_stream.setstate(std::ios::failbit);
+            return nullptr;
+        }
+        return the_stream.rdbuf();
+    }
 
 private:
-    // Takes from the buffer what the scan has moved past.
-    void release() {
-        const std::ptrdiff_t taken = its_next - its_start;
-        its_start = its_next;
-        if (taken == 0)
-            return;
-        if (!its_one_char) {
-            GetAreaAccess::skip(*its_buffer, static_cast<int>(taken));
-            return;
-        }
-        if (its_taken)
-            return;
+    // The characters the buffer holds as the piece; false when it holds none.
+    bool takeGetArea() {
+        const char* const begin = GetAreaAccess::next(*its_buffer);
+        its_one_char = false;
+        its_start = begin;
+        its_next = begin;
+        its_end = GetAreaAccess::end(*its_buffer);
+        return begin != its_end;
+    }
+
+    // The get area is empty: one character through the buffer's virtual
+    // functions (which may refill the get area), or -1 when there is none,
+    // the stream then gaining eofbit and failbit, or badbit when the buffer
+    // throws.
+    VTSUPPORT_DETAIL_NOINLINE static int takeOne(std::istream& the_stream,
+                                                 std::streambuf& the_buffer, bool the_peek) {
+        int c;
         try {
-            its_buffer->sbumpc();
+            c = the_peek ? the_buffer.sgetc() : the_buffer.sbumpc();
         } catch (...) {
-            fail(std::ios::badbit);
+            the_stream.setstate(std::ios::badbit);
+            return -1;
+        }
+        if (c == std::char_traits<char>::eof()) {
+            the_stream.setstate(std::ios::eofbit | std::ios::failbit);
+            return -1;
+        }
+        return c;
+    }
+
+    // Takes the character a peek has shown; false, the stream gaining badbit,
+    // when the buffer throws.
+    VTSUPPORT_DETAIL_NOINLINE static bool bumpOne(std::istream& the_stream,
+                                                  std::streambuf& the_buffer) {
+        try {
+            the_buffer.sbumpc();
+            return true;
+        } catch (...) {
+            the_stream.setstate(std::ios::badbit);
+            return false;
         }
     }
 
-    void fail(std::ios::iostate the_state) {
-        its_buffer = nullptr;
-        its_ended = true;
-        its_stream.setstate(the_state);
+    // Takes from the buffer what the scan has moved past.
+    void release() {
+        std::ptrdiff_t taken = its_next - its_start;
+        its_start = its_next;
+        if (!its_one_char) {
+            for (; taken > INT_MAX; taken -= INT_MAX) // gbump takes an int
+                GetAreaAccess::skip(*its_buffer, INT_MAX);
+            GetAreaAccess::skip(*its_buffer, static_cast<int>(taken));
+        } else if (!its_taken && !bumpOne(its_stream, *its_buffer)) {
+            its_buffer = nullptr;
+        }
     }
 
     std::istream& its_stream;
-    const bool its_flush_tie;
-    std::streambuf* its_buffer = nullptr;
-    bool its_ended = false;
-    const char* its_start = nullptr;
-    // Set by every fill(); release() reads them only after one. A piece of
-    // one character was either taken by fill() or is taken by release().
-    bool its_one_char;
-    bool its_taken;
-    char its_single;
+    // Null once the input has ended or failed.
+    std::streambuf* its_buffer;
+    const char* its_start;
+    // A piece of one character was either taken by fill() or is taken by release().
+    bool its_one_char = false;
+    bool its_taken = false;
 };
 
 } // namespace detail

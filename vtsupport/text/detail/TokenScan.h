@@ -1,20 +1,13 @@
 // Library-internal: the tokenizer's one scan loop, shared by StreamTokenizer
-// and the XML reader (inline, so that the reader's many small calls cost no
-// more than the scan itself).
-//
-// The loop serves both ways of taking characters: one token at a time, and
-// the runs of tokens that the XML reader takes whole (a text up to the next
-// tag, an attribute value, a stretch of blanks). A run ends exactly where the
-// same tokens taken one at a time would have left the stream, and leaves the
-// same lines and the same last token behind.
+// and the XML reader's token rules (inline, so that each caller reaches its
+// own fields directly and pays for nothing it does not use).
 //
 // The loop takes the characters the stream buffer holds in pieces
-// (StreamCursor) and keeps where it stands in one Scan value. Stretches that
-// need no decision per character are found with a table or memchr search and
-// appended at once, their line feeds counted over the stretch: the rest of a
-// word, quoted text up to the next quote character, skipped whitespace, and
-// the XML reader's runs (a text up to "<" or ">", an attribute value up to the
-// double quote, blanks). Everything else is decided one character at a time.
+// (StreamCursor), refilling as it goes, and keeps where it stands in one Scan
+// value. Stretches that need no decision per character are found with the
+// class table and appended at once, their line feeds counted over the
+// stretch: a word, quoted text up to the next quote character, and skipped
+// whitespace. Everything else is decided one character at a time.
 //
 // Classes: whitespace (isspace), quote and ordinary characters come from the
 // table; a quote character right after the escape token is a word character,
@@ -38,7 +31,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <istream>
 #include <string>
 #include <utility>
 
@@ -50,54 +42,59 @@
 namespace vtsupport {
 namespace detail {
 
-// A new tokenizer's sets and escape character.
-constexpr char kDefaultOrdinaryChars[] = ";:,.";
-constexpr char kDefaultQuoteChars[] = "\"'";
-constexpr char kDefaultEscape[] = "\\";
-
-// A tokenizer's state as a scan reads and changes it: the settings, and the
-// fields it keeps between tokens, all held by the tokenizer (a StreamTokenizer
-// or the XML reader) and reached through this view.
-struct TokenState {
-    std::istream* its_stream;
-    // The CharClassTable of the current sets.
-    const unsigned char* its_classes;
-    // The token being collected while comment markers are set.
-    std::string* its_collected;
-    const std::string* its_sl_comment_start;
-    const std::string* its_ml_comment_start;
-    const std::string* its_ml_comment_end;
-    // The escape character, as an unsigned char value.
-    int its_escape;
-    // Whether any character is a quote character.
-    bool its_quoting;
+// A tokenizer's fields as the scan reads and changes them: the settings, and
+// the state kept between tokens, held by the tokenizer (a StreamTokenizer or
+// the XML reader). Made for one call where the scan is inlined, so that the
+// references cost nothing.
+struct TokenFields {
+    const unsigned char* its_classes; // the CharClassTable of the current sets
+    const std::string& its_escape;
+    const std::string& its_sl_comment_start;
+    const std::string& its_ml_comment_start;
+    const std::string& its_ml_comment_end;
     const bool& its_whitespace_tokens;
+    // The token being collected while comment markers are set.
+    std::string& its_collected;
     bool& its_in_quote;
     int& its_current_line;
     int& its_token_line;
     // The one-character token that ended the previous word or quoted text; -1 if none.
     int& its_pending_token;
     // The token most recently returned, as far as classifying needs it: its
-    // character when it was one character long (the escape is always one
-    // character), else -1.
+    // character when it was one character long (the escape always is), else -1.
     int& its_last_token;
 };
 
-// What a run of tokens ends at and where its tokens go.
-struct TokenRun {
-    enum Kind : unsigned char {
-        // Every token up to the next its_stop or its_other_stop character (both
-        // ordinary), which stays in the stream.
-        kText,
-        // Blank, tab, line feed and carriage return tokens, as many as follow.
-        kBlanks
-    };
-    Kind its_kind;
-    char its_stop;
-    char its_other_stop;
-    // Blank, tab, line feed and carriage return tokens go to the sink too.
-    bool its_keep_blanks;
-};
+// Line feeds in [the_begin, the_end); they are sparse in any text.
+inline int countLineFeeds(const char* the_begin, const char* the_end) {
+    int count = 0;
+    for (const char* p = the_begin; p != the_end; ++p, ++count) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(the_end - p)));
+        if (p == nullptr)
+            break;
+    }
+    return count;
+}
+
+// the_string becomes the one character the_char. Tokens are mostly one
+// character, and replacing the first of a string that is not empty costs
+// less than clearing it and appending.
+VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, unsigned char the_char) {
+    if (the_string.empty()) {
+        the_string.push_back(static_cast<char>(the_char));
+        return;
+    }
+    the_string[0] = static_cast<char>(the_char);
+    the_string.erase(1);
+}
+
+// The end of the run of plain word characters (no class bit) from the_begin.
+inline const char* wordEnd(const unsigned char* the_classes, const char* the_begin,
+                           const char* the_end) {
+    while (the_begin < the_end && the_classes[static_cast<unsigned char>(*the_begin)] == 0)
+        ++the_begin;
+    return the_begin;
+}
 
 namespace scanning {
 
@@ -112,9 +109,7 @@ enum class Scan : unsigned char {
     BothComments,          // both markers matched on one character
     BothCommentsAfterWord, // the same, the word before them being the result
     LineCommentRest,       // the block comment of BothComments ended: word characters skipped
-    BlockCommentRest,      // its line comment ended: word characters collected for the end marker
-    Text,                  // a run up to a stop character
-    Blanks                 // a run of blanks
+    BlockCommentRest       // its line comment ended: word characters collected for the end marker
 };
 
 // Whitespace, ordinary and quote characters are dropped in these.
@@ -127,389 +122,290 @@ inline bool endsWith(const std::string& the_token, const std::string& the_marker
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
 
-// Line feeds in [the_begin, the_end); they are sparse in any text.
-inline int countLineFeeds(const char* the_begin, const char* the_end) {
-    int count = 0;
-    for (const char* p = the_begin;; ++p, ++count) {
-        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(the_end - p)));
-        if (p == nullptr)
-            return count;
-    }
+// The next piece of the stream after [the_next, the_end) has been taken;
+// false at the end of the input.
+VTSUPPORT_DETAIL_INLINE bool refill(StreamCursor& the_cursor, const char*& the_next,
+                                    const char*& the_end) {
+    the_cursor.its_next = the_next;
+    if (!the_cursor.fill(false))
+        return false;
+    the_next = the_cursor.its_next;
+    the_end = the_cursor.its_end;
+    return true;
 }
 
-// The first of the two characters in [the_begin, the_end), or the_end.
-inline const char* findEither(const char* the_begin, const char* the_end, char the_one,
-                              char the_other) {
-    const std::size_t length = static_cast<std::size_t>(the_end - the_begin);
-    const void* one = std::memchr(the_begin, the_one, length);
-    const char* stop = one != nullptr ? static_cast<const char*>(one) : the_end;
-    if (the_other != the_one) {
-        const void* other =
-            std::memchr(the_begin, the_other, static_cast<std::size_t>(stop - the_begin));
-        if (other != nullptr)
-            stop = static_cast<const char*>(other);
-    }
-    return stop;
+// Whether the token handed out last was the escape, which takes the meaning
+// of quote characters for the next one.
+VTSUPPORT_DETAIL_INLINE bool escaped(const TokenFields& the_fields) {
+    return the_fields.its_last_token == static_cast<unsigned char>(the_fields.its_escape[0]);
 }
 
-// One call: a token into the_result, or a run of tokens into the run's sink.
-class TokenScan {
-public:
-    TokenScan(TokenState& the_state, StreamCursor& the_cursor)
-        : its_state(the_state), its_cursor(the_cursor), its_classes(the_state.its_classes),
-          its_line(the_state.its_current_line), its_pending(the_state.its_pending_token),
-          its_in_quote(the_state.its_in_quote) {}
-    ~TokenScan() {
-        its_state.its_current_line = its_line;
-        its_state.its_pending_token = its_pending;
-        its_state.its_in_quote = its_in_quote;
-    }
-    TokenScan(const TokenScan&) = delete;
-    TokenScan& operator=(const TokenScan&) = delete;
+// Outside quoted text, whether a character of the_bits (not whitespace) is a
+// token of its own: a quote character unless the escape token came before
+// it, an ordinary character.
+VTSUPPORT_DETAIL_INLINE bool endsToken(unsigned char the_bits, const TokenFields& the_fields) {
+    return (the_bits & kQuote) ? !escaped(the_fields) : (the_bits & kOrdinary) != 0;
+}
 
-    void token(std::string& the_result);
-    bool run(const TokenRun& the_run, std::string* the_sink, std::string& the_last_token);
-
-private:
-    // The scan proper; answers true at the end of the input.
-    // Plain: no comment markers, no quote characters, no quoted text open;
-    // the compiler then drops what only those need.
-    template <bool the_run_mode, bool the_plain>
-    bool scan(std::string& the_result);
-    void beginWord() { its_state.its_token_line = its_line; }
-    bool textPiece(const char* the_stop);
-    void textChar(unsigned char the_char);
-
-    TokenState& its_state;
-    StreamCursor& its_cursor;
-    const unsigned char* const its_classes;
-    int its_line;
-    int its_pending;
-    bool its_in_quote;
-    Scan its_scan = Scan::Between;
-    // Token mode: where the word or text is collected.
-    std::string* its_token = nullptr;
-    // Run mode.
-    const TokenRun* its_run = nullptr;
-    std::string* its_sink = nullptr;
-    std::string::size_type its_word_start = 0; // in the sink, of the word the run is in
-    bool its_in_word = false;
-    int its_last = -1; // the run's last character
+// What a character does between tokens.
+enum class Between {
+    Skip,     // whitespace while whitespace tokens are off
+    OwnToken, // a token of its own: whitespace, an ordinary or a quote character
+    Word      // the first of a word
 };
 
-inline void TokenScan::token(std::string& the_result) {
-    const bool markers =
-        !its_state.its_sl_comment_start->empty() || !its_state.its_ml_comment_start->empty();
-    // Without markers the collected token is always the result, so it is
-    // collected in place; with them the two part when a comment cuts a word,
-    // and a non-empty result at the end of the input is the text before one.
-    its_token = markers ? its_state.its_collected : &the_result;
-    its_token->clear();
-    if (markers)
-        the_result.clear();
-    its_scan = its_in_quote ? Scan::Quoted : Scan::Between;
-    const bool plain = !markers && !its_state.its_quoting && !its_in_quote;
-    if (!(plain ? scan<false, true>(the_result) : scan<false, false>(the_result)))
-        return;
-    // The end of the input. A word or quoted text still being collected is
-    // handed out first; the next call then finds the end again.
-    if (markers && !the_result.empty())
-        return;
-    if ((its_scan == Scan::Word || its_scan == Scan::Quoted) && !its_token->empty()) {
-        if (its_token != &the_result)
-            the_result = *its_token;
-    } else {
-        the_result = StreamTokenizer::TT_EOF;
+VTSUPPORT_DETAIL_INLINE Between between(unsigned char the_bits, const TokenFields& the_fields) {
+    if (the_bits & kSpace)
+        return the_fields.its_whitespace_tokens ? Between::OwnToken : Between::Skip;
+    return the_bits != 0 && endsToken(the_bits, the_fields) ? Between::OwnToken : Between::Word;
+}
+
+// A character that is a token of its own into the_result; a quote character
+// opens quoted text.
+VTSUPPORT_DETAIL_INLINE void ownToken(const TokenFields& the_fields, unsigned char the_char,
+                                      unsigned char the_bits, std::string& the_result) {
+    assignChar(the_result, the_char);
+    if (the_bits & kSpace) {
+        if (the_char == '\n')
+            ++the_fields.its_current_line;
+    } else if (the_bits & kQuote) {
+        the_fields.its_in_quote = true;
     }
 }
 
-template <bool the_run_mode, bool the_plain>
-inline bool TokenScan::scan(std::string& the_result) {
-    const unsigned char* const classes = its_classes;
-    const bool escaped = !the_plain && its_state.its_last_token == its_state.its_escape;
-    const bool whitespaceTokens = its_state.its_whitespace_tokens;
-    const std::string& slStart = *its_state.its_sl_comment_start;
-    const std::string& mlStart = *its_state.its_ml_comment_start;
-    const std::string& mlEnd = *its_state.its_ml_comment_end;
-    const bool markers = !the_plain && (!slStart.empty() || !mlStart.empty());
-    StreamCursor& cursor = its_cursor;
-    std::string& token = *its_token;
-    const auto resultIsToken = [&] {
-        if (&token != &the_result)
-            the_result = token;
-    };
-    const auto takeStretch = [&](const char* the_end) {
-        token.append(cursor.its_next, static_cast<std::size_t>(the_end - cursor.its_next));
-        cursor.its_next = the_end;
-    };
+VTSUPPORT_DETAIL_INLINE void resultIs(const std::string& the_token, std::string& the_result) {
+    if (&the_token != &the_result)
+        the_result = the_token;
+}
 
+// One call of nextToken that finds nothing held back: the next token into
+// the_result, TT_EOF at the end of the input. the_markers: comment markers are
+// set, and the token is collected in the_fields.its_collected (otherwise in
+// the_result itself). The loop's phases are places in the code: between
+// tokens, in a word, in quoted text, and (with markers) in a comment, whose
+// kind and whether a word came before it the Scan value tells.
+template <bool the_markers>
+VTSUPPORT_DETAIL_INLINE void scanToken(const TokenFields& the_fields, StreamCursor& the_cursor,
+                                       std::string& the_result) {
+    const unsigned char* const classes = the_fields.its_classes;
+    std::string& token = the_markers ? the_fields.its_collected : the_result;
+    Scan scan = Scan::Between;
+    unsigned char c;
+    unsigned char bits;
+    const char* p = the_cursor.its_next;
+    const char* end = the_cursor.its_end;
+    if (the_markers) {
+        token.clear();
+        the_result.clear();
+    }
+    if (the_fields.its_in_quote)
+        goto quoted;
+
+between:
     for (;;) {
-        if (cursor.its_next == cursor.its_end && !cursor.fill(the_run_mode))
-            return true;
-        const char* p = cursor.its_next;
-        const char* const end = cursor.its_end;
-
-        // Stretches taken at once.
-        if (the_run_mode) {
-            if (its_scan == Scan::Text) {
-                const char* stop = findEither(p, end, its_run->its_stop, its_run->its_other_stop);
-                if (textPiece(stop))
-                    return false;
-                continue;
-            }
-            // Blanks
-            const char* q = p;
-            while (q < end && isXmlSpace(static_cast<unsigned char>(*q)))
-                ++q;
-            if (q == p)
-                return false;
-            its_line += countLineFeeds(p, q);
-            if (its_sink != nullptr)
-                its_sink->append(p, static_cast<std::size_t>(q - p));
-            its_last = static_cast<unsigned char>(q[-1]);
-            cursor.its_next = q;
-            continue;
-        }
-        if (its_scan == Scan::Word && !markers) {
-            const char* q = p;
-            while (q < end && classes[static_cast<unsigned char>(*q)] == 0)
-                ++q;
-            if (q != p) {
-                takeStretch(q);
-                continue;
-            }
-        } else if (!the_plain && its_scan == Scan::Quoted && !escaped) {
-            const char* q = p;
-            while (q < end && !(classes[static_cast<unsigned char>(*q)] & kQuote))
-                ++q;
-            if (q != p) {
-                its_line += countLineFeeds(p, q);
-                takeStretch(q);
-                continue;
-            }
-        } else if (its_scan == Scan::Between && !whitespaceTokens) {
-            const char* q = p;
+        if (p == end && !refill(the_cursor, p, end))
+            goto ended;
+        c = static_cast<unsigned char>(*p++);
+        bits = classes[c];
+        switch (between(bits, the_fields)) {
+        case Between::Skip: {
+            // The stretch of whitespace is skipped at once.
+            const char* q = p - 1;
             while (q < end && (classes[static_cast<unsigned char>(*q)] & kSpace))
                 ++q;
-            if (q != p) {
-                its_line += countLineFeeds(p, q);
-                cursor.its_next = q;
-                continue;
-            }
+            the_fields.its_current_line += countLineFeeds(p - 1, q);
+            p = q;
+            continue;
         }
+        case Between::OwnToken:
+            ownToken(the_fields, c, bits, the_result);
+            goto done;
+        case Between::Word:
+            break;
+        }
+        // A word begins with this character.
+        the_fields.its_token_line = the_fields.its_current_line;
+        token.clear();
+        --p;
+        goto word;
+    }
 
-        // One character.
-        const unsigned char c = static_cast<unsigned char>(*p);
-        cursor.its_next = p + 1;
-        const unsigned char bits = classes[c];
+word:
+    scan = Scan::Word;
+    for (;;) {
+        if (!the_markers) {
+            // The stretch of plain word characters is taken at once.
+            const char* q = wordEnd(classes, p, end);
+            token.append(p, static_cast<std::size_t>(q - p));
+            p = q;
+        }
+        if (p == end && !refill(the_cursor, p, end))
+            goto ended;
+        c = static_cast<unsigned char>(*p++);
+        bits = classes[c];
         if (bits & kSpace) {
-            bool done = false;
-            if (!the_plain && hidesAll(its_scan)) {
-                // dropped with the comment
-            } else if (its_scan == Scan::Word) {
-                // The word ends; the blank comes back next only while
-                // whitespace tokens are on.
-                resultIsToken();
-                its_scan = Scan::Between;
-                done = true;
-                if (whitespaceTokens)
-                    its_pending = c;
-            } else if (!the_plain && its_scan == Scan::Quoted) {
-                token += static_cast<char>(c);
-            } else if (whitespaceTokens) {
-                the_result.clear();
-                the_result.push_back(static_cast<char>(c));
-                done = true;
+            // The word ends; the blank comes back next only while
+            // whitespace tokens are on.
+            resultIs(token, the_result);
+            if (the_fields.its_whitespace_tokens)
+                the_fields.its_pending_token = c;
+            if (c == '\n')
+                ++the_fields.its_current_line;
+            goto done;
+        }
+        if (bits != 0 && endsToken(bits, the_fields)) {
+            // Ends the word and comes next, opening nothing.
+            resultIs(token, the_result);
+            the_fields.its_pending_token = c;
+            goto done;
+        }
+        token.push_back(static_cast<char>(c));
+        if (!the_markers)
+            continue;
+        {
+            bool inWord = true;
+            // A comment begins when the collected characters end with its
+            // marker; the text before the marker, if any, is the result.
+            const auto beginsComment = [&](const std::string& the_marker) {
+                if (!endsWith(token, the_marker))
+                    return false;
+                if (token.length() == the_marker.length()) {
+                    inWord = false;
+                    token.clear();
+                } else {
+                    the_result.assign(token, 0, token.length() - the_marker.length());
+                }
+                return true;
+            };
+            const std::string& slStart = the_fields.its_sl_comment_start;
+            const std::string& mlStart = the_fields.its_ml_comment_start;
+            const bool line = !slStart.empty() && beginsComment(slStart);
+            bool block = false;
+            if (!mlStart.empty()) {
+                // A start marker without an end marker is a caller's error.
+                // Left dormant, the empty end marker closes the comment at
+                // the first word character after the start marker.
+                const std::string::size_type ml_end_length = the_fields.its_ml_comment_end.length();
+                JAssertAt("StreamTokenizer", 243, ml_end_length);
+                block = beginsComment(mlStart);
+            }
+            if (line && block)
+                scan = inWord ? Scan::BothCommentsAfterWord : Scan::BothComments;
+            else if (line)
+                scan = inWord ? Scan::LineCommentAfterWord : Scan::LineComment;
+            else if (block)
+                scan = inWord ? Scan::BlockCommentAfterWord : Scan::BlockComment;
+            else
+                continue;
+            goto comment;
+        }
+    }
+
+quoted:
+    // Up to the next quote character, which ends the text and comes next;
+    // after the escape token none does, and the text runs to the end.
+    scan = Scan::Quoted;
+    token.clear();
+    for (;;) {
+        const char* q = escaped(the_fields) ? end : p;
+        while (q < end && !(classes[static_cast<unsigned char>(*q)] & kQuote))
+            ++q;
+        the_fields.its_current_line += countLineFeeds(p, q);
+        token.append(p, static_cast<std::size_t>(q - p));
+        p = q;
+        if (p == end) {
+            if (!refill(the_cursor, p, end))
+                goto ended;
+            continue;
+        }
+        c = static_cast<unsigned char>(*p++);
+        if (classes[c] & kSpace) {
+            // Whitespace first, whatever sets it is in.
+            if (c == '\n')
+                ++the_fields.its_current_line;
+            token.push_back(static_cast<char>(c));
+            continue;
+        }
+        resultIs(token, the_result);
+        the_fields.its_pending_token = c;
+        the_fields.its_in_quote = false;
+        goto done;
+    }
+
+comment:
+    // Comment markers only: skipping a comment, or what is left of two.
+    for (;;) {
+        if (p == end && !refill(the_cursor, p, end))
+            goto ended;
+        c = static_cast<unsigned char>(*p++);
+        bits = classes[c];
+        if (bits & kSpace) {
+            bool isToken = false;
+            if (!hidesAll(scan) && the_fields.its_whitespace_tokens) {
+                assignChar(the_result, c);
+                isToken = true;
             }
             if (c == '\n') {
-                ++its_line;
-                if (!the_plain) {
-                    switch (its_scan) {
-                    case Scan::LineComment:
-                    case Scan::LineCommentRest:
-                        its_scan = Scan::Between;
-                        break;
-                    case Scan::BothComments:
-                        its_scan = Scan::BlockCommentRest;
-                        break;
-                    case Scan::LineCommentAfterWord:
-                    case Scan::BothCommentsAfterWord:
-                        return false; // the text before the comment
-                    default:
-                        break;
-                    }
+                ++the_fields.its_current_line;
+                switch (scan) {
+                case Scan::LineComment:
+                case Scan::LineCommentRest:
+                    if (isToken)
+                        goto done;
+                    goto between;
+                case Scan::BothComments:
+                    scan = Scan::BlockCommentRest;
+                    break;
+                case Scan::LineCommentAfterWord:
+                case Scan::BothCommentsAfterWord:
+                    goto done; // the text before the comment
+                default:
+                    break;
                 }
             }
-            if (done)
-                return false;
-        } else if (the_plain         ? bits != 0
-                   : (bits & kQuote) ? !escaped
-                                     : (bits & kOrdinary) && !its_in_quote) {
-            // An ordinary or quote character.
-            if (!the_plain && hidesAll(its_scan))
-                continue;
-            if (its_scan == Scan::Word || its_scan == Scan::Quoted) {
-                // Ends the word or the quoted text and comes next, opening
-                // nothing; only a quote character that ends quoted text closes it.
-                resultIsToken();
-                its_pending = c;
-                if (its_scan == Scan::Quoted && (bits & kQuote))
-                    its_in_quote = false;
-                return false;
-            }
-            the_result.clear();
-            the_result.push_back(static_cast<char>(c));
-            if (bits & kQuote)
-                its_in_quote = true;
-            return false;
-        } else {
-            // A word character.
-            if (the_plain) {
-                // Always the first of a word (the rest is taken as a stretch).
-                its_scan = Scan::Word;
-                beginWord();
-                cursor.its_next = p;
-                continue;
-            }
-            switch (its_scan) {
-            case Scan::BlockComment:
-            case Scan::BlockCommentAfterWord:
-            case Scan::BothComments:
-            case Scan::BothCommentsAfterWord:
-            case Scan::BlockCommentRest:
-                token += static_cast<char>(c);
-                if (endsWith(token, mlEnd)) {
-                    token.clear();
-                    if (its_scan == Scan::BlockCommentAfterWord ||
-                        its_scan == Scan::BothCommentsAfterWord)
-                        return false; // the text before the comment
-                    its_scan =
-                        its_scan == Scan::BothComments ? Scan::LineCommentRest : Scan::Between;
-                }
-                continue;
-            case Scan::LineComment:
-            case Scan::LineCommentAfterWord:
-            case Scan::LineCommentRest:
-                continue; // skipped to the line end
-            case Scan::Between:
-                its_scan = Scan::Word;
-                beginWord();
-                if (bits == 0 && !markers) {
-                    // A plain word character: the stretch of the word, this
-                    // character included, is taken at once above.
-                    cursor.its_next = p;
-                    continue;
-                }
-                break;
-            default:
-                break;
-            }
-            token += static_cast<char>(c);
-            if (its_scan == Scan::Word && markers) {
-                bool inWord = true;
-                // A comment begins when the collected characters end with its
-                // marker; the text before the marker, if any, is the result.
-                const auto beginsComment = [&](const std::string& the_marker) {
-                    if (!endsWith(token, the_marker))
-                        return false;
-                    if (token.length() == the_marker.length()) {
-                        inWord = false;
-                        token.clear();
-                    } else {
-                        the_result.assign(token, 0, token.length() - the_marker.length());
-                    }
-                    return true;
-                };
-                const bool line = !slStart.empty() && beginsComment(slStart);
-                bool block = false;
-                if (!mlStart.empty()) {
-                    // A start marker without an end marker is a caller's error.
-                    // Left dormant, the empty end marker closes the comment at
-                    // the first word character after the start marker.
-                    const std::string::size_type ml_end_length = mlEnd.length();
-                    JAssertAt("StreamTokenizer", 243, ml_end_length);
-                    block = beginsComment(mlStart);
-                }
-                if (line && block)
-                    its_scan = inWord ? Scan::BothCommentsAfterWord : Scan::BothComments;
-                else if (line)
-                    its_scan = inWord ? Scan::LineCommentAfterWord : Scan::LineComment;
-                else if (block)
-                    its_scan = inWord ? Scan::BlockCommentAfterWord : Scan::BlockComment;
-            }
+            if (isToken)
+                goto done;
+            continue;
         }
-    }
-}
-
-// Run mode, kText: the piece up to the_stop (a stop character, or the end of
-// what is buffered) is taken whole. Answers true when the run has ended.
-inline bool TokenScan::textPiece(const char* the_stop) {
-    const char* const begin = its_cursor.its_next;
-    if (!its_run->its_keep_blanks) {
-        for (const char* p = begin; p < the_stop; ++p)
-            textChar(static_cast<unsigned char>(*p));
-    } else if (begin != the_stop) {
-        const unsigned char* const classes = its_classes;
-        const std::string::size_type sinkStart = its_sink->size();
-        its_sink->append(begin, static_cast<std::size_t>(the_stop - begin));
-        // The last word of the piece: the characters after the last one-character token.
-        const char* wordEnd = the_stop;
-        while (wordEnd > begin && classes[static_cast<unsigned char>(wordEnd[-1])] != 0)
-            --wordEnd;
-        const char* wordStart = wordEnd;
-        while (wordStart > begin && classes[static_cast<unsigned char>(wordStart[-1])] == 0)
-            --wordStart;
-        // A word that reaches back to the piece's start may have begun before it.
-        const int linesBefore = countLineFeeds(begin, wordStart);
-        if (wordStart != wordEnd && !(wordStart == begin && its_in_word)) {
-            its_state.its_token_line = its_line + linesBefore;
-            its_word_start = sinkStart + static_cast<std::size_t>(wordStart - begin);
+        if (bits != 0 && endsToken(bits, the_fields)) {
+            if (hidesAll(scan))
+                continue;
+            ownToken(the_fields, c, bits, the_result);
+            goto done;
         }
-        its_line += linesBefore + countLineFeeds(wordEnd, the_stop);
-        its_in_word = wordEnd == the_stop;
-        its_last = static_cast<unsigned char>(the_stop[-1]);
-    }
-    its_cursor.its_next = the_stop;
-    return the_stop != its_cursor.its_end;
-}
-
-// Run mode, kText, blanks dropped: one character.
-inline void TokenScan::textChar(unsigned char the_char) {
-    if (its_classes[the_char] == 0) {
-        if (!its_in_word) {
-            its_in_word = true;
-            its_word_start = its_sink->size();
-            beginWord();
+        switch (scan) {
+        case Scan::LineComment:
+        case Scan::LineCommentAfterWord:
+        case Scan::LineCommentRest:
+            continue; // skipped to the line end
+        default:
+            break;
         }
-    } else {
-        its_in_word = false;
-        if (the_char == '\n')
-            ++its_line;
+        token.push_back(static_cast<char>(c));
+        if (!endsWith(token, the_fields.its_ml_comment_end))
+            continue;
+        token.clear();
+        if (scan == Scan::BlockCommentAfterWord || scan == Scan::BothCommentsAfterWord)
+            goto done; // the text before the comment
+        if (scan != Scan::BothComments)
+            goto between;
+        scan = Scan::LineCommentRest;
     }
-    if (!isXmlSpace(the_char))
-        its_sink->push_back(static_cast<char>(the_char));
-    its_last = the_char;
-}
 
-inline bool TokenScan::run(const TokenRun& the_run, std::string* the_sink,
-                           std::string& the_last_token) {
-    its_run = &the_run;
-    its_sink = the_sink;
-    its_scan = the_run.its_kind == TokenRun::kText ? Scan::Text : Scan::Blanks;
-    std::string unused;
-    its_token = &unused;
-    scan<true, true>(unused);
-    if (its_last == -1)
-        return false;
-    if (its_in_word) {
-        the_last_token.assign(*its_sink, its_word_start, std::string::npos);
-        its_state.its_last_token = the_last_token.size() == 1 ? its_last : -1;
-    } else {
-        the_last_token.clear();
-        the_last_token.push_back(static_cast<char>(its_last));
-        its_state.its_last_token = its_last;
-    }
-    return true;
+ended:
+    // The end of the input. A word or quoted text still being collected is
+    // handed out first; the next call then finds the end again. With markers,
+    // a word cut by a comment is.
+    if (the_markers && !the_result.empty())
+        return;
+    if ((scan == Scan::Word || scan == Scan::Quoted) && !token.empty())
+        resultIs(token, the_result);
+    else
+        the_result = StreamTokenizer::TT_EOF;
+    return;
+
+done:
+    the_cursor.its_next = p;
 }
 
 } // namespace scanning
@@ -518,23 +414,15 @@ inline bool TokenScan::run(const TokenRun& the_run, std::string* the_sink,
 // pending one (which is then gone). False when none is held back.
 inline bool takeHeldToken(std::string& the_pushback, int& the_pending, std::string& the_token) {
     if (!the_pushback.empty()) {
-        the_token = std::move(the_pushback);
+        the_token.swap(the_pushback);
         the_pushback.clear();
         return true;
     }
     if (the_pending == -1)
         return false;
-    the_token.clear();
-    the_token.push_back(static_cast<char>(the_pending));
+    assignChar(the_token, static_cast<unsigned char>(the_pending));
     the_pending = -1;
     return true;
-}
-
-// A token scanned from the stream through the_cursor, which must be over
-// its_stream and must be the only reader of it (nothing held back). TT_EOF at
-// the end of the input.
-inline void scanToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_token) {
-    scanning::TokenScan(the_state, the_cursor).token(the_token);
 }
 
 // What a tokenizer remembers of the token it hands out (its_last_token).
@@ -542,28 +430,43 @@ inline int lastTokenOf(const std::string& the_token) {
     return the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
 
-// The next token: the one held back, else one scanned from the stream.
-inline void nextToken(TokenState& the_state, StreamCursor& the_cursor, std::string& the_pushback,
-                      std::string& the_token) {
-    if (!takeHeldToken(the_pushback, the_state.its_pending_token, the_token))
-        scanToken(the_state, the_cursor, the_token);
-    the_state.its_last_token = lastTokenOf(the_token);
+// A token scanned from the stream through the_cursor, which must be over the
+// tokenizer's stream and its only reader (nothing held back). TT_EOF at the
+// end of the input.
+VTSUPPORT_DETAIL_INLINE void scanToken(const TokenFields& the_fields, StreamCursor& the_cursor,
+                                       std::string& the_token) {
+    if (!the_fields.its_sl_comment_start.empty() || !the_fields.its_ml_comment_start.empty())
+        scanning::scanToken<true>(the_fields, the_cursor, the_token);
+    else
+        scanning::scanToken<false>(the_fields, the_cursor, the_token);
 }
 
-// Takes a run of tokens, exactly as that many calls of nextToken would,
-// appending each to the_sink (when given) as the run says, and answers true
-// with the run's last token in the_last_token. Takes nothing and answers false
-// when the run is empty, or when its tokens cannot be taken this way (a token
-// pending or pushed back, whitespace tokens off, quoting or comments set,
-// quoted text open); the caller then reads token by token.
-inline bool takeRun(TokenState& the_state, StreamCursor& the_cursor,
-                    const std::string& the_pushback, const TokenRun& the_run, std::string* the_sink,
-                    std::string& the_last_token) {
-    if (!the_state.its_whitespace_tokens || the_state.its_in_quote || !the_pushback.empty() ||
-        the_state.its_pending_token != -1 || !the_state.its_sl_comment_start->empty() ||
-        !the_state.its_ml_comment_start->empty())
+// For a tokenizer that reads its stream only while it scans a token: when the
+// first character the_buffer holds (the stream opened by StreamCursor::open
+// for this token) is a token of its own, takes it into the_token without
+// setting up the loop, and answers true. Most tokens are such characters.
+VTSUPPORT_DETAIL_INLINE bool takeOwnToken(const TokenFields& the_fields, std::streambuf* the_buffer,
+                                          std::string& the_token) {
+    if (the_buffer == nullptr || the_fields.its_in_quote)
         return false;
-    return scanning::TokenScan(the_state, the_cursor).run(the_run, the_sink, the_last_token);
+    const char* const next = GetAreaAccess::next(*the_buffer);
+    if (next == GetAreaAccess::end(*the_buffer))
+        return false;
+    const unsigned char c = static_cast<unsigned char>(*next);
+    const unsigned char bits = the_fields.its_classes[c];
+    if (scanning::between(bits, the_fields) != scanning::Between::OwnToken)
+        return false;
+    scanning::ownToken(the_fields, c, bits, the_token);
+    GetAreaAccess::skip(*the_buffer, 1);
+    return true;
+}
+
+// The next token: the one held back, else one scanned from the stream.
+inline void nextToken(const TokenFields& the_fields, StreamCursor& the_cursor,
+                      std::string& the_pushback, std::string& the_token) {
+    if (!takeHeldToken(the_pushback, the_fields.its_pending_token, the_token))
+        scanToken(the_fields, the_cursor, the_token);
+    the_fields.its_last_token = lastTokenOf(the_token);
 }
 
 } // namespace detail
