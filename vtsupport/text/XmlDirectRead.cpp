@@ -35,14 +35,22 @@ namespace detail {
 
 namespace {
 
-// The first of the two characters in [the_begin, the_end), or the_end.
-const char* findEither(const char* the_begin, const char* the_end, char the_one, char the_other) {
-    const std::size_t length = static_cast<std::size_t>(the_end - the_begin);
-    const void* one = std::memchr(the_begin, the_one, length);
-    const char* stop = one != nullptr ? static_cast<const char*>(one) : the_end;
-    const void* other =
-        std::memchr(the_begin, the_other, static_cast<std::size_t>(stop - the_begin));
-    return other != nullptr ? static_cast<const char*>(other) : stop;
+// The first "<" or ">" in [the_begin, the_end), or the_end. Many texts are
+// short: the first characters are looked at one by one.
+const char* findTagChar(const char* the_begin, const char* the_end) {
+    const char* p = the_begin;
+    for (const char* const shortEnd = the_end - the_begin > 16 ? the_begin + 16 : the_end;
+         p != shortEnd; ++p) {
+        if (*p == '<' || *p == '>')
+            return p;
+    }
+    if (p == the_end)
+        return p;
+    const std::size_t length = static_cast<std::size_t>(the_end - p);
+    const void* open = std::memchr(p, '<', length);
+    const char* stop = open != nullptr ? static_cast<const char*>(open) : the_end;
+    const void* close = std::memchr(p, '>', static_cast<std::size_t>(stop - p));
+    return close != nullptr ? static_cast<const char*>(close) : stop;
 }
 
 const char* find(const char* the_begin, const char* the_end, char the_char) {
@@ -51,7 +59,8 @@ const char* find(const char* the_begin, const char* the_end, char the_char) {
 }
 
 // The start of the last word of [the_begin, the_end), which begins where a
-// token begins; null when it holds none.
+// token begins; null when it holds none. A word that ends at the_end is the
+// last token there.
 const char* lastWord(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
     const char* p = the_end;
     while (p != the_begin && the_classes[static_cast<unsigned char>(p[-1])] != 0)
@@ -63,15 +72,12 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
     return p;
 }
 
-// Lines over [the_begin, the_end), whose last word (null: none) begins at the_word.
-void countLines(const char* the_begin, const char* the_end, const char* the_word, int& the_line,
-                int& the_token_line) {
-    if (the_word == nullptr) {
-        the_line += countLineFeeds(the_begin, the_end);
-        return;
-    }
-    the_token_line = the_line + countLineFeeds(the_begin, the_word);
-    the_line = the_token_line + countLineFeeds(the_word, the_end);
+bool isWordChar(const unsigned char* the_classes, char the_char) {
+    return the_classes[static_cast<unsigned char>(the_char)] == 0;
+}
+
+bool isChar(const std::string& the_token, char the_char) {
+    return the_token.size() == 1 && the_token[0] == the_char;
 }
 
 } // namespace
@@ -113,25 +119,22 @@ void XmlReader::readDirect() {
     if (!cursor.inGetArea())
         return;
     const unsigned char* const classes = its_classes;
-    const char* p = cursor.its_next;
+    const char* const begin = cursor.its_next;
     const char* const end = cursor.its_end;
-    int line = its_current_line;
-    int tokenLine = its_token_line;
-    // The previous token and the attribute name where taken here, else null:
-    // they are then the ones held in its_previous and its_attribute_name.
-    const char* previous = nullptr;
+    const char* p = begin;
+    // Worked out when it ends, from what it has taken: the line (from the
+    // line feeds in [begin, p)), the line of the last word taken (the last
+    // word before wordsEnd, null: none taken), the previous token (the last
+    // token before previousEnd, null: the one held in its_previous) and the
+    // attribute name.
+    const char* wordsEnd = nullptr;
     const char* previousEnd = nullptr;
     const char* name = nullptr;
     const char* nameEnd = nullptr;
-    const auto previousIs = [&](char the_char) {
-        if (previous == nullptr)
-            return its_previous->size() == 1 && (*its_previous)[0] == the_char;
-        return previousEnd - previous == 1 && *previous == the_char;
-    };
     Node* element = nullptr;
 
     if (its_in_start_tag) {
-        if (its_open.empty() || previousIs('<'))
+        if (its_open.empty() || isChar(*its_previous, '<'))
             goto out;
         element = its_open.back().its_node;
         goto tag;
@@ -144,18 +147,28 @@ content:
     if (*p == '<')
         goto markup;
     {
-        const char* stop = findEither(p, end, '<', '>');
-        if (stop == end && classes[static_cast<unsigned char>(end[-1])] == 0) {
+        // Blanks up to a tag, the commonest text by far.
+        const char* stop = p;
+        while (stop != end && (classes[static_cast<unsigned char>(*stop)] & kXmlSpace))
+            ++stop;
+        if (stop == end || *stop == '<') {
+            if (its_collect_whitespace)
+                its_text.append(p, static_cast<std::size_t>(stop - p));
+            previousEnd = stop;
+            p = stop;
+            goto content;
+        }
+        stop = findTagChar(stop, end);
+        if (stop == end && isWordChar(classes, end[-1])) {
             // The last word may go on past the buffer.
-            while (stop != p && classes[static_cast<unsigned char>(stop[-1])] == 0)
+            while (stop != p && isWordChar(classes, stop[-1]))
                 --stop;
             if (stop == p)
                 goto out;
         }
-        const char* const word = lastWord(classes, p, stop);
-        countLines(p, stop, word, line, tokenLine);
+        if (isWordChar(classes, stop[-1]) || lastWord(classes, p, stop) != nullptr)
+            wordsEnd = stop;
         appendText(p, stop);
-        previous = classes[static_cast<unsigned char>(stop[-1])] == 0 ? word : stop - 1;
         previousEnd = stop;
         p = stop;
         goto content;
@@ -164,9 +177,8 @@ content:
 markup:
     // At "<", which may follow here (rule 1.1).
     if (its_text.empty() &&
-        !(previous == nullptr
-              ? mayPrecedeTag(its_previous->data(), its_previous->size())
-              : mayPrecedeTag(previous, static_cast<std::size_t>(previousEnd - previous))))
+        !(previousEnd == nullptr ? mayPrecedeTag(its_previous->data(), its_previous->size())
+                                 : mayPrecedeTag(previousEnd - 1, 1)))
         goto out;
     if (end - p < 2)
         goto out;
@@ -174,7 +186,7 @@ markup:
         goto endTag;
     if (p[1] == '?')
         goto instruction;
-    if (classes[static_cast<unsigned char>(p[1])] != 0)
+    if (!isWordChar(classes, p[1]))
         goto out;
     {
         const char* const nameStop = wordEnd(classes, p + 2, end);
@@ -189,12 +201,11 @@ markup:
             goto out; // a second top-level element
         openElement(p + 1, length);
         element = its_open.back().its_node;
-        tokenLine = line;
         its_in_start_tag = true;
         its_collect_whitespace = true;
-        previous = p + 1;
-        previousEnd = nameStop;
         p = nameStop;
+        wordsEnd = p;
+        previousEnd = p;
         goto tag;
     }
 
@@ -209,11 +220,11 @@ endTag:
         }
         if (close == end || !giveTextToElement())
             goto out;
-        countLines(p + 2, close, lastWord(classes, p + 2, close), line, tokenLine);
+        if (isWordChar(classes, close[-1]) || lastWord(classes, p + 2, close) != nullptr)
+            wordsEnd = close;
         closeElement();
-        previous = close;
-        previousEnd = close + 1;
         p = close + 1;
+        previousEnd = p;
         goto content;
     }
 
@@ -226,8 +237,8 @@ comment:
             dashes = find(dashes, end, '-');
             if (dashes == nullptr || end - dashes < 3)
                 goto out;
-            if (dashes[1] == '-' && classes[static_cast<unsigned char>(dashes[-1])] != 0 &&
-                classes[static_cast<unsigned char>(dashes[2])] != 0)
+            if (dashes[1] == '-' && !isWordChar(classes, dashes[-1]) &&
+                !isWordChar(classes, dashes[2]))
                 break;
         }
         const char* close = dashes + 2;
@@ -235,10 +246,9 @@ comment:
             ++close;
         if (close == end || *close != '>')
             goto out;
-        countLines(p, close, dashes, line, tokenLine);
-        previous = close;
-        previousEnd = close + 1;
+        wordsEnd = dashes + 2;
         p = close + 1;
+        previousEnd = p;
         goto content;
     }
 
@@ -253,10 +263,10 @@ instruction:
             ++close;
         if (close == end || *close != '>')
             goto out;
-        countLines(p, close, lastWord(classes, p + 2, mark), line, tokenLine);
-        previous = close;
-        previousEnd = close + 1;
+        if (lastWord(classes, p + 2, mark) != nullptr)
+            wordsEnd = mark;
         p = close + 1;
+        previousEnd = p;
         goto content;
     }
 
@@ -266,10 +276,9 @@ documentType:
         const char* const close = find(p + 9, end, '>');
         if (close == nullptr)
             goto out;
-        countLines(p, close, lastWord(classes, p + 1, close), line, tokenLine);
-        previous = close;
-        previousEnd = close + 1;
+        wordsEnd = close;
         p = close + 1;
+        previousEnd = p;
         goto content;
     }
 
@@ -279,13 +288,10 @@ tag:
         const unsigned char c = static_cast<unsigned char>(*p);
         const unsigned char bits = classes[c];
         if (bits & kXmlSpace) {
-            const char* q = p + 1;
-            while (q != end && (classes[static_cast<unsigned char>(*q)] & kXmlSpace))
-                ++q;
-            line += countLineFeeds(p, q);
-            previous = q - 1;
-            previousEnd = q;
-            p = q;
+            ++p;
+            while (p != end && (classes[static_cast<unsigned char>(*p)] & kXmlSpace))
+                ++p;
+            previousEnd = p;
             continue;
         }
         switch (c) {
@@ -293,15 +299,13 @@ tag:
             goto out;
         case '=':
         case '/':
-            previous = p;
             previousEnd = ++p;
             continue;
         case '>':
             its_text.clear();
             its_in_start_tag = false;
-            if (previousIs('/'))
+            if (previousEnd != nullptr ? previousEnd[-1] == '/' : isChar(*its_previous, '/'))
                 closeElement();
-            previous = p;
             previousEnd = ++p;
             goto content;
         case '"': {
@@ -316,10 +320,11 @@ tag:
                 NodeAccess::setAttribute(element, its_attribute_name.data(),
                                          its_attribute_name.size(), value,
                                          static_cast<std::size_t>(close - value));
-            countLines(value, close, lastWord(classes, value, close), line, tokenLine);
-            previous = close;
-            previousEnd = close + 1;
+            if (value != close &&
+                (isWordChar(classes, close[-1]) || lastWord(classes, value, close) != nullptr))
+                wordsEnd = close;
             p = close + 1;
+            previousEnd = p;
             continue;
         }
         default: {
@@ -328,15 +333,14 @@ tag:
             const char* const stop = bits == 0 ? wordEnd(classes, p + 1, end) : p + 1;
             if (stop == end)
                 goto out;
-            if (bits == 0)
-                tokenLine = line;
             if (*stop != '=')
                 NodeAccess::setAttribute(element, p, static_cast<std::size_t>(stop - p), p, 0);
+            if (bits == 0)
+                wordsEnd = stop;
             name = p;
             nameEnd = stop;
-            previous = p;
-            previousEnd = stop;
             p = stop;
+            previousEnd = p;
             continue;
         }
         }
@@ -344,10 +348,16 @@ tag:
 
 out:
     cursor.its_next = p;
-    its_current_line = line;
-    its_token_line = tokenLine;
-    if (previous != nullptr)
-        its_previous->assign(previous, static_cast<std::size_t>(previousEnd - previous));
+    if (wordsEnd != nullptr)
+        its_token_line =
+            its_current_line + countLineFeeds(begin, lastWord(classes, begin, wordsEnd));
+    its_current_line += countLineFeeds(begin, p);
+    if (previousEnd != nullptr) {
+        const char* const last = isWordChar(classes, previousEnd[-1])
+                                     ? lastWord(classes, begin, previousEnd)
+                                     : previousEnd - 1;
+        its_previous->assign(last, static_cast<std::size_t>(previousEnd - last));
+    }
     if (name != nullptr)
         its_attribute_name.assign(name, static_cast<std::size_t>(nameEnd - name));
 }

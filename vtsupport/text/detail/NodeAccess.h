@@ -39,18 +39,17 @@ public:
     }
 
     // The same for a name and a value given as characters in place, each
-    // string made once, in the map.
+    // string made once, in the map. The map tries the end first itself.
     static void setAttribute(Node* the_node, const char* the_name, std::size_t the_name_length,
                              const char* the_value, std::size_t the_value_length) {
         AttributeMap& attributes = the_node->its_attributes;
-        if (attributes.empty() ||
-            attributes.rbegin()->first.compare(0, std::string::npos, the_name, the_name_length) < 0)
+        const std::size_t count = attributes.size();
+        const auto entry =
             attributes.emplace_hint(attributes.end(), std::piecewise_construct,
                                     std::forward_as_tuple(the_name, the_name_length),
                                     std::forward_as_tuple(the_value, the_value_length));
-        else
-            attributes.insert_or_assign(std::string(the_name, the_name_length),
-                                        std::string(the_value, the_value_length));
+        if (attributes.size() == count)
+            entry->second.assign(the_value, the_value_length);
     }
 
     // the_text becomes the node's text and is emptied. A text that fills its

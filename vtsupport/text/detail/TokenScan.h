@@ -65,14 +65,19 @@ struct TokenFields {
     int& its_last_token;
 };
 
-// Line feeds in [the_begin, the_end); they are sparse in any text.
+// Line feeds in [the_begin, the_end). Counted in blocks whose count fits in
+// a byte, which the compiler turns into vector code.
 inline int countLineFeeds(const char* the_begin, const char* the_end) {
     int count = 0;
-    for (const char* p = the_begin; p != the_end; ++p, ++count) {
-        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(the_end - p)));
-        if (p == nullptr)
-            break;
+    const char* p = the_begin;
+    for (; the_end - p >= 64; p += 64) {
+        unsigned char block = 0;
+        for (int i = 0; i < 64; ++i)
+            block = static_cast<unsigned char>(block + (p[i] == '\n'));
+        count += block;
     }
+    for (; p != the_end; ++p)
+        count += *p == '\n';
     return count;
 }
 
