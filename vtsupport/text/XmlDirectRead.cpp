@@ -175,7 +175,7 @@ content:
     }
 
 markup:
-    // At "<", which may follow here (rule 1.1).
+    // At "<", which must be allowed to follow what came before (mayPrecedeTag).
     if (its_text.empty() &&
         !(previousEnd == nullptr ? mayPrecedeTag(its_previous->data(), its_previous->size())
                                  : mayPrecedeTag(previousEnd - 1, 1)))

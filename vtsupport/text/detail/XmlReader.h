@@ -108,8 +108,8 @@ private:
 
     // The same effects read straight from the buffered input (XmlDirectRead.cpp).
     void readDirect();
-    // Rule 1.3 at the start of an end tag: false, with nothing done, where the
-    // text needs an open element and none is open.
+    // What "<" followed by "/" does to the collected text: false, with nothing
+    // done, where the text needs an open element and none is open.
     bool giveTextToElement();
     // A stretch of text tokens [the_begin, the_end) between tags, ending at a
     // token's end: appended to the text buffer as the rules would.
