@@ -1,0 +1,161 @@
+// Diagnostics: the trace channel on standard output and the JAssert checks.
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/Support.h"
+#include "vtsupport/utils/JAssert.h"
+#include "vtsupport/utils/Trace.h"
+
+namespace {
+
+using vttest::ScopedEnv;
+
+utils::ITrace& trace() {
+    return *utils::PTrace::instance();
+}
+
+TEST(Trace, SilentWithoutTheSwitchAndChainedOnOneChannel) {
+    const ScopedEnv off(utils::traceSwitchName, nullptr);
+    vttest::StdoutCapture out;
+    utils::ITrace& channel = trace();
+    EXPECT_EQ(&channel, &(channel << "text" << 42 << 7u << 2.5 << 'c' << std::string("s\n")));
+    EXPECT_FALSE(utils::PTrace::isEnabled());
+    EXPECT_EQ("", out.flushed());
+}
+
+TEST(Trace, WritesWhatIsInsertedAndFlushesAtEveryNewline) {
+    const ScopedEnv on(utils::traceSwitchName, "yes");
+    vttest::StdoutCapture out;
+    utils::ITrace& channel = trace();
+    EXPECT_EQ(&channel, &(channel << std::numeric_limits<unsigned int>::max() << ' ' << -1 << ' '
+                                  << 3.14159265358979 << ' ' << 0.1 << ' ' << 1e20 << "ab\ncd"));
+    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20ab\n", out.reached());
+    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20ab\ncd", out.flushed());
+    channel << std::string("x\0y\n", 4) << "" << std::string() << 'z' << '\n';
+    EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.reached());
+}
+
+TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
+    const ScopedEnv off(utils::traceSwitchName, nullptr);
+    const ScopedEnv flag("VTSUPPORT_TEST_FLAG", nullptr);
+    vttest::StdoutCapture out;
+    utils::PTrace::instance()->enable();
+    ASSERT_NE(nullptr, std::getenv(utils::traceSwitchName));
+    EXPECT_STREQ("1", std::getenv(utils::traceSwitchName));
+    EXPECT_TRUE(utils::PTrace::isEnabled());
+    trace() << "on" << '\n';
+    utils::PTrace::instance()->disable();
+    EXPECT_EQ(nullptr, std::getenv(utils::traceSwitchName));
+    trace() << "off" << '\n';
+    EXPECT_EQ("on\n", out.flushed());
+
+    trace().setFlag("VTSUPPORT_TEST_FLAG");
+    EXPECT_STREQ("1", std::getenv("VTSUPPORT_TEST_FLAG"));
+    trace().clearFlag("VTSUPPORT_TEST_FLAG");
+    trace().clearFlag("VTSUPPORT_TEST_FLAG"); // an absent variable is harmless
+    EXPECT_EQ(nullptr, std::getenv("VTSUPPORT_TEST_FLAG"));
+}
+
+// A process started with the switch present but empty traces. The Windows C runtime
+// cannot hold an empty value at run time, but the environment block a child
+// inherits can; on Windows the child runs this body again, hence the test first.
+TEST(Trace, AnEmptySwitchValueCountsAsPresent) {
+    const char* inherited = std::getenv(utils::traceSwitchName);
+    if (inherited == nullptr || *inherited != '\0')
+        vttest::setEnv(utils::traceSwitchName, "");
+    EXPECT_EXIT(
+        {
+            const char* value = std::getenv(utils::traceSwitchName);
+            std::exit(value != nullptr && *value == '\0' && utils::PTrace::isEnabled() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    vttest::setEnv(utils::traceSwitchName, nullptr);
+}
+
+int evaluations = 0;
+bool counted(bool value) {
+    ++evaluations;
+    return value;
+}
+
+TEST(JAssert, SiteNameIsTheBaseNameWithoutExtension) {
+    using vtsupport::detail::siteName;
+    EXPECT_STREQ("SimpleDOM", siteName("/src/vtsupport/text/SimpleDOM.cpp").text);
+    EXPECT_STREQ("Cpu", siteName("C:\\work\\utils\\Cpu.cpp").text);
+    EXPECT_STREQ("mixed", siteName("a\\b/mixed.h").text);
+    EXPECT_STREQ("plain", siteName("plain").text);
+    EXPECT_STREQ("two.parts", siteName("dir.d/two.parts.cpp").text);
+}
+
+TEST(JAssert, OnlyAValueStartingWithOnActivatesAndDormantChecksEvaluateNothing) {
+    const ScopedEnv list("JASSERT_FILELIST", nullptr);
+    evaluations = 0;
+    for (const char* value :
+         {static_cast<const char*>(nullptr), "on", "On", "", "O", " ON", "OFF"}) {
+        const ScopedEnv active("JASSERT", value);
+        JAssert(counted(false));
+        EXPECT_EQ(0, JAssertEnabled("anything")) << (value ? value : "(absent)");
+    }
+    EXPECT_EQ(0, evaluations);
+    for (const char* value : {"ON", "ONWARDS"}) {
+        const ScopedEnv active("JASSERT", value);
+        JAssert(counted(true)); // holds: evaluated once, nothing reported
+    }
+    EXPECT_EQ(2, evaluations);
+}
+
+TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
+    const ScopedEnv active("JASSERT", "ON");
+    const ScopedEnv list("JASSERT_FILELIST", "Other,diagnostics_test");
+    const std::string line = std::to_string(__LINE__ + 1);
+    const auto fails = [] { JAssert(1 + 1 == 3); };
+    const std::string site = " failed\\. value: 0, file: diagnostics_test, line: " + line + "\n";
+    EXPECT_DEATH(fails(), "^JAssert '1 \\+ 1 == 3'" + site);
+    const ScopedEnv empty("JASSERT_FILELIST", ""); // every file
+    EXPECT_DEATH(fails(), site);
+    const ScopedEnv other("JASSERT_FILELIST", "SimpleDOM,StreamTokenizer");
+    evaluations = 0;
+    JAssert(counted(false));
+    EXPECT_EQ(0, evaluations);
+}
+
+TEST(JAssert, FileListEntriesMatchWhenTheyBeginWithTheName) {
+    const ScopedEnv active("JASSERT", "ON");
+    const std::pair<const char*, int> lists[] = {
+        {"SimpleDOM", 1},
+        {"SimpleDOM.cpp", 1},
+        {"Simple", 0},
+        {" SimpleDOM", 0},
+        {"simpledom", 0},
+        {",,,", 0},
+        {",", 0},
+        {",,SimpleDOM,,", 1},
+        {"A,B,SimpleDOMX", 1},
+        {"A, SimpleDOM", 0},
+        {"SimpleDO,SimpleDOMM", 1},
+        {"X", 0},
+    };
+    for (const auto& list : lists) {
+        const ScopedEnv files("JASSERT_FILELIST", list.first);
+        EXPECT_EQ(list.second, JAssertEnabled("SimpleDOM")) << '"' << list.first << '"';
+        EXPECT_STREQ(list.first, std::getenv("JASSERT_FILELIST")) << "the list stays intact";
+    }
+}
+
+// The list is split with state private to each call: threads checking at once agree.
+TEST(JAssert, ListsAreSplitPerCallWhenChecksRace) {
+    const ScopedEnv active("JASSERT", "ON");
+    const ScopedEnv files("JASSERT_FILELIST", "Other,,SimpleDOM,StreamTokenizer");
+    vttest::onThreadsAtOnce(4, [](int) {
+        for (int round = 0; round < 500; ++round) {
+            EXPECT_EQ(1, JAssertEnabled("SimpleDOM"));
+            EXPECT_EQ(1, JAssertEnabled("StreamTokenizer"));
+            EXPECT_EQ(0, JAssertEnabled("Missing"));
+        }
+    });
+}
+
+} // namespace

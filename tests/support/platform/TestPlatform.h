@@ -1,0 +1,56 @@
+// What the tests need from the operating system beyond the standard library,
+// declared once and implemented per OS in posix/ and win32/, the same split as
+// the library's own platform layer. The socket calls stand apart from the
+// library's on purpose: the networking classes are checked against them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vttest {
+
+// Sets a variable (an empty value too), or removes it when `value` is null.
+void setEnv(const std::string& name, const char* value);
+// True when the program runs under Wine (ntdll exports wine_get_version).
+bool runningUnderWine();
+
+// Points the standard output descriptor at `file`; returns what restores it.
+int redirectStdout(std::FILE* file);
+void restoreStdout(int saved);
+
+// Open descriptors (Linux) or handles (Windows) of the process: a leak shows as growth.
+long openHandleCount();
+// A pipe whose ends a started program would inherit; false when it cannot be made.
+bool makeInheritablePipe(int ends[2]);
+void closeDescriptor(int descriptor);
+// Blocks until one byte or the end arrives; true at the end (no writer left).
+bool readsEndOfFile(int readEnd);
+// True when a child of this process has ended without being waited for (a zombie);
+// waits up to `seconds` for children still running. Always false where there are none.
+bool unwaitedChildAppears(int seconds);
+
+// Narrows the affinity the processor detection reads as the process's to processor 0.
+bool confineToFirstProcessor();
+// Mounts a tmpfs of the given mount(8) options on `dir` (Linux, as root); the reason when not.
+bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly,
+                      std::string& reason);
+void unmountVolume(const std::string& dir);
+
+// A TCP socket of the OS as a number; -1 for none.
+using Socket = std::intptr_t;
+// Listens on 127.0.0.1 at a port the system picks; -1 when that fails.
+Socket listenOnLoopback(int& port);
+// True when `socket` has something to read (or accept) within `seconds`.
+bool readable(Socket socket, int seconds);
+Socket acceptConnection(Socket listener);
+// Bytes sent or received by one call; negative on failure, 0 at the peer's end.
+long sendSome(Socket socket, const char* bytes, std::size_t count);
+long receiveSome(Socket socket, char* buffer, std::size_t capacity);
+// Closes; with `reset`, with a reset instead of an orderly end.
+void closeSocket(Socket socket, bool reset);
+// Small writes go out at once (no Nagle delay).
+void sendImmediately(Socket socket);
+
+} // namespace vttest
