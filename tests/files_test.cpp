@@ -1,33 +1,50 @@
-#include "vtsupport/files/FileUtils.h"
-#include "vtsupport/files/Process.h"
-
+// Files and processes: path strings, file operations, reading and writing text,
+// listing and names, the command runner, program starts and the environment,
+// also on volumes that refuse writes, and over many runs that must leave nothing open.
 #include <algorithm>
-#include <fstream>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "support/FilesTestSupport.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
+#include "vtsupport/files/FileUtils.h"
+#include "vtsupport/files/Process.h"
 
 namespace {
 
-using vttest::native;
+namespace fs = std::filesystem;
+using vttest::readBytes;
+using vttest::ScopedEnv;
+using vttest::ScratchDir;
+using vttest::writeBytes;
 
 #ifdef _WIN32
 const bool windowsLeg = true;
 #else
 const bool windowsLeg = false;
 #endif
+const char separator = static_cast<char>(fs::path::preferred_separator);
+const std::string bothStreams = "to stdout\nto stderr\n";
+const std::string inaccessible = " is not accessible.";
 
-// Writes exact bytes, whatever the system's text mode would make of them.
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+// `path` with every backslash turned into the native separator.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', separator);
+    return path;
 }
 
-std::vector<std::string> sortedListing(const std::string& pattern) {
-    std::vector<std::string> names;
+std::string helper(const std::string& arguments) {
+    return FileUtils::programDirectory() + separator + "files_helper " + arguments;
+}
+
+std::vector<std::string> listed(const std::string& pattern) {
+    std::vector<std::string> names{"stale"};
     FileUtils::listFiles(pattern.c_str(), names);
     std::sort(names.begin(), names.end());
     return names;
@@ -39,314 +56,330 @@ std::vector<std::string> lines(const std::string& path) {
     return result;
 }
 
-TEST(FileUtilsPaths, NormalizeAndStripUseTheNativeSeparator) {
-    if (windowsLeg) {
-        EXPECT_EQ("C:\\a\\b\\c\\", FileUtils::normalizePath("C:/a//b\\\\/c/"));
-        EXPECT_EQ("\\server\\share", FileUtils::normalizePath("\\\\server\\share"));
-        EXPECT_EQ("\\x", FileUtils::normalizePath("//x"));
-    } else {
-        EXPECT_EQ("/a/b/c/", FileUtils::normalizePath("/a//b///c//"));
-        EXPECT_EQ("/x", FileUtils::normalizePath("//x"));
-        EXPECT_EQ("a\\\\b", FileUtils::normalizePath("a\\\\b"));
-    }
-    EXPECT_EQ("", FileUtils::normalizePath(""));
-    EXPECT_EQ("", FileUtils::stripTrailingBackslash(""));
-    EXPECT_EQ(native("a\\"), FileUtils::stripTrailingBackslash(native("a\\\\")));
-    EXPECT_EQ("", FileUtils::stripTrailingBackslash(native("\\")));
-    EXPECT_EQ("abc", FileUtils::stripTrailingBackslash("abc"));
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-TEST(FileUtilsPaths, QuoteAndRemoveWhitespace) {
-    struct Row {
-        const char* text;
-        const char* windows;
-        const char* posix; // the shell's expanding characters escaped
+using Clock = std::chrono::steady_clock;
+long long millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+bool waitForFile(const std::string& path, int seconds) {
+    const Clock::time_point start = Clock::now();
+    while (!FileUtils::isFile(path) && millisecondsSince(start) < seconds * 1000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return FileUtils::isFile(path);
+}
+
+struct PathRow {
+    std::string (*operation)(const std::string&);
+    const char* input;
+    const char* windows; // the result with '\\' as the separator and '/' as the other
+    const char* posix;   // the result with '/' as the only separator
+};
+
+std::string split(const std::string& name) {
+    const auto parts = FileUtils::splitExtension(name);
+    return parts.first + "|" + parts.second;
+}
+
+TEST(Paths, EachRowGivesItsStringOnEachSystem) {
+    const auto normalize = FileUtils::normalizePath;
+    const auto strip = FileUtils::stripTrailingBackslash;
+    const auto base = FileUtils::baseName;
+    const auto dir = FileUtils::dirName;
+    const auto quote = FileUtils::quote;
+    const auto blanks = FileUtils::removeWhitespace;
+    const PathRow rows[] = {
+        {normalize, "C:/a//b\\\\/c/", "C:\\a\\b\\c\\", "C:/a/b\\\\/c/"},
+        {normalize, "\\\\server\\share", "\\server\\share", "\\\\server\\share"},
+        {normalize, "//x///y", "\\x\\y", "/x/y"},
+        {normalize, "", "", ""},
+        {strip, "a\\\\", "a\\", "a\\\\"},
+        {strip, "a//", "a//", "a/"},
+        {strip, "\\", "", "\\"},
+        {strip, "/", "/", ""},
+        {strip, "", "", ""},
+        {strip, "abc", "abc", "abc"},
+        {base, "C:\\dir\\file.txt", "file.txt", "C:\\dir\\file.txt"},
+        {base, "/dir/file.txt", "file.txt", "file.txt"},
+        {base, "a/b\\c", "b\\c", "b\\c"},
+        {base, "dir\\", "", "dir\\"},
+        {base, "dir/", "", ""},
+        {base, "file", "file", "file"},
+        {dir, "C:\\dir\\file.txt", "C:\\dir", ""},
+        {dir, "/dir/sub/file", "", "/dir/sub"},
+        {dir, "a\\b/c", "a", "a\\b"},
+        {dir, "\\file", "", ""},
+        {dir, "/file", "", ""},
+        {dir, "file", "", ""},
+        {split, "name", "name|", "name|"},
+        {split, "", "|", "|"},
+        {split, "a.b.c", "a.b|.c", "a.b|.c"},
+        {split, "end.", "end|.", "end|."},
+        {split, ".hidden", "|.hidden", "|.hidden"},
+        {quote, "", "", ""},
+        {quote, "a b", "\"a b\"", "\"a b\""},
+        {quote, "\"x", "\"x", "\"x"},
+        {quote, "x\"", "\"x\"\"", "\"x\"\""},
+        {quote, "%PATH% $HOME", "\"%PATH% $HOME\"", "\"%PATH% \\$HOME\""},
+        {quote, "\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b",
+         "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
+        {blanks, " a\tb\r\nc ", "abc", "abc"},
+        {blanks, "a\vb\fc", "a\vb\fc", "a\vb\fc"},
+        {blanks, " \t\r\n", "", ""},
     };
-    const Row rows[] = {
-        {"", "", ""},
-        {"a b", "\"a b\"", "\"a b\""},
-        {"\"x", "\"x", "\"x"},
-        {"x\"", "\"x\"\"", "\"x\"\""},
-        {"%PATH% $HOME", "\"%PATH% $HOME\"", "\"%PATH% \\$HOME\""},
-        {"\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b", "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(windowsLeg ? row.windows : row.posix, FileUtils::quote(row.text)) << row.text;
+    for (const PathRow& row : rows)
+        EXPECT_EQ(windowsLeg ? row.windows : row.posix, row.operation(row.input)) << row.input;
     const std::string withNul("$\0", 2);
     EXPECT_EQ(windowsLeg ? '"' + withNul + '"' : "\"\\" + withNul + '"', FileUtils::quote(withNul));
-    EXPECT_EQ("abc", FileUtils::removeWhitespace(" a\tb\r\nc "));
-    EXPECT_EQ("a\vb\fc", FileUtils::removeWhitespace("a\vb\fc"));
-    EXPECT_EQ("", FileUtils::removeWhitespace(" \t\r\n"));
 }
 
-TEST(FileUtilsPaths, BaseNameDirNameAndExtension) {
-    EXPECT_EQ("file.txt", FileUtils::baseName(native("C:\\dir\\file.txt")));
-    EXPECT_EQ("file", FileUtils::baseName("file"));
-    EXPECT_EQ("", FileUtils::baseName(native("dir\\")));
-    EXPECT_EQ(native("C:\\dir"), FileUtils::dirName(native("C:\\dir\\file.txt")));
-    EXPECT_EQ("", FileUtils::dirName(native("\\file")));
-    EXPECT_EQ("", FileUtils::dirName("file"));
-    if (windowsLeg) {
-        // After a forward slash a backslash is part of the name; dirName ignores '/'.
-        EXPECT_EQ("b\\c", FileUtils::baseName("a/b\\c"));
-        EXPECT_EQ("a", FileUtils::dirName("a\\b/c"));
-        EXPECT_EQ("", FileUtils::dirName("a/b"));
-    } else {
-        // A backslash is an ordinary character here.
-        EXPECT_EQ("a\\b", FileUtils::baseName("a\\b"));
-        EXPECT_EQ("", FileUtils::dirName("a\\b"));
-    }
-    using Split = std::pair<std::string, std::string>;
-    EXPECT_EQ(Split("name", ""), FileUtils::splitExtension("name"));
-    EXPECT_EQ(Split("", ""), FileUtils::splitExtension(""));
-    EXPECT_EQ(Split("a.b", ".c"), FileUtils::splitExtension("a.b.c"));
-    EXPECT_EQ(Split("end", "."), FileUtils::splitExtension("end."));
-    EXPECT_EQ(Split("", ".hidden"), FileUtils::splitExtension(".hidden"));
+TEST(Paths, QuotedTextReachesTheShellUnchanged) {
+    if (windowsLeg)
+        GTEST_SKIP() << "cmd.exe keeps the quotes and expands %; quote only groups there";
+    for (const std::string text : {"$(echo injected)", "a`echo b`c", "back\\slash \\\"",
+                                   "\"$HOME\" and ${HOME}", "tab\there; exit 3"})
+        EXPECT_EQ(text + "\n", runCommandCapture("printf '%s\\n' " + FileUtils::quote(text)));
 }
 
-TEST(FileUtilsStatus, KindsAndTrailingSeparator) {
-    vttest::ScratchDir scratch;
-    const std::string file = scratch.file("f.txt");
+TEST(Files, KindsAndTheWritableDirectoryProbe) {
+    ScratchDir scratch;
+    const std::string file = scratch.file("f.txt"), probe = scratch.file("veltraneTest.txt");
     writeBytes(file, "x");
     EXPECT_TRUE(FileUtils::isFile(file));
     EXPECT_FALSE(FileUtils::isFile(scratch.path()));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isDirectory(scratch.path()));
-    EXPECT_TRUE(FileUtils::isDirectory(scratch.path() + vttest::separator()));
+    EXPECT_TRUE(FileUtils::isDirectory(scratch.path() + separator));
     EXPECT_FALSE(FileUtils::isDirectory(file));
+    EXPECT_FALSE(FileUtils::isDirectory(file + separator));
     EXPECT_FALSE(FileUtils::isDirectory(scratch.file("missing")));
     EXPECT_FALSE(FileUtils::isDirectory(""));
     if (!windowsLeg) {
         EXPECT_TRUE(FileUtils::isDirectory("/"));
     }
-}
 
-TEST(FileUtilsStatus, WritableDirectoryProbeLeavesNothing) {
-    vttest::ScratchDir scratch;
-    const std::string probe = scratch.file("veltraneTest.txt");
     EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
     EXPECT_FALSE(FileUtils::isFile(probe));
     writeBytes(probe, "left over");
     EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
-    EXPECT_FALSE(FileUtils::isFile(probe)) << "an earlier probe file is truncated and removed";
-    writeBytes(scratch.file("plain"), "x");
-    EXPECT_FALSE(FileUtils::isWritableDirectory(scratch.file("plain")));
+    EXPECT_FALSE(FileUtils::isFile(probe)) << "an earlier probe file is removed";
+    EXPECT_FALSE(FileUtils::isWritableDirectory(file));
     EXPECT_FALSE(FileUtils::isWritableDirectory(scratch.file("missing")));
-    // /proc takes no new files, whoever asks (these tests may run as root).
-    if (windowsLeg && !vttest::runningUnderWine())
-        GTEST_SKIP() << "no directory is known to refuse new files on this Windows host";
-    const std::string proc = windowsLeg ? "Z:\\proc" : "/proc";
-    ASSERT_TRUE(FileUtils::isDirectory(proc));
-    EXPECT_FALSE(FileUtils::isWritableDirectory(proc));
 }
 
-TEST(FileUtilsChanges, MakeAndRemove) {
-    vttest::ScratchDir scratch;
-    const std::string dir = scratch.file("new");
+// What a directory that takes no new files must answer: no probe success, a write
+// that says true and creates nothing, a capture that names its file as not accessible.
+void expectNoNewFiles(const std::string& dir) {
+    SCOPED_TRACE(dir);
+    ASSERT_TRUE(FileUtils::isDirectory(dir));
+    EXPECT_FALSE(FileUtils::isWritableDirectory(dir));
+    EXPECT_TRUE(FileUtils::writeFile("lost", dir + separator + "vt-new.txt"));
+    EXPECT_FALSE(FileUtils::isFile(dir + separator + "vt-new.txt"));
+    const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
+    EXPECT_TRUE(endsWith(runCommandCapture(helper("both")), inaccessible));
+}
+
+TEST(Files, DirectoriesThatTakeNoNewFiles) {
+    if (windowsLeg && !vttest::runningUnderWine())
+        GTEST_SKIP() << "no directory is known to refuse new files on this Windows host";
+    expectNoNewFiles(windowsLeg ? "Z:\\proc" : "/proc"); // whoever asks, root too
+    ScratchDir scratch;
+    if (vttest::mountSmallVolume(scratch.path(), "size=64k", true)) {
+        expectNoNewFiles(scratch.path());
+        vttest::unmountVolume(scratch.path());
+    }
+}
+
+TEST(Files, AFullVolumeLosesDataQuietlyAndOneOutOfInodesRefusesTheProbe) {
+    ScratchDir scratch;
+    if (!vttest::mountSmallVolume(scratch.path(), "size=64k,nr_inodes=8", false))
+        GTEST_SKIP() << "a volume of limited size needs a Linux tmpfs mounted by root";
+    const std::string dir = scratch.path();
+    const std::string big(256 * 1024, 'x');
+    EXPECT_TRUE(FileUtils::writeFile(big, dir + "/filler"));
+    const std::string kept = readBytes(dir + "/filler");
+    EXPECT_LT(kept.size(), big.size());
+    EXPECT_EQ(0, big.compare(0, kept.size(), kept));
+    // A file without content still fits: the probe succeeds and is removed.
+    EXPECT_TRUE(FileUtils::isWritableDirectory(dir));
+    {
+        const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
+        const std::string captured = runCommandCapture(helper("both"));
+        EXPECT_EQ(0, bothStreams.compare(0, captured.size(), captured))
+            << "what fitted: " << captured;
+    }
+    EXPECT_EQ(std::vector<std::string>{}, listed(dir + "/vttmp*"));
+    for (int i = 0; i < 16; ++i)
+        FileUtils::writeFile("", dir + "/empty" + std::to_string(i));
+    ASSERT_FALSE(FileUtils::isFile(dir + "/empty15")) << "out of inodes";
+    expectNoNewFiles(dir);
+    vttest::unmountVolume(dir);
+}
+
+TEST(Files, MakeRemoveRenameAndCopy) {
+    ScratchDir scratch;
+    const std::string dir = scratch.file("new"), file = scratch.file("f.txt");
     EXPECT_TRUE(FileUtils::makeDirectory(dir, 0755));
     EXPECT_TRUE(FileUtils::isDirectory(dir));
     EXPECT_FALSE(FileUtils::makeDirectory(dir, 0755));
     EXPECT_FALSE(FileUtils::makeDirectory(native(scratch.file("no\\parent")), 0755));
-
-    const std::string file = scratch.file("f.txt");
     writeBytes(file, "x");
     EXPECT_EQ(0, FileUtils::removeFile(file));
     EXPECT_FALSE(FileUtils::isFile(file));
     EXPECT_EQ(-1, FileUtils::removeFile(file));
     EXPECT_EQ(-1, FileUtils::removeFile(dir));
-
-    const std::string empty = scratch.file("empty.txt");
-    const std::string full = scratch.file("full.txt");
-    writeBytes(empty, "");
-    writeBytes(full, "content");
-    EXPECT_EQ(0, FileUtils::removeIfEmpty(empty));
-    EXPECT_FALSE(FileUtils::isFile(empty));
-    EXPECT_EQ(0, FileUtils::removeIfEmpty(full));
-    EXPECT_TRUE(FileUtils::isFile(full));
+    writeBytes(scratch.file("empty"), "");
+    writeBytes(scratch.file("full"), "content");
+    EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("empty")));
+    EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("full")));
     EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("missing")));
-}
+    EXPECT_FALSE(FileUtils::isFile(scratch.file("empty")));
+    EXPECT_TRUE(FileUtils::isFile(scratch.file("full")));
 
-TEST(FileUtilsChanges, RemoveDirectoryTreeThroughTheInterpreter) {
-    vttest::ScratchDir scratch;
-    const std::string tree = scratch.file("tree");
-    ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755));
-    ASSERT_TRUE(FileUtils::makeDirectory(native(tree + "\\sub"), 0755));
-    writeBytes(native(tree + "\\sub\\deep.txt"), "x");
-    writeBytes(native(tree + "\\top.txt"), "y");
-    EXPECT_TRUE(FileUtils::removeDirectoryTree(tree));
-    EXPECT_FALSE(FileUtils::isDirectory(tree));
-
-    const std::string file = scratch.file("file.txt");
-    writeBytes(file, "x");
-    EXPECT_FALSE(FileUtils::removeDirectoryTree(file));
-    EXPECT_TRUE(FileUtils::isFile(file));
-    EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
-}
-
-TEST(FileUtilsChanges, RenameThroughRuntimeAndInterpreter) {
-    vttest::ScratchDir scratch;
-    const std::string a = scratch.file("a.txt");
-    const std::string b = scratch.file("b.txt");
-    const std::string c = scratch.file("c.txt");
+    const std::string a = scratch.file("a.txt"), b = scratch.file("b.txt"),
+                      c = scratch.file("c.txt");
     writeBytes(a, "content");
     EXPECT_EQ(1, FileUtils::renameFile(a, b));
-    EXPECT_FALSE(FileUtils::isFile(a));
-    EXPECT_EQ("content", vttest::readWholeFile(b));
     EXPECT_EQ(0, FileUtils::renameFile(a, c));
-
     // ren takes a bare new name in the source's directory; mv takes a path.
     EXPECT_EQ(0, FileUtils::renameByCommand(b, windowsLeg ? "c.txt" : c));
+    EXPECT_EQ("content", readBytes(c));
     EXPECT_FALSE(FileUtils::isFile(b));
-    EXPECT_EQ("content", vttest::readWholeFile(c));
-    // Equal names run nothing, so even a missing file "renames" fine.
-    EXPECT_EQ(0, FileUtils::renameByCommand(scratch.file("none"), scratch.file("none")));
-}
-
-TEST(FileUtilsChanges, RenameByCommandReportsFailure) {
-    if (vttest::runningUnderWine())
-        GTEST_SKIP() << "Wine's cmd.exe answers 0 when ren fails";
-    vttest::ScratchDir scratch;
-    const std::string target = windowsLeg ? "x.txt" : scratch.file("x.txt");
-    EXPECT_EQ(-1, FileUtils::renameByCommand(scratch.file("none"), target));
-}
-
-TEST(FileUtilsChanges, CopyThroughTheInterpreterWithQuotedPaths) {
-    vttest::ScratchDir scratch;
-    const std::string dir = scratch.file("with blank");
-    ASSERT_TRUE(FileUtils::makeDirectory(dir, 0755));
-    const std::string from = native(dir + "\\source file.txt");
-    const std::string to = native(dir + "\\copy.txt");
+    EXPECT_EQ(0, FileUtils::renameByCommand(a, a)) << "equal names run nothing";
+    if (!vttest::runningUnderWine()) { // Wine's cmd.exe answers 0 when ren fails
+        EXPECT_EQ(-1, FileUtils::renameByCommand(a, windowsLeg ? "x.txt" : scratch.file("x")));
+    }
+    const std::string blank = scratch.file("with blank");
+    ASSERT_TRUE(FileUtils::makeDirectory(blank, 0755));
+    const std::string from = native(blank + "\\source file.txt"), to = native(blank + "\\copy.txt");
     writeBytes(from, "line 1\nline 2\n");
     EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(to)));
-    EXPECT_EQ("line 1\nline 2\n", vttest::readWholeFile(to));
-    EXPECT_TRUE(FileUtils::isFile(from));
+    EXPECT_EQ("line 1\nline 2\n", readBytes(to));
     EXPECT_EQ(-1, FileUtils::copyFile(scratch.file("missing"), scratch.file("target")));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("target")));
-}
 
-TEST(FileUtilsPaths, QuotedTextReachesTheShellUnchanged) {
-    if (windowsLeg)
-        GTEST_SKIP() << "cmd.exe keeps the quotes and expands %; quote only groups there";
-    const std::string texts[] = {"$(echo injected)", "a`echo b`c", "back\\slash \\\"",
-                                 "\"$HOME\" and ${HOME}", "tab\there; exit 3"};
-    for (const std::string& text : texts)
-        EXPECT_EQ(text + "\n", runCommandCapture("printf '%s\\n' " + FileUtils::quote(text)));
+    ASSERT_TRUE(FileUtils::makeDirectory(native(blank + "\\sub"), 0755));
+    writeBytes(native(blank + "\\sub\\deep.txt"), "x");
+    EXPECT_TRUE(FileUtils::removeDirectoryTree(blank));
+    EXPECT_FALSE(FileUtils::isDirectory(blank));
+    EXPECT_FALSE(FileUtils::removeDirectoryTree(c));
+    EXPECT_TRUE(FileUtils::isFile(c));
+    EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
 }
 
 // Names that an interpreter would take for commands are copied, renamed and
 // removed as names: nothing they spell runs.
-TEST(FileUtilsChanges, HostileNamesRunNothing) {
-    vttest::ScratchDir scratch;
+TEST(Files, HostileNamesRunNothing) {
+    ScratchDir scratch;
     std::vector<std::string> names = {"a;mkdir ran", "$(mkdir ran)", "`mkdir ran`", "x & mkdir ran",
                                       "b'$(mkdir ran)'"};
     if (!windowsLeg)
         names.push_back("c\"; mkdir ran; \"\\$(mkdir ran)");
     for (const std::string& name : names) {
-        const std::string from = scratch.file(name);
-        const std::string copy = scratch.file("copy " + name);
+        const std::string from = scratch.file(name), copy = scratch.file("copy " + name);
         writeBytes(from, "hostile");
         EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(copy))) << name;
-        EXPECT_EQ("hostile", vttest::readWholeFile(copy)) << name;
-        const std::string moved = scratch.file("moved " + name);
-        EXPECT_EQ(
-            0, FileUtils::renameByCommand(FileUtils::quote(copy),
-                                          FileUtils::quote(windowsLeg ? "moved " + name : moved)))
-            << name;
-        EXPECT_TRUE(FileUtils::isFile(moved)) << name;
-
-        // Windows hands the directory to RMDIR as it stands, blanks and all.
+        EXPECT_EQ("hostile", readBytes(copy)) << name;
+        const std::string moved = windowsLeg ? "moved " + name : scratch.file("moved " + name);
+        EXPECT_EQ(0, FileUtils::renameByCommand(FileUtils::quote(copy), FileUtils::quote(moved)));
+        EXPECT_TRUE(FileUtils::isFile(scratch.file("moved " + name))) << name;
         if (windowsLeg)
-            continue;
+            continue; // RMDIR takes the directory as it stands, blanks and all
         const std::string tree = scratch.file("tree " + name);
         ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755)) << name;
-        writeBytes(native(tree + "\\inside"), "x");
+        writeBytes(tree + "/inside", "x");
         EXPECT_TRUE(FileUtils::removeDirectoryTree(tree)) << name;
         EXPECT_FALSE(FileUtils::isDirectory(tree)) << name;
-        EXPECT_TRUE(FileUtils::isFile(from)) << name;
     }
     EXPECT_FALSE(FileUtils::isDirectory("ran")); // where the commands ran
 }
 
-TEST(FileUtilsText, WriteInTextModeAndReadBack) {
-    vttest::ScratchDir scratch;
+TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
+    ScratchDir scratch;
     const std::string path = scratch.file("text.txt");
     EXPECT_TRUE(FileUtils::writeFile("one\ntwo", path));
-    EXPECT_EQ(windowsLeg ? "one\r\ntwo" : "one\ntwo", vttest::readWholeFile(path));
+    EXPECT_EQ(windowsLeg ? "one\r\ntwo" : "one\ntwo", readBytes(path));
     EXPECT_EQ("one\ntwo\n", FileUtils::readFile(path));
     EXPECT_TRUE(FileUtils::writeFile("x", path));
-    EXPECT_EQ("x", vttest::readWholeFile(path)) << "truncated";
+    EXPECT_EQ("x", readBytes(path)) << "truncated";
     EXPECT_TRUE(FileUtils::writeFile("lost", native(scratch.file("missing\\file.txt"))));
-    EXPECT_FALSE(FileUtils::isDirectory(scratch.file("missing")));
     EXPECT_EQ("", FileUtils::readFile(scratch.file("missing.txt")));
-}
 
-TEST(FileUtilsText, ReadLinesLineEndsAndTheLengthLimit) {
-    vttest::ScratchDir scratch;
-    const std::string path = scratch.file("lines.txt");
-    writeBytes(path, "a\r\n\r\nb\nlast");
+    writeBytes(path, "a\r\n\r\nb\nc\rd\r\nlast");
     std::vector<std::string> appended{"kept"};
     FileUtils::readLines(appended, path);
-    EXPECT_EQ((std::vector<std::string>{"kept", "a", "", "b", "last"}), appended);
     FileUtils::readLines(appended, scratch.file("missing"));
-    EXPECT_EQ(5u, appended.size());
-
+    EXPECT_EQ((std::vector<std::string>{"kept", "a", "", "b", "c\rd", "last"}), appended);
     const std::string longest(1023, 'x');
-    writeBytes(path, longest + "\n" + longest + "\r\nend\n");
-    EXPECT_EQ((std::vector<std::string>{longest, longest, "end"}), lines(path));
-    writeBytes(path, "short\n" + std::string(1024, 'y') + "\nafter\n");
-    EXPECT_EQ(std::vector<std::string>{"short"}, lines(path));
-    writeBytes(path, "short\n" + std::string(5000, 'y'));
-    EXPECT_EQ(std::vector<std::string>{"short"}, lines(path));
-    writeBytes(path, "");
-    EXPECT_TRUE(lines(path).empty());
-}
-
-TEST(FileUtilsText, TailLines) {
-    vttest::ScratchDir scratch;
-    const std::string path = scratch.file("tail.txt");
+    const struct {
+        std::string bytes;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {longest + "\n" + longest + "\r\nend\n", {longest, longest, "end"}},
+        {"short\n" + longest + "y\nafter\n", {"short"}},
+        {"short\n" + longest + "y\r\nafter\n", {"short"}},
+        {"short\n" + longest + "yz", {"short"}},
+        {"short\n" + std::string(5000, 'y'), {"short"}},
+        {"", {}},
+        {"\n", {""}},
+    };
+    for (const auto& row : rows) {
+        writeBytes(path, row.bytes);
+        EXPECT_EQ(row.lines, lines(path)) << row.bytes.substr(0, 40);
+    }
     writeBytes(path, "a\nb\nc\nd\ne");
-    EXPECT_EQ("d\ne\n", FileUtils::tailLines(path, 2));
-    EXPECT_EQ("a\nb\nc\nd\ne\n", FileUtils::tailLines(path, 5));
-    EXPECT_EQ("a\nb\nc\nd\ne\n", FileUtils::tailLines(path, 50));
-    EXPECT_EQ("", FileUtils::tailLines(path, 0));
-    EXPECT_EQ("", FileUtils::tailLines(path, -3));
+    for (const auto& tail :
+         {std::make_pair(2, "d\ne\n"), std::make_pair(1, "e\n"),
+          std::make_pair(5, "a\nb\nc\nd\ne\n"), std::make_pair(50, "a\nb\nc\nd\ne\n"),
+          std::make_pair(0, ""), std::make_pair(-3, "")})
+        EXPECT_EQ(tail.second, FileUtils::tailLines(path, tail.first)) << tail.first;
     EXPECT_EQ("", FileUtils::tailLines(scratch.file("missing"), 2));
 }
 
-TEST(FileUtilsNames, ListFilesWithTheDirectoryInFront) {
-    vttest::ScratchDir scratch;
-    writeBytes(scratch.file("a.txt"), "");
-    writeBytes(scratch.file("b.txt"), "");
-    writeBytes(scratch.file("c.log"), "");
+TEST(Files, ListingsTemporaryNamesAndUniqueNames) {
+    ScratchDir scratch;
+    for (const char* name : {"a.txt", "b.txt", "c.log"})
+        writeBytes(scratch.file(name), "");
     ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("sub"), 0755));
-    const std::string dir = scratch.path() + vttest::separator();
-
-    std::vector<std::string> names{"stale"};
-    EXPECT_TRUE(FileUtils::listFiles((dir + "*.txt").c_str(), names));
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{dir + "a.txt", dir + "b.txt"}), names);
+    const std::string dir = scratch.path() + separator;
+    EXPECT_EQ((std::vector<std::string>{dir + "a.txt", dir + "b.txt"}), listed(dir + "*.txt"));
     EXPECT_EQ((std::vector<std::string>{dir + ".", dir + "..", dir + "a.txt", dir + "b.txt",
                                         dir + "c.log", dir + "sub"}),
-              sortedListing(dir + "*"));
-    EXPECT_EQ(std::vector<std::string>{dir + "sub"}, sortedListing(dir + "s?b"));
-
-    names = {"stale"};
+              listed(dir + "*"));
+    EXPECT_EQ(std::vector<std::string>{dir + "sub"}, listed(dir + "s?b"));
+    std::vector<std::string> names{"stale"};
+    EXPECT_TRUE(FileUtils::listFiles((dir + "?.log").c_str(), names));
     EXPECT_FALSE(FileUtils::listFiles((dir + "*.none").c_str(), names));
     EXPECT_TRUE(names.empty());
     EXPECT_FALSE(FileUtils::listFiles(native(scratch.file("missing\\*")).c_str(), names));
     EXPECT_TRUE(names.empty());
-}
 
-TEST(FileUtilsNames, TemporaryAndUniqueNames) {
-    vttest::ScratchDir scratch;
-    vttest::ScopedEnv tmp("TMP", scratch.path().c_str());
-    vttest::ScopedEnv tmpdir("TMPDIR", scratch.path().c_str());
+    const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
     const std::string temp = FileUtils::tempFileName();
     EXPECT_EQ(scratch.path(), FileUtils::dirName(temp));
     // Wine's _tempnam keeps only the first three characters of the prefix.
     const std::string prefix = vttest::runningUnderWine() ? "vtt" : "vttmp";
     EXPECT_EQ(prefix, FileUtils::baseName(temp).substr(0, prefix.size())) << temp;
     EXPECT_FALSE(FileUtils::isFile(temp)) << "the name is not reserved";
+    if (!windowsLeg) {
+        const ScopedEnv root("TMPDIR", "/");
+        EXPECT_EQ("/vttmp", FileUtils::tempFileName().substr(0, 6))
+            << "one separator after the root";
+        const ScopedEnv slash("TMPDIR", (scratch.path() + "/").c_str());
+        EXPECT_EQ(scratch.path() + "/vttmp",
+                  FileUtils::tempFileName().substr(0, scratch.path().size() + 6));
+        // A directory whose names would be too long for the system: no name can be made.
+        std::string deep = scratch.path();
+        while (deep.size() < 4090)
+            fs::create_directory(
+                deep += "/" + std::string(std::min<std::size_t>(200, 4089 - deep.size()), 'd'));
+        const ScopedEnv tooLong("TMPDIR", deep.c_str());
+        EXPECT_EQ("", FileUtils::tempFileName());
+    }
 
     const std::string data = scratch.file("data.txt");
     EXPECT_EQ(scratch.file("data_1.txt"), FileUtils::uniqueFileName(data));
@@ -354,26 +387,236 @@ TEST(FileUtilsNames, TemporaryAndUniqueNames) {
     writeBytes(scratch.file("data_2.txt"), "");
     ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("data_3.txt"), 0755));
     EXPECT_EQ(scratch.file("data_3.txt"), FileUtils::uniqueFileName(data))
-        << "a directory does not take the name";
+        << "a directory is no file";
     EXPECT_EQ(scratch.file("noext_1"), FileUtils::uniqueFileName(scratch.file("noext")));
     EXPECT_EQ("plain_1.txt", FileUtils::uniqueFileName("plain.txt"));
-    // A directory part written with the alternative separator is not kept.
     EXPECT_EQ(windowsLeg ? "data_1.txt" : "sub/data_1.txt",
               FileUtils::uniqueFileName("sub/data.txt"));
-    if (!windowsLeg) {
-        vttest::ScopedEnv root("TMPDIR", "/");
-        const std::string inRoot = FileUtils::tempFileName();
-        EXPECT_EQ("/vttmp", inRoot.substr(0, 6)) << "one separator after the root: " << inRoot;
-    }
+
+    const std::string program = FileUtils::programDirectory();
+    EXPECT_NE(separator, program.back());
+    EXPECT_TRUE(
+        FileUtils::isFile(program + separator + (windowsLeg ? "files_test.exe" : "files_test")));
 }
 
-TEST(FileUtilsNames, ProgramDirectoryHoldsTheTestProgram) {
-    const std::string dir = FileUtils::programDirectory();
-    EXPECT_TRUE(FileUtils::isDirectory(dir)) << dir;
-    EXPECT_NE(vttest::separator(), dir.back());
-    EXPECT_TRUE(FileUtils::isFile(dir + vttest::separator() +
-                                  (windowsLeg ? "files_test.exe" : "files_test")))
-        << dir;
+// The remover starts once the first listing has, so the two always overlap; every
+// listing holds names that existed, and says it found something exactly when it did.
+TEST(Files, FilesRemovedWhileTheDirectoryIsListedRace) {
+    ScratchDir scratch;
+    std::set<std::string> made;
+    for (int i = 0; i < 1000; ++i)
+        writeBytes(*made.insert(scratch.file("f" + std::to_string(i))).first, "");
+    const std::string pattern = scratch.file("f*");
+    std::atomic<bool> listing{false}, removing{true};
+    std::thread remover([&] {
+        while (!listing)
+            std::this_thread::yield();
+        for (const std::string& name : made)
+            FileUtils::removeFile(name);
+        removing = false;
+    });
+    do {
+        std::vector<std::string> names;
+        listing = true;
+        const bool found = FileUtils::listFiles(pattern.c_str(), names);
+        EXPECT_EQ(found, !names.empty());
+        for (const std::string& name : names)
+            EXPECT_EQ(1u, made.count(name)) << name;
+    } while (removing && !::testing::Test::HasFailure());
+    remover.join();
+    EXPECT_EQ(std::vector<std::string>{}, listed(pattern));
+}
+
+TEST(Commands, ExitStatusInterpreterAndStartErrors) {
+    ScratchDir scratch;
+    EXPECT_EQ(3ul, runCommand("exit 3"));
+    EXPECT_EQ(0ul, runCommand("exit 0"));
+    {
+        const ScopedEnv comspec("COMSPEC", nullptr);
+        EXPECT_EQ(3ul, runCommand("exit 3")) << "the default interpreter";
+    }
+    {
+        const ScopedEnv comspec("COMSPEC", windowsLeg ? "cmd.exe" : "sh"); // found on PATH
+        EXPECT_EQ(4ul, runCommand("exit 4"));
+    }
+    {
+        const ScopedEnv comspec("COMSPEC", scratch.file("missing-interpreter").c_str());
+        EXPECT_EQ(2ul, runCommand("exit 3")) << "file not found";
+        const std::string captured = runCommandCapture("echo never");
+        EXPECT_TRUE(endsWith(captured, inaccessible)) << captured;
+    }
+    vttest::StdoutCapture out;
+    EXPECT_EQ(0ul, runCommand(helper("both")));
+    EXPECT_EQ("", out.flushed()) << "a command's output stays in its hidden console";
+    if (windowsLeg)
+        GTEST_SKIP() << "the C runtime cannot give COMSPEC an empty value at run time; "
+                        "Windows has no death by signal";
+    EXPECT_EQ(128ul + 15, runCommand("kill -TERM $$"));
+    const ScopedEnv empty("COMSPEC", "");
+    const unsigned long status = runCommand("exit 3");
+    EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
+}
+
+TEST(Commands, CaptureTakesBothStreamsAndLeavesNoFile) {
+    ScratchDir scratch;
+    const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
+    EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
+    // cmd.exe's echo keeps the blanks before a redirection as part of its text.
+    const std::string echoed = runCommandCapture("echo hello");
+    EXPECT_EQ("hello", FileUtils::removeWhitespace(echoed));
+    EXPECT_EQ('\n', echoed.back());
+    EXPECT_EQ(std::string::npos, echoed.find('\r'));
+    EXPECT_EQ("failing\n", runCommandCapture(helper("fail"))) << "a failed command's output";
+    EXPECT_EQ("", runCommandCapture("exit 0"));
+    std::string expected;
+    for (int i = 0; i < 1024; ++i)
+        for (int j = 0; j <= 1023; ++j)
+            expected += j < 1023 ? static_cast<char>('a' + (i + j) % 26) : '\n';
+    const std::string mebibyte = runCommandCapture(helper("mebibyte"));
+    EXPECT_EQ(1u << 20, mebibyte.size());
+    EXPECT_TRUE(mebibyte == expected) << "the captured text differs from what was written";
+    EXPECT_EQ((std::vector<std::string>{scratch.file("."), scratch.file("..")}),
+              listed(scratch.file("*")));
+}
+
+TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRules) {
+    ScratchDir scratch;
+    const std::string record = scratch.file("args record.txt");
+    const std::string start = "  " + helper("args " + FileUtils::quote(record));
+    const std::pair<const char*, const char*> rows[] = {
+        {" plain \"two words\" a\\\"b back\\\\slash \"end\\\\\" \"\"",
+         "[plain]\n[two words]\n[a\"b]\n[back\\\\slash]\n[end\\]\n[]\n"},
+        {"\ta\\\\\\\"b\tin\" \"side x\\", "[a\\\"b]\n[in side]\n[x\\]\n"},
+        {" \"q\\\"d\" \\\\\\\\\"e f\"   ", "[q\"d]\n[\\\\e f]\n"},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(startProgram(start + row.first, true)) << row.first;
+        EXPECT_EQ(row.second, readBytes(record)) << row.first;
+    }
+    // A program path with a blank, quoted.
+    const std::string copyDir = scratch.file("with blank");
+    fs::create_directory(copyDir);
+    const std::string program =
+        FileUtils::programDirectory() + separator + "files_helper" + (windowsLeg ? ".exe" : "");
+    fs::copy_file(program, copyDir + separator + "vthelper" + (windowsLeg ? ".exe" : ""));
+    fs::permissions(copyDir + separator + "vthelper" + (windowsLeg ? ".exe" : ""),
+                    fs::perms::owner_all);
+    EXPECT_TRUE(startProgram("\"" + copyDir + separator + "vthelper\" args " +
+                                 FileUtils::quote(record) + " quoted",
+                             true));
+    EXPECT_EQ("[quoted]\n", readBytes(record));
+    EXPECT_FALSE(startProgram(scratch.file("no-such-program") + " x", true));
+    EXPECT_FALSE(startProgram(scratch.file("no-such-program"), false));
+    EXPECT_FALSE(startProgram("", true));
+    EXPECT_FALSE(startProgram("   ", true));
+    EXPECT_FALSE(startProgram("\"\" x", true));
+    if (windowsLeg)
+        return;
+    // Found on PATH in order, past a directory that lacks it and one whose file cannot run.
+    const std::string first = scratch.file("first"), second = scratch.file("second");
+    fs::create_directory(first);
+    fs::create_directory(second);
+    writeBytes(first + "/vthelper", "not a program");
+    fs::copy_file(program, second + "/vthelper");
+    fs::permissions(second + "/vthelper", fs::perms::owner_all);
+    const ScopedEnv path("PATH", (scratch.file("none") + ":" + first + ":" + second).c_str());
+    EXPECT_TRUE(startProgram("vthelper args " + FileUtils::quote(record) + " found", true));
+    EXPECT_EQ("[found]\n", readBytes(record));
+    const ScopedEnv onlyFirst("PATH", first.c_str());
+    EXPECT_FALSE(startProgram("vthelper x", true));
+}
+
+TEST(Commands, AProgramNotWaitedForGetsAShortWaitAndKeepsNothingOfTheCaller) {
+    ScratchDir scratch;
+    const std::string stop = scratch.file("stop");
+    int pipe[2];
+    ASSERT_TRUE(vttest::makeInheritablePipe(pipe));
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(startProgram(helper("wait-for " + FileUtils::quote(stop)), false));
+    EXPECT_GE(millisecondsSince(start), 90) << "the short wait";
+    EXPECT_TRUE(waitForFile(stop + ".started", 20));
+    EXPECT_FALSE(FileUtils::isFile(stop + ".done")) << "returned while the program runs";
+    // No process of startProgram holds the caller's pipe: its end comes at once.
+    vttest::closeDescriptor(pipe[1]);
+    EXPECT_TRUE(vttest::readsEndOfFile(pipe[0]));
+    EXPECT_LT(millisecondsSince(start), 15000) << "the pipe stayed open in the started program";
+    vttest::closeDescriptor(pipe[0]);
+    FileUtils::writeFile("", stop);
+    EXPECT_TRUE(waitForFile(stop + ".done", 20));
+    EXPECT_TRUE(startProgram(helper("exit 0"), false));
+    EXPECT_TRUE(startProgram(helper("exit 0"), true));
+    EXPECT_FALSE(vttest::unwaitedChildAppears(3)) << "a started program is never left a zombie";
+}
+
+// A signal that lands in the host process while a call waits does not end the wait.
+TEST(Commands, WaitsGoOnThroughSignals) {
+    if (!vttest::interruptAfter(200))
+        GTEST_SKIP() << "Windows has no signals to interrupt a wait";
+    Clock::time_point start = Clock::now();
+    sleepSeconds(1);
+    EXPECT_GE(millisecondsSince(start), 950);
+    vttest::interruptAfter(200);
+    EXPECT_EQ(3ul, runCommand("sleep 0.5; exit 3"));
+    vttest::interruptAfter(200);
+    EXPECT_EQ("x\n", runCommandCapture("sleep 0.5; echo x"));
+    vttest::interruptAfter(200);
+    start = Clock::now();
+    EXPECT_TRUE(startProgram("sleep 0.5", true));
+    EXPECT_GE(millisecondsSince(start), 450);
+    vttest::interruptAfter(50);
+    EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
+}
+
+TEST(Commands, SleepAndTheEnvironment) {
+    const Clock::time_point start = Clock::now();
+    sleepSeconds(0);
+    EXPECT_LT(millisecondsSince(start), 500);
+    sleepSeconds(1);
+    EXPECT_GE(millisecondsSince(start), 950);
+    {
+        const ScopedEnv defined("VT_FILES_TEST_VALUE", "some value");
+        EXPECT_EQ("some value", getEnvironment("VT_FILES_TEST_VALUE"));
+    }
+    EXPECT_EQ("NOT_DEFINED", getEnvironment("VT_FILES_TEST_VALUE"));
+    if (windowsLeg)
+        GTEST_SKIP() << "the C runtime cannot give a variable an empty value at run time";
+    const ScopedEnv empty("VT_FILES_TEST_VALUE", "");
+    EXPECT_EQ("", getEnvironment("VT_FILES_TEST_VALUE"));
+}
+
+// Every kind of run and file operation, many times over: nothing may stay open or behind.
+TEST(Commands, ManyRunsLeaveNothingOpen) {
+    // Under Wine every interpreter start costs about half a second.
+    const int turns = vttest::runningUnderWine() ? 40 : 400;
+    ScratchDir scratch;
+    const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
+    const std::string file = scratch.file("data.txt"), pattern = scratch.file("*");
+    auto run = [&](int turn) {
+        switch (turn % 5) {
+        case 0:
+            EXPECT_EQ(3ul, runCommand("exit 3"));
+            break;
+        case 1:
+            EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
+            break;
+        case 2:
+        case 3:
+            EXPECT_TRUE(startProgram(helper("exit 0"), turn % 5 == 2));
+            break;
+        default:
+            EXPECT_FALSE(startProgram(scratch.file("missing"), false));
+        }
+        FileUtils::writeFile("a\nb\n", file);
+        EXPECT_EQ("b\n", FileUtils::tailLines(file, 1));
+        EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
+        EXPECT_EQ(3u, listed(pattern).size());
+    };
+    for (int turn = 0; turn < 5; ++turn)
+        run(turn); // first uses may open what the runtime keeps for later
+    const long before = vttest::openHandleCount();
+    for (int turn = 0; turn < turns && !HasFailure(); ++turn)
+        run(turn);
+    EXPECT_EQ(before, vttest::openHandleCount());
 }
 
 } // namespace

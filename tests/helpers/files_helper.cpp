@@ -46,11 +46,11 @@ int recordArguments(int argc, char** argv) {
     return 0;
 }
 
-// Leaves `stop`.started behind, runs until `stop` exists (a minute at most), then
+// Leaves `stop`.started behind, runs until `stop` exists (30 s at most), then
 // leaves `stop`.done behind.
 int waitFor(const std::string& stop) {
     touch(stop + ".started");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!exists(stop) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     touch(stop + ".done");

@@ -11,6 +11,8 @@
 
 namespace vttest {
 
+// True where the tests may do what only the system's administrator may (root on Linux).
+bool privileged();
 // Sets a variable (an empty value too), or removes it when `value` is null.
 void setEnv(const std::string& name, const char* value);
 // True when the program runs under Wine (ntdll exports wine_get_version).
@@ -31,11 +33,16 @@ bool readsEndOfFile(int readEnd);
 // waits up to `seconds` for children still running. Always false where there are none.
 bool unwaitedChildAppears(int seconds);
 
+// Interrupts whatever the calling thread waits in with a signal after `milliseconds`
+// (its handler does nothing and restarts nothing); false where there are no signals.
+bool interruptAfter(int milliseconds);
+
 // Narrows the affinity the processor detection reads as the process's to processor 0.
 bool confineToFirstProcessor();
-// Mounts a tmpfs of the given mount(8) options on `dir` (Linux, as root); the reason when not.
-bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly,
-                      std::string& reason);
+// Hides the kernel's list of online processors from this process alone (Linux, privileged).
+bool hideOnlineProcessorList();
+// Mounts a tmpfs of the given mount(8) options on `dir` (Linux, privileged).
+bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly);
 void unmountVolume(const std::string& dir);
 
 // A TCP socket of the OS as a number; -1 for none.

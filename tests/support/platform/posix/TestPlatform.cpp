@@ -5,7 +5,9 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/select.h>
@@ -14,10 +16,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace vttest {
+
+bool privileged() {
+    return ::geteuid() == 0;
+}
 
 void setEnv(const std::string& name, const char* value) {
     if (value != nullptr)
@@ -78,6 +83,18 @@ bool unwaitedChildAppears(int seconds) {
     }
 }
 
+bool interruptAfter(int milliseconds) {
+    struct sigaction action = {};
+    action.sa_handler = [](int) {};
+    ::sigaction(SIGALRM, &action, nullptr);
+    const pthread_t target = ::pthread_self();
+    std::thread([=] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        ::pthread_kill(target, SIGALRM);
+    }).detach();
+    return true;
+}
+
 // Linux has no process-wide mask: the main thread's stands for it (this one).
 bool confineToFirstProcessor() {
     cpu_set_t set;
@@ -86,19 +103,16 @@ bool confineToFirstProcessor() {
     return ::sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
-bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly,
-                      std::string& reason) {
-    if (::geteuid() != 0) {
-        reason = "mounting a tmpfs needs root";
-        return false;
-    }
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0 ||
-        (readOnly &&
-         ::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, options.c_str()) != 0)) {
-        reason = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
-        return false;
-    }
-    return true;
+bool hideOnlineProcessorList() {
+    return ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
+}
+
+bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly) {
+    return ::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0 &&
+           (!readOnly ||
+            ::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, options.c_str()) == 0);
 }
 
 void unmountVolume(const std::string& dir) {

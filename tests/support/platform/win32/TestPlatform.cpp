@@ -10,6 +10,10 @@
 
 namespace vttest {
 
+bool privileged() {
+    return false;
+}
+
 void setEnv(const std::string& name, const char* value) {
     // _putenv_s removes a variable given an empty value, so an empty one needs the
     // Win32 call too; together they keep the C runtime's copy and the process block in step.
@@ -60,12 +64,19 @@ bool unwaitedChildAppears(int) {
     return false;
 }
 
+bool interruptAfter(int) {
+    return false;
+}
+
+bool hideOnlineProcessorList() {
+    return false;
+}
+
 bool confineToFirstProcessor() {
     return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
 }
 
-bool mountSmallVolume(const std::string&, const std::string&, bool, std::string& reason) {
-    reason = "a volume of limited size needs a Linux tmpfs mount";
+bool mountSmallVolume(const std::string&, const std::string&, bool) {
     return false;
 }
 
