@@ -1,6 +1,6 @@
-// Files and processes: path strings, file operations, reading and writing text,
-// listing and names, the command runner, program starts and the environment,
-// also on volumes that refuse writes, and over many runs that must leave nothing open.
+// Files and processes: path strings, file operations, text files, listings and
+// names, the command runner, program starts and the environment, also where the
+// file system refuses, and over many runs that must leave nothing open.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -23,6 +23,7 @@ using vttest::readBytes;
 using vttest::ScopedEnv;
 using vttest::ScratchDir;
 using vttest::writeBytes;
+using Clock = std::chrono::steady_clock;
 
 #ifdef _WIN32
 const bool windowsLeg = true;
@@ -31,7 +32,6 @@ const bool windowsLeg = false;
 #endif
 const char separator = static_cast<char>(fs::path::preferred_separator);
 const std::string bothStreams = "to stdout\nto stderr\n";
-const std::string inaccessible = " is not accessible.";
 
 // `path` with every backslash turned into the native separator.
 std::string native(std::string path) {
@@ -50,35 +50,18 @@ std::vector<std::string> listed(const std::string& pattern) {
     return names;
 }
 
-std::vector<std::string> lines(const std::string& path) {
-    std::vector<std::string> result;
-    FileUtils::readLines(result, path);
-    return result;
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-using Clock = std::chrono::steady_clock;
 long long millisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-bool waitForFile(const std::string& path, int seconds) {
-    const Clock::time_point start = Clock::now();
-    while (!FileUtils::isFile(path) && millisecondsSince(start) < seconds * 1000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return FileUtils::isFile(path);
+bool waitForFile(const std::string& path) {
+    for (const Clock::time_point start = Clock::now(); millisecondsSince(start) < 20000;)
+        if (FileUtils::isFile(path))
+            return true;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return false;
 }
-
-struct PathRow {
-    std::string (*operation)(const std::string&);
-    const char* input;
-    const char* windows; // the result with '\\' as the separator and '/' as the other
-    const char* posix;   // the result with '/' as the only separator
-};
 
 std::string split(const std::string& name) {
     const auto parts = FileUtils::splitExtension(name);
@@ -86,13 +69,15 @@ std::string split(const std::string& name) {
 }
 
 TEST(Paths, EachRowGivesItsStringOnEachSystem) {
-    const auto normalize = FileUtils::normalizePath;
-    const auto strip = FileUtils::stripTrailingBackslash;
-    const auto base = FileUtils::baseName;
-    const auto dir = FileUtils::dirName;
-    const auto quote = FileUtils::quote;
-    const auto blanks = FileUtils::removeWhitespace;
-    const PathRow rows[] = {
+    const auto normalize = FileUtils::normalizePath, strip = FileUtils::stripTrailingBackslash,
+               base = FileUtils::baseName, dir = FileUtils::dirName, quote = FileUtils::quote,
+               blanks = FileUtils::removeWhitespace;
+    // The operation, its input, the result with '\\' as separator and '/' as the other
+    // (Windows), and the result with '/' as the only separator.
+    const struct {
+        std::string (*operation)(const std::string&);
+        const char *input, *windows, *posix;
+    } rows[] = {
         {normalize, "C:/a//b\\\\/c/", "C:\\a\\b\\c\\", "C:/a/b\\\\/c/"},
         {normalize, "\\\\server\\share", "\\server\\share", "\\\\server\\share"},
         {normalize, "//x///y", "\\x\\y", "/x/y"},
@@ -102,12 +87,10 @@ TEST(Paths, EachRowGivesItsStringOnEachSystem) {
         {strip, "\\", "", "\\"},
         {strip, "/", "/", ""},
         {strip, "", "", ""},
-        {strip, "abc", "abc", "abc"},
         {base, "C:\\dir\\file.txt", "file.txt", "C:\\dir\\file.txt"},
         {base, "/dir/file.txt", "file.txt", "file.txt"},
         {base, "a/b\\c", "b\\c", "b\\c"},
         {base, "dir\\", "", "dir\\"},
-        {base, "dir/", "", ""},
         {base, "file", "file", "file"},
         {dir, "C:\\dir\\file.txt", "C:\\dir", ""},
         {dir, "/dir/sub/file", "", "/dir/sub"},
@@ -129,15 +112,11 @@ TEST(Paths, EachRowGivesItsStringOnEachSystem) {
          "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
         {blanks, " a\tb\r\nc ", "abc", "abc"},
         {blanks, "a\vb\fc", "a\vb\fc", "a\vb\fc"},
-        {blanks, " \t\r\n", "", ""},
     };
-    for (const PathRow& row : rows)
+    for (const auto& row : rows)
         EXPECT_EQ(windowsLeg ? row.windows : row.posix, row.operation(row.input)) << row.input;
     const std::string withNul("$\0", 2);
     EXPECT_EQ(windowsLeg ? '"' + withNul + '"' : "\"\\" + withNul + '"', FileUtils::quote(withNul));
-}
-
-TEST(Paths, QuotedTextReachesTheShellUnchanged) {
     if (windowsLeg)
         GTEST_SKIP() << "cmd.exe keeps the quotes and expands %; quote only groups there";
     for (const std::string text : {"$(echo injected)", "a`echo b`c", "back\\slash \\\"",
@@ -150,18 +129,12 @@ TEST(Files, KindsAndTheWritableDirectoryProbe) {
     const std::string file = scratch.file("f.txt"), probe = scratch.file("veltraneTest.txt");
     writeBytes(file, "x");
     EXPECT_TRUE(FileUtils::isFile(file));
-    EXPECT_FALSE(FileUtils::isFile(scratch.path()));
-    EXPECT_FALSE(FileUtils::isFile(scratch.file("missing")));
+    EXPECT_FALSE(FileUtils::isFile(scratch.path()) || FileUtils::isFile(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isDirectory(scratch.path()));
     EXPECT_TRUE(FileUtils::isDirectory(scratch.path() + separator));
-    EXPECT_FALSE(FileUtils::isDirectory(file));
-    EXPECT_FALSE(FileUtils::isDirectory(file + separator));
-    EXPECT_FALSE(FileUtils::isDirectory(scratch.file("missing")));
-    EXPECT_FALSE(FileUtils::isDirectory(""));
-    if (!windowsLeg) {
-        EXPECT_TRUE(FileUtils::isDirectory("/"));
-    }
-
+    for (const std::string& no : {file, file + separator, scratch.file("missing"), std::string()})
+        EXPECT_FALSE(FileUtils::isDirectory(no)) << no;
+    EXPECT_TRUE(windowsLeg || FileUtils::isDirectory("/"));
     EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
     EXPECT_FALSE(FileUtils::isFile(probe));
     writeBytes(probe, "left over");
@@ -171,53 +144,27 @@ TEST(Files, KindsAndTheWritableDirectoryProbe) {
     EXPECT_FALSE(FileUtils::isWritableDirectory(scratch.file("missing")));
 }
 
-// What a directory that takes no new files must answer: no probe success, a write
-// that says true and creates nothing, a capture that names its file as not accessible.
-void expectNoNewFiles(const std::string& dir) {
-    SCOPED_TRACE(dir);
-    ASSERT_TRUE(FileUtils::isDirectory(dir));
-    EXPECT_FALSE(FileUtils::isWritableDirectory(dir));
-    EXPECT_TRUE(FileUtils::writeFile("lost", dir + separator + "vt-new.txt"));
-    EXPECT_FALSE(FileUtils::isFile(dir + separator + "vt-new.txt"));
-    const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
-    EXPECT_TRUE(endsWith(runCommandCapture(helper("both")), inaccessible));
-}
-
+// A directory that takes no new files: no probe succeeds, a write says true and
+// creates nothing, a capture names its output file as not accessible.
 TEST(Files, DirectoriesThatTakeNoNewFiles) {
     if (windowsLeg && !vttest::runningUnderWine())
         GTEST_SKIP() << "no directory is known to refuse new files on this Windows host";
-    expectNoNewFiles(windowsLeg ? "Z:\\proc" : "/proc"); // whoever asks, root too
     ScratchDir scratch;
-    if (vttest::mountSmallVolume(scratch.path(), "size=64k", true)) {
-        expectNoNewFiles(scratch.path());
-        vttest::unmountVolume(scratch.path());
-    }
-}
-
-TEST(Files, AFullVolumeLosesDataQuietlyAndOneOutOfInodesRefusesTheProbe) {
-    ScratchDir scratch;
-    if (!vttest::mountSmallVolume(scratch.path(), "size=64k,nr_inodes=8", false))
-        GTEST_SKIP() << "a volume of limited size needs a Linux tmpfs mounted by root";
-    const std::string dir = scratch.path();
-    const std::string big(256 * 1024, 'x');
-    EXPECT_TRUE(FileUtils::writeFile(big, dir + "/filler"));
-    const std::string kept = readBytes(dir + "/filler");
-    EXPECT_LT(kept.size(), big.size());
-    EXPECT_EQ(0, big.compare(0, kept.size(), kept));
-    // A file without content still fits: the probe succeeds and is removed.
-    EXPECT_TRUE(FileUtils::isWritableDirectory(dir));
-    {
+    const bool readOnly = vttest::privileged() && vttest::mountReadOnlyVolume(scratch.path());
+    for (const std::string dir : {windowsLeg ? "Z:\\proc" : "/proc", scratch.path().c_str()}) {
+        if (dir == scratch.path() && !readOnly)
+            continue;
+        SCOPED_TRACE(dir);
+        EXPECT_FALSE(FileUtils::isWritableDirectory(dir));
+        EXPECT_TRUE(FileUtils::writeFile("lost", dir + separator + "vt-new.txt"));
+        EXPECT_FALSE(FileUtils::isFile(dir + separator + "vt-new.txt"));
         const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
         const std::string captured = runCommandCapture(helper("both"));
-        EXPECT_EQ(0, bothStreams.compare(0, captured.size(), captured))
-            << "what fitted: " << captured;
+        EXPECT_EQ(" is not accessible.", captured.substr(captured.size() - 19));
+        EXPECT_EQ(dir, FileUtils::dirName(captured.substr(0, captured.size() - 19)));
     }
-    EXPECT_EQ(std::vector<std::string>{}, listed(dir + "/vttmp*"));
-    for (int i = 0; i < 16; ++i)
-        FileUtils::writeFile("", dir + "/empty" + std::to_string(i));
-    ASSERT_FALSE(FileUtils::isFile(dir + "/empty15")) << "out of inodes";
-    expectNoNewFiles(dir);
-    vttest::unmountVolume(dir);
+    if (readOnly)
+        vttest::unmountVolume(scratch.path());
 }
 
 TEST(Files, MakeRemoveRenameAndCopy) {
@@ -234,20 +181,18 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     EXPECT_EQ(-1, FileUtils::removeFile(dir));
     writeBytes(scratch.file("empty"), "");
     writeBytes(scratch.file("full"), "content");
-    EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("empty")));
-    EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("full")));
-    EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file("missing")));
+    for (const char* name : {"empty", "full", "missing"})
+        EXPECT_EQ(0, FileUtils::removeIfEmpty(scratch.file(name))) << name;
     EXPECT_FALSE(FileUtils::isFile(scratch.file("empty")));
     EXPECT_TRUE(FileUtils::isFile(scratch.file("full")));
 
-    const std::string a = scratch.file("a.txt"), b = scratch.file("b.txt"),
-                      c = scratch.file("c.txt");
+    const std::string a = scratch.file("a.txt"), b = scratch.file("b.txt");
     writeBytes(a, "content");
     EXPECT_EQ(1, FileUtils::renameFile(a, b));
-    EXPECT_EQ(0, FileUtils::renameFile(a, c));
+    EXPECT_EQ(0, FileUtils::renameFile(a, b));
     // ren takes a bare new name in the source's directory; mv takes a path.
-    EXPECT_EQ(0, FileUtils::renameByCommand(b, windowsLeg ? "c.txt" : c));
-    EXPECT_EQ("content", readBytes(c));
+    EXPECT_EQ(0, FileUtils::renameByCommand(b, windowsLeg ? "c.txt" : scratch.file("c.txt")));
+    EXPECT_EQ("content", readBytes(scratch.file("c.txt")));
     EXPECT_FALSE(FileUtils::isFile(b));
     EXPECT_EQ(0, FileUtils::renameByCommand(a, a)) << "equal names run nothing";
     if (!vttest::runningUnderWine()) { // Wine's cmd.exe answers 0 when ren fails
@@ -255,19 +200,18 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     }
     const std::string blank = scratch.file("with blank");
     ASSERT_TRUE(FileUtils::makeDirectory(blank, 0755));
-    const std::string from = native(blank + "\\source file.txt"), to = native(blank + "\\copy.txt");
+    const std::string from = native(blank + "\\source file.txt"), to = native(blank + "\\copy");
     writeBytes(from, "line 1\nline 2\n");
     EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(to)));
     EXPECT_EQ("line 1\nline 2\n", readBytes(to));
     EXPECT_EQ(-1, FileUtils::copyFile(scratch.file("missing"), scratch.file("target")));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("target")));
-
     ASSERT_TRUE(FileUtils::makeDirectory(native(blank + "\\sub"), 0755));
     writeBytes(native(blank + "\\sub\\deep.txt"), "x");
     EXPECT_TRUE(FileUtils::removeDirectoryTree(blank));
     EXPECT_FALSE(FileUtils::isDirectory(blank));
-    EXPECT_FALSE(FileUtils::removeDirectoryTree(c));
-    EXPECT_TRUE(FileUtils::isFile(c));
+    EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("c.txt")));
+    EXPECT_TRUE(FileUtils::isFile(scratch.file("c.txt")));
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
 }
 
@@ -289,11 +233,10 @@ TEST(Files, HostileNamesRunNothing) {
         EXPECT_TRUE(FileUtils::isFile(scratch.file("moved " + name))) << name;
         if (windowsLeg)
             continue; // RMDIR takes the directory as it stands, blanks and all
-        const std::string tree = scratch.file("tree " + name);
-        ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755)) << name;
-        writeBytes(tree + "/inside", "x");
-        EXPECT_TRUE(FileUtils::removeDirectoryTree(tree)) << name;
-        EXPECT_FALSE(FileUtils::isDirectory(tree)) << name;
+        ASSERT_TRUE(FileUtils::makeDirectory(from + " tree", 0755)) << name;
+        writeBytes(from + " tree/inside", "x");
+        EXPECT_TRUE(FileUtils::removeDirectoryTree(from + " tree")) << name;
+        EXPECT_FALSE(FileUtils::isDirectory(from + " tree")) << name;
     }
     EXPECT_FALSE(FileUtils::isDirectory("ran")); // where the commands ran
 }
@@ -306,19 +249,13 @@ TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
     EXPECT_EQ("one\ntwo\n", FileUtils::readFile(path));
     EXPECT_TRUE(FileUtils::writeFile("x", path));
     EXPECT_EQ("x", readBytes(path)) << "truncated";
-    EXPECT_TRUE(FileUtils::writeFile("lost", native(scratch.file("missing\\file.txt"))));
     EXPECT_EQ("", FileUtils::readFile(scratch.file("missing.txt")));
-
-    writeBytes(path, "a\r\n\r\nb\nc\rd\r\nlast");
-    std::vector<std::string> appended{"kept"};
-    FileUtils::readLines(appended, path);
-    FileUtils::readLines(appended, scratch.file("missing"));
-    EXPECT_EQ((std::vector<std::string>{"kept", "a", "", "b", "c\rd", "last"}), appended);
     const std::string longest(1023, 'x');
     const struct {
         std::string bytes;
         std::vector<std::string> lines;
     } rows[] = {
+        {"a\r\n\r\nb\nc\rd\r\nlast", {"a", "", "b", "c\rd", "last"}},
         {longest + "\n" + longest + "\r\nend\n", {longest, longest, "end"}},
         {"short\n" + longest + "y\nafter\n", {"short"}},
         {"short\n" + longest + "y\r\nafter\n", {"short"}},
@@ -329,13 +266,17 @@ TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
     };
     for (const auto& row : rows) {
         writeBytes(path, row.bytes);
-        EXPECT_EQ(row.lines, lines(path)) << row.bytes.substr(0, 40);
+        std::vector<std::string> lines{"kept"};
+        FileUtils::readLines(lines, path);
+        FileUtils::readLines(lines, scratch.file("missing"));
+        lines.erase(lines.begin());
+        EXPECT_EQ(row.lines, lines) << row.bytes.substr(0, 40);
     }
     writeBytes(path, "a\nb\nc\nd\ne");
-    for (const auto& tail :
-         {std::make_pair(2, "d\ne\n"), std::make_pair(1, "e\n"),
-          std::make_pair(5, "a\nb\nc\nd\ne\n"), std::make_pair(50, "a\nb\nc\nd\ne\n"),
-          std::make_pair(0, ""), std::make_pair(-3, "")})
+    const std::pair<int, const char*> tails[] = {
+        {2, "d\ne\n"},           {1, "e\n"}, {5, "a\nb\nc\nd\ne\n"},
+        {50, "a\nb\nc\nd\ne\n"}, {0, ""},    {-3, ""}};
+    for (const auto& tail : tails)
         EXPECT_EQ(tail.second, FileUtils::tailLines(path, tail.first)) << tail.first;
     EXPECT_EQ("", FileUtils::tailLines(scratch.file("missing"), 2));
 }
@@ -351,12 +292,24 @@ TEST(Files, ListingsTemporaryNamesAndUniqueNames) {
                                         dir + "c.log", dir + "sub"}),
               listed(dir + "*"));
     EXPECT_EQ(std::vector<std::string>{dir + "sub"}, listed(dir + "s?b"));
-    std::vector<std::string> names{"stale"};
+    std::vector<std::string> names;
     EXPECT_TRUE(FileUtils::listFiles((dir + "?.log").c_str(), names));
-    EXPECT_FALSE(FileUtils::listFiles((dir + "*.none").c_str(), names));
-    EXPECT_TRUE(names.empty());
-    EXPECT_FALSE(FileUtils::listFiles(native(scratch.file("missing\\*")).c_str(), names));
-    EXPECT_TRUE(names.empty());
+    for (const std::string& none : {dir + "*.none", native(scratch.file("missing\\*"))}) {
+        EXPECT_FALSE(FileUtils::listFiles(none.c_str(), names));
+        EXPECT_TRUE(names.empty());
+    }
+    const std::string data = scratch.file("data.txt");
+    EXPECT_EQ(scratch.file("data_1.txt"), FileUtils::uniqueFileName(data));
+    writeBytes(scratch.file("data_1.txt"), "");
+    writeBytes(scratch.file("data_2.txt"), "");
+    ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("data_3.txt"), 0755)); // no file
+    EXPECT_EQ(scratch.file("data_3.txt"), FileUtils::uniqueFileName(data));
+    EXPECT_EQ(scratch.file("noext_1"), FileUtils::uniqueFileName(scratch.file("noext")));
+    EXPECT_EQ("plain_1.txt", FileUtils::uniqueFileName("plain.txt"));
+    EXPECT_EQ(windowsLeg ? "data_1.txt" : "sub/data_1.txt",
+              FileUtils::uniqueFileName("sub/data.txt"));
+    const std::string program = FileUtils::programDirectory() + separator + "files_test";
+    EXPECT_TRUE(FileUtils::isFile(program + (windowsLeg ? ".exe" : "")));
 
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
     const std::string temp = FileUtils::tempFileName();
@@ -365,38 +318,19 @@ TEST(Files, ListingsTemporaryNamesAndUniqueNames) {
     const std::string prefix = vttest::runningUnderWine() ? "vtt" : "vttmp";
     EXPECT_EQ(prefix, FileUtils::baseName(temp).substr(0, prefix.size())) << temp;
     EXPECT_FALSE(FileUtils::isFile(temp)) << "the name is not reserved";
-    if (!windowsLeg) {
-        const ScopedEnv root("TMPDIR", "/");
-        EXPECT_EQ("/vttmp", FileUtils::tempFileName().substr(0, 6))
-            << "one separator after the root";
-        const ScopedEnv slash("TMPDIR", (scratch.path() + "/").c_str());
-        EXPECT_EQ(scratch.path() + "/vttmp",
-                  FileUtils::tempFileName().substr(0, scratch.path().size() + 6));
-        // A directory whose names would be too long for the system: no name can be made.
-        std::string deep = scratch.path();
-        while (deep.size() < 4090)
-            fs::create_directory(
-                deep += "/" + std::string(std::min<std::size_t>(200, 4089 - deep.size()), 'd'));
-        const ScopedEnv tooLong("TMPDIR", deep.c_str());
-        EXPECT_EQ("", FileUtils::tempFileName());
-    }
-
-    const std::string data = scratch.file("data.txt");
-    EXPECT_EQ(scratch.file("data_1.txt"), FileUtils::uniqueFileName(data));
-    writeBytes(scratch.file("data_1.txt"), "");
-    writeBytes(scratch.file("data_2.txt"), "");
-    ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("data_3.txt"), 0755));
-    EXPECT_EQ(scratch.file("data_3.txt"), FileUtils::uniqueFileName(data))
-        << "a directory is no file";
-    EXPECT_EQ(scratch.file("noext_1"), FileUtils::uniqueFileName(scratch.file("noext")));
-    EXPECT_EQ("plain_1.txt", FileUtils::uniqueFileName("plain.txt"));
-    EXPECT_EQ(windowsLeg ? "data_1.txt" : "sub/data_1.txt",
-              FileUtils::uniqueFileName("sub/data.txt"));
-
-    const std::string program = FileUtils::programDirectory();
-    EXPECT_NE(separator, program.back());
-    EXPECT_TRUE(
-        FileUtils::isFile(program + separator + (windowsLeg ? "files_test.exe" : "files_test")));
+    if (windowsLeg)
+        return;
+    const ScopedEnv slash("TMPDIR", (scratch.path() + "/").c_str());
+    EXPECT_EQ(scratch.path() + "/vttmp", FileUtils::tempFileName().substr(0, dir.size() + 5));
+    const ScopedEnv root("TMPDIR", "/");
+    EXPECT_EQ("/vttmp", FileUtils::tempFileName().substr(0, 6)) << "one separator after the root";
+    // A directory whose names would be too long for the system: no name can be made.
+    std::string deep = scratch.path();
+    while (deep.size() < 4090)
+        fs::create_directory(
+            deep += "/" + std::string(std::min<std::size_t>(200, 4089 - deep.size()), 'd'));
+    const ScopedEnv tooLong("TMPDIR", deep.c_str());
+    EXPECT_EQ("", FileUtils::tempFileName());
 }
 
 // The remover starts once the first listing has, so the two always overlap; every
@@ -427,39 +361,11 @@ TEST(Files, FilesRemovedWhileTheDirectoryIsListedRace) {
     EXPECT_EQ(std::vector<std::string>{}, listed(pattern));
 }
 
-TEST(Commands, ExitStatusInterpreterAndStartErrors) {
-    ScratchDir scratch;
-    EXPECT_EQ(3ul, runCommand("exit 3"));
-    EXPECT_EQ(0ul, runCommand("exit 0"));
-    {
-        const ScopedEnv comspec("COMSPEC", nullptr);
-        EXPECT_EQ(3ul, runCommand("exit 3")) << "the default interpreter";
-    }
-    {
-        const ScopedEnv comspec("COMSPEC", windowsLeg ? "cmd.exe" : "sh"); // found on PATH
-        EXPECT_EQ(4ul, runCommand("exit 4"));
-    }
-    {
-        const ScopedEnv comspec("COMSPEC", scratch.file("missing-interpreter").c_str());
-        EXPECT_EQ(2ul, runCommand("exit 3")) << "file not found";
-        const std::string captured = runCommandCapture("echo never");
-        EXPECT_TRUE(endsWith(captured, inaccessible)) << captured;
-    }
-    vttest::StdoutCapture out;
-    EXPECT_EQ(0ul, runCommand(helper("both")));
-    EXPECT_EQ("", out.flushed()) << "a command's output stays in its hidden console";
-    if (windowsLeg)
-        GTEST_SKIP() << "the C runtime cannot give COMSPEC an empty value at run time; "
-                        "Windows has no death by signal";
-    EXPECT_EQ(128ul + 15, runCommand("kill -TERM $$"));
-    const ScopedEnv empty("COMSPEC", "");
-    const unsigned long status = runCommand("exit 3");
-    EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
-}
-
-TEST(Commands, CaptureTakesBothStreamsAndLeavesNoFile) {
+TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
+    EXPECT_EQ(3ul, runCommand("exit 3"));
+    EXPECT_EQ(0ul, runCommand("exit 0"));
     EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
     // cmd.exe's echo keeps the blanks before a redirection as part of its text.
     const std::string echoed = runCommandCapture("echo hello");
@@ -468,18 +374,37 @@ TEST(Commands, CaptureTakesBothStreamsAndLeavesNoFile) {
     EXPECT_EQ(std::string::npos, echoed.find('\r'));
     EXPECT_EQ("failing\n", runCommandCapture(helper("fail"))) << "a failed command's output";
     EXPECT_EQ("", runCommandCapture("exit 0"));
-    std::string expected;
-    for (int i = 0; i < 1024; ++i)
-        for (int j = 0; j <= 1023; ++j)
-            expected += j < 1023 ? static_cast<char>('a' + (i + j) % 26) : '\n';
-    const std::string mebibyte = runCommandCapture(helper("mebibyte"));
-    EXPECT_EQ(1u << 20, mebibyte.size());
-    EXPECT_TRUE(mebibyte == expected) << "the captured text differs from what was written";
+    std::string mebibyte;
+    for (int i = 0; i < 1024 * 1024; ++i)
+        mebibyte += i % 1024 == 1023 ? '\n' : static_cast<char>('a' + (i / 1024 + i % 1024) % 26);
+    EXPECT_TRUE(mebibyte == runCommandCapture(helper("mebibyte")))
+        << "differs from what was written";
     EXPECT_EQ((std::vector<std::string>{scratch.file("."), scratch.file("..")}),
-              listed(scratch.file("*")));
+              listed(scratch.file("*")))
+        << "no capture file is left";
+    {
+        const ScopedEnv comspec("COMSPEC", nullptr);
+        EXPECT_EQ(3ul, runCommand("exit 3")) << "the default interpreter";
+        const ScopedEnv found("COMSPEC", windowsLeg ? "cmd.exe" : "sh"); // on the search path
+        EXPECT_EQ(4ul, runCommand("exit 4"));
+        const ScopedEnv missing("COMSPEC", scratch.file("missing-interpreter").c_str());
+        EXPECT_EQ(2ul, runCommand("exit 3")) << "file not found";
+        const std::string captured = runCommandCapture("echo never");
+        EXPECT_EQ(scratch.path(), FileUtils::dirName(captured));
+        EXPECT_EQ(" is not accessible.", captured.substr(captured.size() - 19));
+    }
+    vttest::StdoutCapture out;
+    EXPECT_EQ(0ul, runCommand(helper("both")));
+    EXPECT_EQ("", out.flushed()) << "a command's output stays in its hidden console";
+    if (windowsLeg)
+        GTEST_SKIP() << "COMSPEC cannot be empty in the C runtime; no death by signal on Windows";
+    EXPECT_EQ(128ul + 15, runCommand("kill -TERM $$"));
+    const ScopedEnv empty("COMSPEC", "");
+    const unsigned long status = runCommand("exit 3");
+    EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
 }
 
-TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRules) {
+TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRulesAndAreFoundOnThePath) {
     ScratchDir scratch;
     const std::string record = scratch.file("args record.txt");
     const std::string start = "  " + helper("args " + FileUtils::quote(record));
@@ -493,32 +418,23 @@ TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRules) {
         ASSERT_TRUE(startProgram(start + row.first, true)) << row.first;
         EXPECT_EQ(row.second, readBytes(record)) << row.first;
     }
-    // A program path with a blank, quoted.
-    const std::string copyDir = scratch.file("with blank");
-    fs::create_directory(copyDir);
-    const std::string program =
-        FileUtils::programDirectory() + separator + "files_helper" + (windowsLeg ? ".exe" : "");
-    fs::copy_file(program, copyDir + separator + "vthelper" + (windowsLeg ? ".exe" : ""));
-    fs::permissions(copyDir + separator + "vthelper" + (windowsLeg ? ".exe" : ""),
-                    fs::perms::owner_all);
-    EXPECT_TRUE(startProgram("\"" + copyDir + separator + "vthelper\" args " +
-                                 FileUtils::quote(record) + " quoted",
-                             true));
-    EXPECT_EQ("[quoted]\n", readBytes(record));
-    EXPECT_FALSE(startProgram(scratch.file("no-such-program") + " x", true));
-    EXPECT_FALSE(startProgram(scratch.file("no-such-program"), false));
-    EXPECT_FALSE(startProgram("", true));
-    EXPECT_FALSE(startProgram("   ", true));
-    EXPECT_FALSE(startProgram("\"\" x", true));
-    if (windowsLeg)
-        return;
-    // Found on PATH in order, past a directory that lacks it and one whose file cannot run.
-    const std::string first = scratch.file("first"), second = scratch.file("second");
+    const std::string suffix = windowsLeg ? ".exe" : "";
+    const std::string program = FileUtils::programDirectory() + separator + "files_helper" + suffix;
+    const std::string first = scratch.file("first"), second = scratch.file("with blank");
     fs::create_directory(first);
     fs::create_directory(second);
-    writeBytes(first + "/vthelper", "not a program");
-    fs::copy_file(program, second + "/vthelper");
-    fs::permissions(second + "/vthelper", fs::perms::owner_all);
+    writeBytes(first + separator + "vthelper", "not a program");
+    fs::copy_file(program, second + separator + "vthelper" + suffix);
+    fs::permissions(second + separator + "vthelper" + suffix, fs::perms::owner_all);
+    const std::string quoted = "\"" + second + separator + "vthelper\" args ";
+    EXPECT_TRUE(startProgram(quoted + FileUtils::quote(record) + " quoted", true));
+    EXPECT_EQ("[quoted]\n", readBytes(record));
+    for (const std::string& line :
+         {scratch.file("none") + " x", std::string(), std::string("   "), std::string("\"\" x")})
+        EXPECT_FALSE(startProgram(line, line.size() % 2 == 0)) << line;
+    if (windowsLeg)
+        return;
+    // In order along the path, past a directory that lacks it and one whose file cannot run.
     const ScopedEnv path("PATH", (scratch.file("none") + ":" + first + ":" + second).c_str());
     EXPECT_TRUE(startProgram("vthelper args " + FileUtils::quote(record) + " found", true));
     EXPECT_EQ("[found]\n", readBytes(record));
@@ -534,7 +450,7 @@ TEST(Commands, AProgramNotWaitedForGetsAShortWaitAndKeepsNothingOfTheCaller) {
     const Clock::time_point start = Clock::now();
     ASSERT_TRUE(startProgram(helper("wait-for " + FileUtils::quote(stop)), false));
     EXPECT_GE(millisecondsSince(start), 90) << "the short wait";
-    EXPECT_TRUE(waitForFile(stop + ".started", 20));
+    EXPECT_TRUE(waitForFile(stop + ".started"));
     EXPECT_FALSE(FileUtils::isFile(stop + ".done")) << "returned while the program runs";
     // No process of startProgram holds the caller's pipe: its end comes at once.
     vttest::closeDescriptor(pipe[1]);
@@ -542,19 +458,29 @@ TEST(Commands, AProgramNotWaitedForGetsAShortWaitAndKeepsNothingOfTheCaller) {
     EXPECT_LT(millisecondsSince(start), 15000) << "the pipe stayed open in the started program";
     vttest::closeDescriptor(pipe[0]);
     FileUtils::writeFile("", stop);
-    EXPECT_TRUE(waitForFile(stop + ".done", 20));
+    EXPECT_TRUE(waitForFile(stop + ".done"));
     EXPECT_TRUE(startProgram(helper("exit 0"), false));
     EXPECT_TRUE(startProgram(helper("exit 0"), true));
     EXPECT_FALSE(vttest::unwaitedChildAppears(3)) << "a started program is never left a zombie";
 }
 
-// A signal that lands in the host process while a call waits does not end the wait.
-TEST(Commands, WaitsGoOnThroughSignals) {
-    if (!vttest::interruptAfter(200))
-        GTEST_SKIP() << "Windows has no signals to interrupt a wait";
+// Waits go on through a signal that lands in the host process.
+TEST(Commands, SleepWaitsAndTheEnvironment) {
     Clock::time_point start = Clock::now();
+    sleepSeconds(0);
+    EXPECT_LT(millisecondsSince(start), 500);
+    const bool signals = vttest::interruptAfter(200);
     sleepSeconds(1);
     EXPECT_GE(millisecondsSince(start), 950);
+    {
+        const ScopedEnv defined("VT_FILES_TEST_VALUE", "some value");
+        EXPECT_EQ("some value", getEnvironment("VT_FILES_TEST_VALUE"));
+    }
+    EXPECT_EQ("NOT_DEFINED", getEnvironment("VT_FILES_TEST_VALUE"));
+    if (!signals)
+        GTEST_SKIP() << "no signals and no empty values in the C runtime on Windows";
+    const ScopedEnv empty("VT_FILES_TEST_VALUE", "");
+    EXPECT_EQ("", getEnvironment("VT_FILES_TEST_VALUE"));
     vttest::interruptAfter(200);
     EXPECT_EQ(3ul, runCommand("sleep 0.5; exit 3"));
     vttest::interruptAfter(200);
@@ -567,49 +493,24 @@ TEST(Commands, WaitsGoOnThroughSignals) {
     EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
 }
 
-TEST(Commands, SleepAndTheEnvironment) {
-    const Clock::time_point start = Clock::now();
-    sleepSeconds(0);
-    EXPECT_LT(millisecondsSince(start), 500);
-    sleepSeconds(1);
-    EXPECT_GE(millisecondsSince(start), 950);
-    {
-        const ScopedEnv defined("VT_FILES_TEST_VALUE", "some value");
-        EXPECT_EQ("some value", getEnvironment("VT_FILES_TEST_VALUE"));
-    }
-    EXPECT_EQ("NOT_DEFINED", getEnvironment("VT_FILES_TEST_VALUE"));
-    if (windowsLeg)
-        GTEST_SKIP() << "the C runtime cannot give a variable an empty value at run time";
-    const ScopedEnv empty("VT_FILES_TEST_VALUE", "");
-    EXPECT_EQ("", getEnvironment("VT_FILES_TEST_VALUE"));
-}
-
 // Every kind of run and file operation, many times over: nothing may stay open or behind.
 TEST(Commands, ManyRunsLeaveNothingOpen) {
-    // Under Wine every interpreter start costs about half a second.
-    const int turns = vttest::runningUnderWine() ? 40 : 400;
+    const int turns = vttest::runningUnderWine() ? 40 : 400; // cmd.exe starts slowly there
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
-    const std::string file = scratch.file("data.txt"), pattern = scratch.file("*");
+    const std::string file = scratch.file("data.txt");
     auto run = [&](int turn) {
-        switch (turn % 5) {
-        case 0:
+        if (turn % 5 == 0)
             EXPECT_EQ(3ul, runCommand("exit 3"));
-            break;
-        case 1:
+        else if (turn % 5 == 1)
             EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
-            break;
-        case 2:
-        case 3:
-            EXPECT_TRUE(startProgram(helper("exit 0"), turn % 5 == 2));
-            break;
-        default:
-            EXPECT_FALSE(startProgram(scratch.file("missing"), false));
-        }
+        else
+            EXPECT_EQ(turn % 5 != 4,
+                      startProgram(turn % 5 == 4 ? file : helper("exit 0"), turn % 5 == 2));
         FileUtils::writeFile("a\nb\n", file);
         EXPECT_EQ("b\n", FileUtils::tailLines(file, 1));
         EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
-        EXPECT_EQ(3u, listed(pattern).size());
+        EXPECT_EQ(3u, listed(scratch.file("*")).size());
     };
     for (int turn = 0; turn < 5; ++turn)
         run(turn); // first uses may open what the runtime keeps for later

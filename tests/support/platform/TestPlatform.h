@@ -41,8 +41,8 @@ bool interruptAfter(int milliseconds);
 bool confineToFirstProcessor();
 // Hides the kernel's list of online processors from this process alone (Linux, privileged).
 bool hideOnlineProcessorList();
-// Mounts a tmpfs of the given mount(8) options on `dir` (Linux, privileged).
-bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly);
+// Mounts an empty read-only volume on `dir` (Linux, privileged).
+bool mountReadOnlyVolume(const std::string& dir);
 void unmountVolume(const std::string& dir);
 
 // A TCP socket of the OS as a number; -1 for none.

@@ -1,7 +1,6 @@
 #include "support/platform/TestPlatform.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +15,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 namespace vttest {
@@ -47,13 +48,8 @@ void restoreStdout(int saved) {
 }
 
 long openHandleCount() {
-    DIR* directory = ::opendir("/proc/self/fd");
-    long count = 0;
-    while (directory != nullptr && ::readdir(directory) != nullptr)
-        ++count;
-    if (directory != nullptr)
-        ::closedir(directory);
-    return count;
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<long>(std::distance(begin(entries), end(entries)));
 }
 
 bool makeInheritablePipe(int ends[2]) {
@@ -109,10 +105,8 @@ bool hideOnlineProcessorList() {
            ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
 }
 
-bool mountSmallVolume(const std::string& dir, const std::string& options, bool readOnly) {
-    return ::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0 &&
-           (!readOnly ||
-            ::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, options.c_str()) == 0);
+bool mountReadOnlyVolume(const std::string& dir) {
+    return ::mount("tmpfs", dir.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
 }
 
 void unmountVolume(const std::string& dir) {

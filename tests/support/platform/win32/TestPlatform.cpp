@@ -76,7 +76,7 @@ bool confineToFirstProcessor() {
     return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
 }
 
-bool mountSmallVolume(const std::string&, const std::string&, bool) {
+bool mountReadOnlyVolume(const std::string&) {
     return false;
 }
 
