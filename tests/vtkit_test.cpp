@@ -2,7 +2,7 @@
 // hostile user runs it. Every row of the table is one behaviour: the exit
 // status, the exact standard error and (where given) the exact standard output.
 #include <chrono>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/NetTestPeer.h"
-#include "support/TestSupport.h"
+#include "support/NetPeer.h"
+#include "support/Support.h"
 #include "vtsupport/Version.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
@@ -20,32 +20,21 @@
 
 namespace {
 
+#ifdef __SANITIZE_ADDRESS__
+const bool addressSanitizer = true;
+#else
+const bool addressSanitizer = false;
+#endif
 #ifdef _WIN32
-const char separator = '\\';
-const char* const executableSuffix = ".exe";
+const bool windowsLeg = true;
 #else
-const char separator = '/';
-const char* const executableSuffix = "";
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-const bool addressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-const bool addressSanitizer = true;
-#else
-const bool addressSanitizer = false;
-#endif
-#else
-const bool addressSanitizer = false;
+const bool windowsLeg = false;
 #endif
 
 std::string tool() {
-    return FileUtils::quote(FileUtils::programDirectory() + separator + "vtkit" + executableSuffix);
-}
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    const std::string name = windowsLeg ? "vtkit.exe" : "vtkit";
+    return FileUtils::quote(FileUtils::programDirectory() +
+                            static_cast<char>(std::filesystem::path::preferred_separator) + name);
 }
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
@@ -56,16 +45,14 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 // `expected` with each "{N}" standing for a run of digits (a port the system chose).
 bool matches(const std::string& expected, const std::string& actual) {
-    std::size_t e = 0;
-    std::size_t a = 0;
+    std::size_t e = 0, a = 0;
     while (e < expected.size()) {
         if (expected.compare(e, 3, "{N}") == 0) {
-            const std::size_t digits = actual.find_first_not_of("0123456789", a);
-            const std::size_t end = digits == std::string::npos ? actual.size() : digits;
+            const std::size_t end =
+                std::min(actual.find_first_not_of("0123456789", a), actual.size());
             if (end == a)
                 return false;
-            a = end;
-            e += 3;
+            a = end, e += 3;
         } else if (a < actual.size() && expected[e] == actual[a]) {
             ++e, ++a;
         } else {
@@ -77,52 +64,28 @@ bool matches(const std::string& expected, const std::string& actual) {
 
 struct Outcome {
     unsigned long status;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// cmd.exe /c drops the first and the last double quote of a line that starts
-// with one, so there the whole line goes inside one more pair.
-unsigned long runLine(const std::string& line) {
-#ifdef _WIN32
-    return runCommand("\"" + line + "\"");
-#else
-    return runCommand(line);
-#endif
-}
-
-// Runs `line` in `dir` with its standard output and error kept apart. Wine's
-// cmd.exe mishandles a redirected group, so there the redirections follow the
-// (single) command.
+// Runs `line` ({vtkit} the tool) in `dir` with its standard output and error kept apart.
 Outcome runIn(const vttest::ScratchDir& dir, const std::string& line) {
-    const std::string out = FileUtils::quote(dir.file("out.txt"));
-    const std::string err = FileUtils::quote(dir.file("err.txt"));
-#ifdef _WIN32
-    const unsigned long status = runLine("cd /d " + FileUtils::quote(dir.path()) + " && " + line +
-                                         " > " + out + " 2> " + err);
-#else
-    const unsigned long status = runLine("cd " + FileUtils::quote(dir.path()) + " && { " + line +
-                                         "\n} > " + out + " 2> " + err);
-#endif
-    return {status, vttest::readWholeFile(dir.file("out.txt")),
-            vttest::readWholeFile(dir.file("err.txt"))};
+    const unsigned long status = runCommand(vttest::commandIn(
+        dir.path(), replaced(line, "{vtkit}", tool()), dir.file("out.txt"), dir.file("err.txt")));
+    return {status, vttest::readBytes(dir.file("out.txt")), vttest::readBytes(dir.file("err.txt"))};
 }
 
 // The documents and folders the rows name, in a fresh directory.
-class Fixture {
-public:
+struct Fixture {
     Fixture() {
-        writeText(dir.file("bad.xml"), "<a>\n<b>1 > 0</b></a>");
-        writeText(dir.file("empty.xml"), "");
-        writeText(dir.file("comment.xml"), "<!-- only a comment -->\n");
-        writeText(dir.file("nest.xml"), "<a><a x=\"1\"><a>t\x01</a></a></a>");
-        writeText(dir.file("locked.xml"), "<a/>");
-        std::ostringstream deep;
-        for (int i = 0; i < 100000; ++i)
-            deep << "<a>";
-        for (int i = 0; i < 100000; ++i)
-            deep << "</a>";
-        writeText(dir.file("deep.xml"), deep.str());
+        vttest::writeBytes(dir.file("bad.xml"), "<a>\n<b>1 > 0</b></a>");
+        vttest::writeBytes(dir.file("empty.xml"), "");
+        vttest::writeBytes(dir.file("comment.xml"), "<!-- only a comment -->\n");
+        vttest::writeBytes(dir.file("nest.xml"), "<a><a x=\"1\"><a>t\x01</a></a></a>");
+        vttest::writeBytes(dir.file("locked.xml"), "<a/>");
+        std::string deep;
+        for (int i = 0; i < 200000; ++i)
+            deep += i < 100000 ? "<a>" : "</a>";
+        vttest::writeBytes(dir.file("deep.xml"), deep);
         for (const char* folder : {"folder", "locked", "tmp"})
             FileUtils::makeDirectory(dir.file(folder), 0755);
     }
@@ -133,40 +96,35 @@ public:
 // client connected to it.
 class EchoProcess {
 public:
-    EchoProcess(const vttest::ScratchDir& dir, int count, bool idleClient)
-        : output_(dir.file("echo.txt")) {
-        thread_ = std::thread([this, count] {
-            runLine(tool() + " frame echo 0 --count " + std::to_string(count) + " > " +
-                    FileUtils::quote(output_));
+    EchoProcess(const vttest::ScratchDir& dir, int count, bool idleClient) : its_dir(dir) {
+        its_thread = std::thread([this, count] {
+            runIn(its_dir, "{vtkit} frame echo 0 --count " + std::to_string(count));
         });
-        for (int i = 0; i < 200 && port_.empty(); ++i) {
-            const std::string text = vttest::readWholeFile(output_);
-            const std::size_t colon = text.find("127.0.0.1:");
-            const std::size_t end = text.find('\n', colon == std::string::npos ? 0 : colon);
+        for (int i = 0; i < 200 && its_port.empty(); ++i) {
+            const std::string text = vttest::readBytes(dir.file("out.txt"));
+            const std::size_t colon = text.find("127.0.0.1:"), end = text.find('\n', colon);
             if (colon != std::string::npos && end != std::string::npos)
-                port_ = text.substr(colon + 10, end - colon - 10);
+                its_port = text.substr(colon + 10, end - colon - 10);
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        if (idleClient && !port_.empty())
-            idle_.reset(new TCPSocket(TCPAddress("127.0.0.1", std::stoi(port_))));
+        if (idleClient && !its_port.empty())
+            its_idle.reset(new TCPSocket(TCPAddress("127.0.0.1", std::stoi(its_port))));
     }
-    ~EchoProcess() {
-        if (thread_.joinable())
-            thread_.join();
-    }
+    ~EchoProcess() { summary(); }
     // What the peer wrote once it ended by itself, having echoed its N messages.
     std::string summary() {
-        thread_.join();
-        return vttest::readWholeFile(output_);
+        if (its_thread.joinable())
+            its_thread.join();
+        return vttest::readBytes(its_dir.file("out.txt"));
     }
-    const std::string& port() const { return port_; }
+    const std::string& port() const { return its_port; }
 
 private:
-    std::string output_;
-    std::string port_;
-    std::thread thread_;
-    std::unique_ptr<TCPSocket> idle_;
+    const vttest::ScratchDir& its_dir;
+    std::string its_port;
+    std::thread its_thread;
+    std::unique_ptr<TCPSocket> its_idle;
 };
 
 struct Row {
@@ -235,8 +193,8 @@ const Row rows[] = {
      "unshare -n true && command -v ip"},
     {"SendGivesUpOnASilentPeer", nullptr, "{vtkit} frame send --timeout 1 127.0.0.1 {silent} x", 6,
      "vtkit: no answer from 127.0.0.1:{N} within 1 second\n", ""},
-    {"EchoServesASecondClientBesideAnIdleOne", nullptr, "{vtkit} frame send 127.0.0.1 {echo} two",
-     0, "", "two\n"},
+    {"EchoServesASecondClientBesideAnIdleOne", nullptr,
+     "{vtkit} frame send localhost {echo} \"one frame\"", 0, "", "one frame\n"},
     {"EchoInterruptedPrintsItsSummary", kSignals,
      "{vtkit} frame echo 0 > echo.out & p=$!; until grep -qs listening echo.out; do sleep 0.05; "
      "done; {vtkit} frame send 127.0.0.1 $(sed -n 's/.*://p' echo.out) hi; kill -INT $p; wait $p; "
@@ -311,6 +269,9 @@ const Row rows[] = {
      "vtkit: cannot find the directory absent\n", ""},
     {"LsUnreadableDirectory", kRights, asNobody("ls 'locked/*'"), 4,
      "vtkit: cannot read the directory locked\n", "", kCanBeNobody},
+    {"EnvShowsAValue", nullptr, "{vtkit} env VTKIT_TEST_VARIABLE", 0, "", "forty two\n"},
+    {"EnvSaysWhenThereIsNone", nullptr, "{vtkit} env VTKIT_NO_VARIABLE", 0, "", "NOT_DEFINED\n"},
+    {"LsListsWhatMatches", nullptr, "{vtkit} ls \"nest.*\"", 0, "", "nest.xml\n"},
     {"LsNothingMatches", nullptr, "{vtkit} ls \"*.none\"", 4, "vtkit: nothing matches *.none\n",
      ""},
 };
@@ -319,26 +280,25 @@ class VtkitRow : public testing::TestWithParam<Row> {};
 
 TEST_P(VtkitRow, Behaves) {
     const Row& row = GetParam();
-#ifdef _WIN32
-    if (row.posixOnly != nullptr)
+    if (windowsLeg && row.posixOnly != nullptr)
         GTEST_SKIP() << "the row " << row.posixOnly;
-#endif
     if (addressSanitizer && row.line.find("ulimit -v") != std::string::npos)
         GTEST_SKIP() << "AddressSanitizer needs more address space than the row allows";
     if (row.needs != nullptr && runCommand(replaced(row.needs, "{vtkit}", tool())) != 0)
         GTEST_SKIP() << "this system cannot run the row: " << row.needs << " fails";
-    vttest::setEnv("JASSERT", "ON"); // an assertion the tool trips aborts the row
+    const vttest::ScopedEnv active("JASSERT", "ON"); // an assertion the tool trips aborts the row
+    const vttest::ScopedEnv variable("VTKIT_TEST_VARIABLE", "forty two");
     Fixture fixture;
-    std::string line = replaced(row.line, "{vtkit}", tool());
+    vttest::ScratchDir echoDir;
+    std::string line = replaced(row.line, "{unused}", std::to_string(vttest::unusedPort()));
     std::unique_ptr<vttest::PeerListener> silent;
     if (line.find("{silent}") != std::string::npos) {
         silent.reset(new vttest::PeerListener);
         line = replaced(line, "{silent}", std::to_string(silent->port()));
     }
-    line = replaced(line, "{unused}", std::to_string(vttest::unusedPort()));
     std::unique_ptr<EchoProcess> echo;
     if (line.find("{echo}") != std::string::npos) {
-        echo.reset(new EchoProcess(fixture.dir, 1, true));
+        echo.reset(new EchoProcess(echoDir, 1, true));
         ASSERT_FALSE(echo->port().empty()) << "the echo peer never said where it listens";
         line = replaced(line, "{echo}", echo->port());
     }
@@ -356,68 +316,48 @@ TEST_P(VtkitRow, Behaves) {
 INSTANTIATE_TEST_SUITE_P(Hostile, VtkitRow, testing::ValuesIn(rows),
                          [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
 
-TEST(VtkitTest, TourShowsEverySection) {
+TEST(Vtkit, TheTourShowsEverySection) {
     vttest::ScratchDir dir;
-    const Outcome tour = runIn(dir, tool());
+    const Outcome tour = runIn(dir, "{vtkit}");
     EXPECT_EQ(0u, tour.status) << tour.err;
-    for (const char* section :
+    for (const char* part :
          {"== Diagnostics ==", "== Text reading ==", "== Processor topology ==", "== Networking ==",
-          "== Files and processes =="})
-        EXPECT_NE(std::string::npos, tour.out.find(section)) << section;
-    EXPECT_NE(std::string::npos, tour.out.find("received: hello over a length-prefixed frame"));
-    EXPECT_NE(std::string::npos, tour.out.find("captured: hello from the command interpreter"));
-    EXPECT_NE(std::string::npos,
-              tour.out.find("    <file path=\"/home/ada/report.xml\">report</file>\n"));
+          "== Files and processes ==", "received: hello over a length-prefixed frame",
+          "captured: hello from the command interpreter",
+          "    <file path=\"/home/ada/report.xml\">report</file>\n"})
+        EXPECT_NE(std::string::npos, tour.out.find(part)) << part;
 }
 
-TEST(VtkitTest, XmlFmtWritesTheWritersBytes) {
+// Far more than the tool's 64 KiB output buffer, from a file and from standard input.
+TEST(Vtkit, XmlFmtWritesTheWritersBytes) {
     vttest::ScratchDir dir;
-    // Far more than the tool's 64 KiB output buffer.
     std::string document = "<?xml version=\"1.0\"?>\n<a z=\"9\" y=\"8\">\n <c/>\n";
     for (int i = 0; i < 20000; ++i)
         document += " <b x=\"" + std::to_string(i) + "\">t</b>\n";
-    document += "</a>\n";
-    writeText(dir.file("in.xml"), document);
-    std::istringstream in(document);
+    vttest::writeBytes(dir.file("in.xml"), document + "</a>\n");
+    std::istringstream in(document + "</a>\n");
     SimpleDOM::Node* root = SimpleDOM::parse(in, false);
-    std::ostringstream flat;
-    std::ostringstream lines;
+    std::ostringstream flat, lines;
     SimpleDOM::write(flat, root, false);
     SimpleDOM::write(lines, root, true);
     SimpleDOM::deleteTree(root);
-
-    const Outcome plain = runIn(dir, tool() + " xml fmt in.xml");
+    const Outcome plain = runIn(dir, "{vtkit} xml fmt in.xml");
     EXPECT_EQ(0u, plain.status) << plain.err;
     EXPECT_EQ(flat.str(), plain.out);
-    EXPECT_EQ(lines.str(), runIn(dir, tool() + " xml fmt --attributes-on-lines in.xml").out);
-    EXPECT_EQ(flat.str(), runIn(dir, tool() + " xml fmt - < in.xml").out) << "standard input";
+    EXPECT_EQ(lines.str(), runIn(dir, "{vtkit} xml fmt --attributes-on-lines in.xml").out);
+    EXPECT_EQ(flat.str(), runIn(dir, "{vtkit} xml fmt - < in.xml").out) << "standard input";
 }
 
-TEST(VtkitTest, FrameSendRoundTripsThroughFrameEcho) {
-    vttest::ScratchDir dir;
-    EchoProcess echo(dir, 2, false);
+TEST(Vtkit, FrameSendRoundTripsThroughFrameEcho) {
+    vttest::ScratchDir dir, echoDir;
+    EchoProcess echo(echoDir, 2, false);
     ASSERT_FALSE(echo.port().empty()) << "the echo peer never said where it listens";
     const Outcome first =
-        runIn(dir, tool() + " frame send localhost " + echo.port() + " \"one frame\"");
-    const Outcome second = runIn(dir, tool() + " frame send 127.0.0.1 " + echo.port() + " two");
+        runIn(dir, "{vtkit} frame send localhost " + echo.port() + " \"one frame\"");
     EXPECT_EQ(0u, first.status) << first.err;
     EXPECT_EQ("one frame\n", first.out);
-    EXPECT_EQ("two\n", second.out);
+    EXPECT_EQ("two\n", runIn(dir, "{vtkit} frame send 127.0.0.1 " + echo.port() + " two").out);
     EXPECT_NE(std::string::npos, echo.summary().find("echoed 2 messages"));
-}
-
-TEST(VtkitTest, EnvAndLs) {
-    vttest::ScratchDir dir;
-    vttest::setEnv("VTKIT_TEST_VARIABLE", "forty two");
-    EXPECT_EQ("forty two\n", runIn(dir, tool() + " env VTKIT_TEST_VARIABLE").out);
-    vttest::unsetEnv("VTKIT_TEST_VARIABLE");
-    EXPECT_EQ("NOT_DEFINED\n", runIn(dir, tool() + " env VTKIT_TEST_VARIABLE").out);
-
-    writeText(dir.file("one.txt"), "1");
-    writeText(dir.file("two.txt"), "2");
-    const Outcome list = runIn(dir, tool() + " ls " + FileUtils::quote(dir.file("*.txt")));
-    EXPECT_NE(std::string::npos, list.out.find(dir.file("one.txt") + "\n"));
-    EXPECT_NE(std::string::npos, list.out.find(dir.file("two.txt") + "\n"));
 }
 
 } // namespace

@@ -22,6 +22,11 @@ bool runningUnderWine();
 int redirectStdout(std::FILE* file);
 void restoreStdout(int saved);
 
+// A command line for runCommand that runs `line` (written for the platform's
+// interpreter) in `dir` with standard output into `out` and standard error into `err`.
+std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
+                      const std::string& err);
+
 // Open descriptors (Linux) or handles (Windows) of the process: a leak shows as growth.
 long openHandleCount();
 // A pipe whose ends a started program would inherit; false when it cannot be made.

@@ -47,6 +47,11 @@ void restoreStdout(int saved) {
     ::close(saved);
 }
 
+std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
+                      const std::string& err) {
+    return "cd '" + dir + "' && { " + line + "\n} > '" + out + "' 2> '" + err + "'";
+}
+
 long openHandleCount() {
     const std::filesystem::directory_iterator entries("/proc/self/fd");
     return static_cast<long>(std::distance(begin(entries), end(entries)));

@@ -38,6 +38,14 @@ void restoreStdout(int saved) {
     _close(saved);
 }
 
+// cmd.exe /c drops the first and last double quote of a line that starts with one,
+// hence the outer pair; Wine's cmd.exe mishandles a redirected group, so the
+// redirections follow the (single) command.
+std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
+                      const std::string& err) {
+    return "\"cd /d \"" + dir + "\" && " + line + " > \"" + out + "\" 2> \"" + err + "\"\"";
+}
+
 // Handle values are multiples of four; a leak of any kind lands low in the table.
 long openHandleCount() {
     long count = 0;
