@@ -51,7 +51,6 @@ TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     EXPECT_EQ(nullptr, std::getenv(utils::traceSwitchName));
     trace() << "off" << '\n';
     EXPECT_EQ("on\n", out.flushed());
-
     trace().setFlag("VTSUPPORT_TEST_FLAG");
     EXPECT_STREQ("1", std::getenv("VTSUPPORT_TEST_FLAG"));
     trace().clearFlag("VTSUPPORT_TEST_FLAG");

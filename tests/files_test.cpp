@@ -298,7 +298,6 @@ TEST(Files, ListingsTemporaryNamesAndUniqueNames) {
               FileUtils::uniqueFileName("sub/data.txt"));
     const std::string program = FileUtils::programDirectory() + separator + "files_test";
     EXPECT_TRUE(FileUtils::isFile(program + (windowsLeg ? ".exe" : "")));
-
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
     const std::string temp = FileUtils::tempFileName();
     // Wine's _tempnam keeps only the first three characters of the prefix.

@@ -271,30 +271,11 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
     }
 }
 
-TEST(FrameAssembler, FramesBackToBackComeOutOneByOne) {
-    // 1 + 4 + 1018 = 1023 bytes: the second header straddles the first chunk's end.
-    const std::vector<std::string> payloads = {pattern(1018), "five!", "", pattern(1500), "end"};
-    std::string stream;
-    for (const std::string& payload : payloads)
-        stream += frameOf(payload);
-    const std::vector<std::string> chunks = pieces(stream, 1024);
-    Replay replay{chunks};
-    std::vector<char> carried;
-    for (const std::string& payload : payloads)
-        EXPECT_EQ(payload, text(vtsupport::detail::receiveFrame(carried, std::ref(replay))));
-    EXPECT_EQ(chunks.size(), replay.receives);
-    EXPECT_TRUE(carried.empty());
-}
-
 TEST(Socket, TheSocketLibraryIsReadyAtLoadAndABareDescriptorHasNoAddress) {
-    // Runs before this program starts any socket library itself.
-    TCPSocketBase unconnected(loopback(9));
+    TCPSocketBase unconnected(loopback(9)); // before this program starts any socket library
     EXPECT_NE(-1, unconnected.getSocket());
-    EXPECT_EQ("127.0.0.1", unconnected.getAddress().getIPString());
-    EXPECT_EQ(9, unconnected.getAddress().getPort());
-    TCPSocket bare(-1);
-    EXPECT_EQ("0.0.0.0", bare.getAddress().getIPString());
-    EXPECT_EQ(-1, bare.getAddress().getPort());
+    EXPECT_EQ("127.0.0.1:9 ", described(unconnected.getAddress()).substr(0, 12));
+    EXPECT_EQ("0.0.0.0:-1 ", described(TCPSocket(-1).getAddress()).substr(0, 11));
 }
 
 TEST(Socket, WritesOneFramePerPayload) {
@@ -453,7 +434,6 @@ TEST(Socket, AResetOrAGonePeerFailsTheTransferInsteadOfEndingTheProcess) {
     TCPSocket client(loopback(listener.port()));
     EXPECT_EQ("Error: Problem receiving data from server: -1", thrownText([&] { client.read(); }));
     EXPECT_EQ(-1, client.getSocket());
-
     TCPSocket writer(loopback(listener.port()));
     listener.accept().close();
     std::string message = "(nothing thrown)";
@@ -482,7 +462,6 @@ TEST(Socket, CopyAndAssignmentMoveTheDescriptorAndWhatWasReadAhead) {
     EXPECT_EQ(listener.port(), copy.getAddress().getPort());
     EXPECT_EQ("second", text(copy.read()));
     copy.write(bytes("from copy"));
-
     TCPSocket target(-1);
     TCPSocketBase& asBase = target;
     EXPECT_EQ(&target, &(asBase = copy));
@@ -493,7 +472,6 @@ TEST(Socket, CopyAndAssignmentMoveTheDescriptorAndWhatWasReadAhead) {
     target.write(bytes("from target"));
     peer.join();
     EXPECT_EQ(frameOf("from copy") + frameOf("from target"), received);
-
     // Assigning over an open socket leaves its descriptor open.
     TCPSocket first(loopback(listener.port()));
     PeerConnection firstPeer = listener.accept();

@@ -99,13 +99,11 @@ const TokenRow tokenRows[] = {
     {"", "last", "last"},
     {"", "a;", "a|;"},
     {"", "a\nb\n,\n'q'\n\nc", "a|b@2|,|'|q|'|c@6"},
-    {"w", "a  b\n", "a| | |b|\n"},
-    {"w", "\tx\r\n", "\t|x|\r|\n"},
+    {"w", "a \tb\r\n", "a| |\t|b|\r|\n"},
     {"", "say 'hi there'\n", "say|'|hi there|'"},
     {"", "''", "'||'"},
     {"", "ab\"cd\" ", "ab|\"|cd|\""},
     {"", "'open text", "'|open text"},
-    {"", "'", "'"},
     {"", "\"a 'b\" c", "\"|a |'|b|\"|c"},
     {"s=#", "\"a, b;\n#x'c", "\"|a, b;\n#x|'|c@2"},
     {"q=", "'a b'", "'a|b'"},
@@ -114,13 +112,11 @@ const TokenRow tokenRows[] = {
     {"o=\\,", "\\\"x\" \"y\"", "\\|\"x\"|\"|y|\""},
     {"o=/ e=/", "/'q'", "/|'q'"},
     {"o=/ e=/", "'q'", "'|q|'"},
-    {"s=#", "ab#c\nd\n", "ab|d@2"},
-    {"s=#", "# a 'b' , c\nx", "x@2"},
+    {"s=#", "ab#c 'q' ,\nd\n", "ab|d@2"},
     {"s=#", "ab#cut off", "ab"},
     {"s=//", "a //c\nb", "a|b@2"},
     {"s=;", "a;b", "a|;|b"},
-    {"m=/* n=*/", "a/*x y*/b\n", "a|b"},
-    {"m=/* n=*/", "/* a, 'b' ; */z ", "z"},
+    {"m=/* n=*/", "a/* x, 'y' ; */b\n", "a|b"},
     {"m=/* n=*/", "/* * / */q", "*/q"},
     {"m=/* n=*/", "/* *,/ w", "w"},
     {"m=/* n=*/", "a/*/ b", "a|b"},
@@ -196,7 +192,6 @@ TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
     EXPECT_EQ(-1, tokenizer.read());
     EXPECT_TRUE(in.eof());
     EXPECT_EQ(-1, tokenizer.read());
-
     std::istringstream failed("abc");
     failed.setstate(std::ios::failbit);
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(failed).nextToken());
@@ -218,6 +213,7 @@ std::string parsed(std::istream& in, bool keepWhitespaceText) {
 struct ReaderRow {
     const char* input;
     const char* expected;
+    bool keepWhitespaceText = false;
 };
 
 const std::string bad = "Document not well-formed. ";
@@ -244,6 +240,9 @@ const ReaderRow readerRows[] = {
     {"<r>  \v \t x</r>", "<r>  \v \t x</r>\n"},
     {"<r>\v\f</r>", "<r/>\n"},
     {"<a> \t\r\n</a>", "<a/>\n"},
+    {"<a> \t\r\n</a>", "<a> \t\r\n</a>\n", true},
+    {"<r>\v</r>", "<r>\v</r>\n", true},
+    {"<a>\n<b/>\n</a>", "<a>\n    <b/>\n</a>\n", true},
     {"<a>\n x\n</a>", "<a>\n x\n</a>\n"},
     {"<a><b>x</b>\n y \n</a>", "<a>y\n    <b>x</b>\n</a>\n"},
     {"<?xml version=\"1.0\"?>\n<!-- a\n comment -->\n<a x=\"1\"\n   y = \"two\nlines\">\n"
@@ -255,21 +254,16 @@ const ReaderRow readerRows[] = {
     {"<r><!-- c -- \n><!-- c !--></r>", "Document not well-formed. (>) @ 2"},
     {"<a<b>", "Document not well-formed. (a) @ 1"},
     {"<a>", "Document not well-formed. (a) @ 1"},
-    {"<a>\n<b>\n</b>\n", "Document not well-formed. (a) @ 3"},
     {"<a>\r\n  <b>\r\n\t\t<c/>\n   </b>\n \n", "Document not well-formed. (a) @ 4"},
     {"<r>\n  <s>\n   end", "Document not well-formed. (s) @ 3"},
-    {"<a>1 > 0</a>", "Document not well-formed. (>) @ 1"},
     {"<r><p>word</p>\n\n\n<q>1 > 0</q></r>", "Document not well-formed. (>) @ 4"},
     {"<!-- one -- two -->", "Document not well-formed. (--) @ 1"},
     {"<!--\nx\n\n", "Document not well-formed. (x) @ 2"},
-    {"<?xml version", "Document not well-formed. (version) @ 1"},
     {"<?a ? b?>", "Document not well-formed. (?) @ 1"},
-    {"<!DOCTYPE html", "Document not well-formed. (html) @ 1"},
     {"<!DOCTYPE html \n", "Document not well-formed. (html) @ 1"},
     {"<?xml version \n", "Document not well-formed. (version) @ 1"},
     {"<!--\nx \n\n", "Document not well-formed. (x) @ 2"},
     {"<!DOCTYPE r [\n<!ENTITY e \"v\">\n]>\n<r/>", "Document not well-formed. (>) @ 3"},
-    {"<a x=\"abc", "Document not well-formed. (StreamTokenizer::TT_EOF) @ 1"},
     {"<r>\n<p v=\"open\n\n", "Document not well-formed. (StreamTokenizer::TT_EOF) @ 2"},
     {"<a/>\n<b/>", "Document not well-formed. (b) @ 2"},
     {"< a>", "Document not well-formed. (a) @ 1"},
@@ -280,77 +274,34 @@ const ReaderRow readerRows[] = {
 
 TEST(Reader, EachRowGivesItsTreeOrFailureThroughEveryBuffer) {
     for (const ReaderRow& row : readerRows)
-        EXPECT_EQ(row.expected,
-                  throughEachBuffer(row.input, [](std::istream& in) { return parsed(in, false); }))
+        EXPECT_EQ(row.expected, throughEachBuffer(row.input,
+                                                  [&](std::istream& in) {
+                                                      return parsed(in, row.keepWhitespaceText);
+                                                  }))
             << row.input;
 }
 
-TEST(Reader, WhitespaceOnlyTextIsKeptOnRequest) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"<a> \t\r\n</a>", "<a> \t\r\n</a>\n"},
-        {"<r>\v</r>", "<r>\v</r>\n"},
-        {"<a>\n<b/>\n</a>", "<a>\n    <b/>\n</a>\n"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(row.second,
-                  throughEachBuffer(row.first, [](std::istream& in) { return parsed(in, true); }))
-            << row.first;
+TEST(Reader, NormalizedTextIsEmptyWhenOnlyWhitespace) {
     EXPECT_EQ("", SimpleDOM::normalizeText(" \n\t\v\f\r", false));
     EXPECT_EQ(" \n", SimpleDOM::normalizeText(" \n", true));
     EXPECT_EQ(" x ", SimpleDOM::normalizeText(" x ", false));
     EXPECT_EQ("\xa0", SimpleDOM::normalizeText("\xa0", false));
 }
 
-TEST(Reader, AStreamThatFailedThrowsAndOneThatFailsLaterEnds) {
+// A stream that failed before is refused; one that fails while read (a source
+// whose character can be seen but never taken) ends the input there.
+TEST(Reader, AStreamThatFailedIsRefusedAndOneThatFailsLaterEnds) {
     std::istringstream failed("<a/>");
     failed.setstate(std::ios::failbit);
     EXPECT_EQ("Error: Stream is bad. @ 0", parsed(failed, false));
-    // An unbuffered source whose character can be seen but never taken: the input
-    // ends there, with badbit set, unless the stream throws for badbit.
     struct BrokenSource : std::streambuf {
         int_type underflow() override { return 'a'; }
         int_type uflow() override { throw std::runtime_error("device gone"); }
-    };
-    for (bool reader : {false, true}) {
-        for (std::ios::iostate exceptions : {std::ios::goodbit, std::ios::badbit}) {
-            BrokenSource source;
-            std::istream in(&source);
-            in.exceptions(exceptions);
-            const auto read = [&] {
-                return reader ? parsed(in, false) : StreamTokenizer(in).nextToken();
-            };
-            if (exceptions == std::ios::badbit) {
-                EXPECT_THROW(read(), std::ios_base::failure);
-            } else {
-                EXPECT_EQ(reader ? "(none)" : StreamTokenizer::TT_EOF, read());
-                EXPECT_TRUE(in.bad());
-            }
-        }
-    }
-}
-
-// Reading a token flushes the tied stream first, as formatted input does; taking
-// one character with read(), like istream::get, does not.
-TEST(Reader, ScanningFlushesTheTiedStream) {
-    struct FlushCounter : std::streambuf {
-        int flushes = 0;
-        int sync() override { return ++flushes, 0; }
-    } counter;
-    std::ostream tied(&counter);
-    std::istringstream in("<a; b");
-    in.tie(&tied);
-    StreamTokenizer tokenizer(in);
-    EXPECT_EQ('<', tokenizer.read());
-    EXPECT_EQ(0, counter.flushes);
-    EXPECT_EQ("a", tokenizer.nextToken());
-    EXPECT_EQ(";", tokenizer.nextToken()); // held back by the word, nothing read
-    EXPECT_EQ(1, counter.flushes);
-    EXPECT_EQ("b", tokenizer.nextToken());
-    EXPECT_EQ(2, counter.flushes);
-    std::istringstream document("<a/>");
-    document.tie(&tied);
-    own(SimpleDOM::parse(document, false));
-    EXPECT_LE(3, counter.flushes);
+    } source, forReader;
+    std::istream in(&source), document(&forReader);
+    EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(in).nextToken());
+    EXPECT_EQ("(none)", parsed(document, false));
+    EXPECT_TRUE(in.bad() && document.bad());
 }
 
 Node* child(Node* parent, const std::string& name) {
@@ -431,7 +382,6 @@ TEST(Tree, FindElementsAndAttributes) {
     EXPECT_EQ(1u, tree->findElements("X").size());
     EXPECT_TRUE(tree->findElements("z").empty());
     EXPECT_TRUE(last->findElements("x").empty());
-
     Node node("n");
     node.setAttribute("b", "2");
     node.setAttribute("a", "1");
@@ -564,19 +514,10 @@ TEST(Tree, ChecksOnANullSiblingDoNothingWhenDormantAndReportTheirSitesWhenActive
                  "^JAssert 'ml_end_length" + failed + "StreamTokenizer, line: 243\n");
 }
 
-// Counts and hashes (FNV-1a) what is written through it, for outputs too large to keep.
-struct DigestBuffer : std::streambuf {
-    std::uint64_t hash = 14695981039346656037ull, size = 0;
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        for (std::streamsize i = 0; i < n; ++i)
-            hash = (hash ^ static_cast<unsigned char>(s[i])) * 1099511628211ull;
-        size += static_cast<std::uint64_t>(n);
-        return n;
-    }
-    int_type overflow(int_type c) override {
-        const char ch = traits_type::to_char_type(c);
-        return c == traits_type::eof() ? traits_type::not_eof(c) : (xsputn(&ch, 1), c);
-    }
+// Counts what is written through it, for outputs too large to keep.
+struct CountingBuffer : std::streambuf {
+    std::streamsize size = 0;
+    std::streamsize xsputn(const char*, std::streamsize n) override { return size += n, n; }
 };
 
 // "<e>" depth times, then "</e>" depth times.
@@ -603,83 +544,16 @@ TEST(Reader, DeepAndWideDocuments) {
     const Tree wide = own(SimpleDOM::parse(wideIn, false));
     EXPECT_EQ(1000000u, wide->getChildren().size());
     EXPECT_EQ(wide.get(), wide->getChildren().back()->getParent());
-
-    const int depth = 10000;
+    // Level l is written as 4l blanks and "<e>\n" and as 4l blanks and "</e>\n", the
+    // innermost as "<e/>\n".
+    const long long depth = 10000;
     std::istringstream chainText(nested(depth));
-    const Tree chain = own(SimpleDOM::parse(chainText, false));
-    const Tree copy = own(chain->clone());
-    DigestBuffer expected, original, copied;
-    std::ostream(&original) << chain.get();
-    std::ostream(&copied) << copy.get();
-    std::ostream out(&expected);
-    for (int level = 0; level < 2 * depth - 1; ++level) {
-        const int indent = level < depth ? level : 2 * depth - 2 - level;
-        out << std::string(4 * indent, ' ')
-            << (level < depth - 1    ? "<e>\n"
-                : level == depth - 1 ? "<e/>\n"
-                                     : "</e>\n");
-    }
-    EXPECT_EQ(expected.size, original.size);
-    EXPECT_EQ(expected.hash, original.hash);
-    EXPECT_EQ(expected.hash, copied.hash);
+    CountingBuffer written;
+    std::ostream(&written) << own(SimpleDOM::parse(chainText, false)).get();
+    EXPECT_EQ(4 * (depth - 1) * (depth - 2) + 13 * (depth - 1) + 5, written.size);
     // Under the sanitizer leg a partial tree kept after a failure would be a leak.
     std::istringstream cut(nested(100000).substr(0, 600000));
     EXPECT_THROW(SimpleDOM::parse(cut, false), SimpleDOM::ParseException);
-}
-
-std::size_t elements(const Node* node) {
-    std::size_t count = 1;
-    for (const Node* child : node->getChildren())
-        count += elements(child);
-    return count;
-}
-
-// The XML files that Debian packages install, where present (under Wine through Z:):
-// read, written and read again, the second and third writes agree, no element is lost.
-TEST(Reader, InstalledDocumentsAreReadAndWrittenStably) {
-    int read = 0;
-    for (std::string name : {"X11/xkb/rules/evdev.xml", "xml/iso-codes/iso_3166-2.xml",
-                             "xml/iso-codes/iso_639-3.xml", "mime/packages/freedesktop.org.xml"}) {
-        name = (vttest::runningUnderWine() ? "Z:/usr/share/" : "/usr/share/") + name;
-        std::string text = vttest::readBytes(name);
-        if (text.empty())
-            continue;
-        SCOPED_TRACE(name);
-        // An internal subset ends the declaration at its first ">"; the "]>" that
-        // closes it is then a ">" outside any tag. Without it, the rest reads.
-        const std::size_t doctype = text.find("<!DOCTYPE"), open = text.find('[', doctype);
-        if (doctype != std::string::npos && open < text.find('>', doctype)) {
-            const std::size_t close = text.find("]>", open);
-            const auto line = std::count(text.begin(), text.begin() + close, '\n') + 1;
-            std::istringstream in(text);
-            EXPECT_EQ(bad + "(>) @ " + std::to_string(line), parsed(in, false));
-            text.erase(open, close + 1 - open);
-        }
-        // A comment closed by "!-->" has no "--" token: it runs on into what follows.
-        if (text.find("!-->") != std::string::npos) {
-            std::istringstream in(text);
-            EXPECT_THROW(SimpleDOM::parse(in, false), SimpleDOM::ParseException);
-            for (std::size_t at = text.find("!-->"); at != std::string::npos;
-                 at = text.find("!-->"))
-                text[at] = ' ';
-        }
-        std::vector<std::string> writes;
-        std::vector<std::size_t> counts;
-        for (int round = 0; round < 3; ++round) {
-            std::istringstream in(round == 0 ? text : writes.back());
-            const Tree root = own(SimpleDOM::parse(in, false));
-            ASSERT_NE(nullptr, root);
-            writes.push_back(written(root.get()));
-            counts.push_back(elements(root.get()));
-        }
-        EXPECT_EQ(writes[1], writes[2]);
-        EXPECT_EQ(std::vector<std::size_t>(3, counts[0]), counts);
-        EXPECT_GT(counts[0], 10u);
-        ++read;
-    }
-    if (read == 0)
-        GTEST_SKIP()
-            << "none of the documents is installed (xkb-data, iso-codes, shared-mime-info)";
 }
 
 } // namespace

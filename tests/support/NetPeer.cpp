@@ -4,22 +4,26 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "SocketCalls.h"
+
 namespace vttest {
 
-PeerConnection::PeerConnection(PeerConnection&& other) noexcept
-    : its_socket(other.its_socket), its_end_seen(other.its_end_seen) {
-    other.its_socket = -1;
+namespace {
+
+bool readable(std::intptr_t socket) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval wait{waitSeconds, 0};
+    return ::select(static_cast<int>(socket) + 1, &set, nullptr, nullptr, &wait) == 1;
 }
 
-void PeerConnection::close(bool reset) {
-    if (its_socket != -1)
-        closeSocket(its_socket, reset);
-    its_socket = -1;
-}
+} // namespace
 
 bool PeerConnection::send(const std::string& bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
-        const long sent = sendSome(its_socket, bytes.data() + done, bytes.size() - done);
+        const auto sent = ::send(its_socket, bytes.data() + done,
+                                 static_cast<int>(bytes.size() - done), sendFlags);
         if (sent <= 0)
             return false;
         done += static_cast<std::size_t>(sent);
@@ -30,32 +34,52 @@ bool PeerConnection::send(const std::string& bytes) {
 std::string PeerConnection::receive(std::size_t count) {
     std::string bytes;
     char buffer[4096];
-    while (bytes.size() < count && readable(its_socket, waitSeconds)) {
-        const long got =
-            receiveSome(its_socket, buffer, std::min(sizeof buffer, count - bytes.size()));
-        if (got <= 0) {
-            its_end_seen = got == 0;
+    while (bytes.size() < count && readable(its_socket)) {
+        const auto got = ::recv(its_socket, buffer,
+                                static_cast<int>(std::min(sizeof buffer, count - bytes.size())), 0);
+        its_end_seen = got == 0;
+        if (got <= 0)
             break;
-        }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     return bytes;
 }
 
-PeerListener::PeerListener() : its_socket(listenOnLoopback(its_port)) {
-    if (its_socket == -1)
+void PeerConnection::close(bool reset) {
+    const linger option{1, 0};
+    if (its_socket != -1 && reset)
+        ::setsockopt(its_socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
+                     sizeof option);
+    if (its_socket != -1)
+        closesocket(its_socket);
+    its_socket = -1;
+}
+
+void PeerConnection::sendImmediately() {
+    const int on = 1;
+    ::setsockopt(its_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                 sizeof on);
+}
+
+PeerListener::PeerListener() {
+    startSockets();
+    its_socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(its_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(its_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::listen(its_socket, SOMAXCONN) != 0)
         throw std::runtime_error("cannot listen on 127.0.0.1");
+    its_port = ntohs(address.sin_port);
 }
 
 PeerConnection PeerListener::accept() {
-    return PeerConnection(readable(its_socket, waitSeconds) ? acceptConnection(its_socket) : -1);
+    return PeerConnection(readable(its_socket)
+                              ? static_cast<std::intptr_t>(::accept(its_socket, nullptr, nullptr))
+                              : -1);
 }
-
-PeerThread::PeerThread(PeerListener& listener, std::function<void(PeerConnection&)> script)
-    : its_thread([&listener, script] {
-          PeerConnection connection = listener.accept();
-          script(connection);
-      }) {}
 
 std::string frameOf(const std::string& payload) {
     const std::string digits = std::to_string(payload.size());
@@ -64,9 +88,8 @@ std::string frameOf(const std::string& payload) {
 
 std::string receiveFrame(PeerConnection& connection) {
     const std::string count = connection.receive(1);
-    if (count.empty())
-        return std::string();
-    const std::string digits = connection.receive(static_cast<unsigned char>(count[0]));
+    const std::string digits =
+        connection.receive(count.empty() ? 0 : static_cast<unsigned char>(count[0]));
     return connection.receive(static_cast<std::size_t>(std::atol(digits.c_str())));
 }
 

@@ -4,11 +4,10 @@
 // (waitSeconds): a faulty library makes a test fail, not hang.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
-
-#include "support/platform/TestPlatform.h"
 
 namespace vttest {
 
@@ -17,11 +16,11 @@ constexpr int waitSeconds = 10;
 // One accepted connection; closed on destruction.
 class PeerConnection {
 public:
-    explicit PeerConnection(Socket the_socket = -1) : its_socket(the_socket) {}
-    PeerConnection(PeerConnection&& other) noexcept;
+    explicit PeerConnection(std::intptr_t the_socket = -1) : its_socket(the_socket) {}
+    PeerConnection(PeerConnection&& other) noexcept : its_socket(other.its_socket) {
+        other.its_socket = -1;
+    }
     ~PeerConnection() { close(); }
-    PeerConnection& operator=(PeerConnection&&) = delete;
-
     bool isOpen() const { return its_socket != -1; }
     // Sends every byte; false when the connection fails.
     bool send(const std::string& bytes);
@@ -30,18 +29,20 @@ public:
     std::string receiveAll() { return receive(std::string::npos); }
     // Whether a receive has met the other side's orderly end.
     bool endSeen() const { return its_end_seen; }
+    // With `reset`, a reset instead of an orderly end.
     void close(bool reset = false);
-    void sendImmediately() { vttest::sendImmediately(its_socket); }
+    // Small writes go out at once (no Nagle delay).
+    void sendImmediately();
 
 private:
-    Socket its_socket;
+    std::intptr_t its_socket;
     bool its_end_seen = false;
 };
 
 class PeerListener {
 public:
     PeerListener();
-    ~PeerListener() { closeSocket(its_socket, false); }
+    ~PeerListener() { PeerConnection closing(its_socket); }
     PeerListener(const PeerListener&) = delete;
     PeerListener& operator=(const PeerListener&) = delete;
     int port() const { return its_port; }
@@ -49,14 +50,18 @@ public:
     PeerConnection accept();
 
 private:
+    std::intptr_t its_socket;
     int its_port = 0;
-    Socket its_socket;
 };
 
 // Runs `script` on the next connection of `listener` on a thread of its own; joined on destruction.
 class PeerThread {
 public:
-    PeerThread(PeerListener& listener, std::function<void(PeerConnection&)> script);
+    PeerThread(PeerListener& listener, std::function<void(PeerConnection&)> script)
+        : its_thread([&listener, script] {
+              PeerConnection connection = listener.accept();
+              script(connection);
+          }) {}
     ~PeerThread() { join(); }
     void join() {
         if (its_thread.joinable())

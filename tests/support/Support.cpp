@@ -1,13 +1,10 @@
 #include "support/Support.h"
 
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -15,17 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace vttest {
-
-ScopedEnv::ScopedEnv(const std::string& name, const char* value) : its_name(name) {
-    const char* old = std::getenv(name.c_str());
-    its_had_value = old != nullptr;
-    its_value = old != nullptr ? old : "";
-    setEnv(name, value);
-}
-
-ScopedEnv::~ScopedEnv() {
-    setEnv(its_name, its_had_value ? its_value.c_str() : nullptr);
-}
 
 ScratchDir::ScratchDir() {
     std::random_device random;
@@ -48,17 +34,6 @@ std::string ScratchDir::file(const std::string& name) const {
     return its_path + static_cast<char>(fs::path::preferred_separator) + name;
 }
 
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 StdoutCapture::StdoutCapture() {
     std::cout.flush();
     std::fflush(stdout);
@@ -70,29 +45,15 @@ StdoutCapture::StdoutCapture() {
 }
 
 StdoutCapture::~StdoutCapture() {
-    std::cout.flush();
-    std::fflush(stdout);
+    flushed();
     restoreStdout(its_saved);
     std::fclose(its_file);
-}
-
-std::string StdoutCapture::reached() const {
-    return readBytes(its_dir.file("stdout.txt"));
 }
 
 std::string StdoutCapture::flushed() {
     std::cout.flush();
     std::fflush(stdout);
     return reached();
-}
-
-std::string thrownText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::string& text) {
-        return text;
-    }
-    return "(nothing thrown)";
 }
 
 void onThreadsAtOnce(int count, const std::function<void(int)>& body) {

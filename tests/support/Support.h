@@ -1,10 +1,13 @@
 // Helpers shared by the test programs: environment changes undone at scope end,
-// scratch directories, whole-file reading and writing, capture of standard
-// output, the text a networking call throws, and threads started together.
+// scratch directories, whole files, capture of standard output, the text a
+// networking call throws, and threads started together.
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "support/platform/TestPlatform.h"
@@ -14,15 +17,18 @@ namespace vttest {
 // Sets a variable (or, given null, removes it) and restores its earlier state on destruction.
 class ScopedEnv {
 public:
-    ScopedEnv(const std::string& name, const char* value);
-    ~ScopedEnv();
+    ScopedEnv(const std::string& name, const char* value)
+        : its_name(name), its_old(std::getenv(name.c_str()) ? std::getenv(name.c_str()) : ""),
+          its_had(std::getenv(name.c_str()) != nullptr) {
+        setEnv(name, value);
+    }
+    ~ScopedEnv() { setEnv(its_name, its_had ? its_old.c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    std::string its_name;
-    bool its_had_value;
-    std::string its_value;
+    const std::string its_name, its_old;
+    const bool its_had;
 };
 
 // A fresh directory in the temporary directory, removed with its contents on destruction.
@@ -40,9 +46,15 @@ private:
     std::string its_path;
 };
 
-// Exact bytes, whatever text mode would make of them; reading a missing file gives "".
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
+// Exact bytes, whatever text mode would make of them; a missing file reads as "".
+inline std::string readBytes(const std::string& path) {
+    std::ostringstream content;
+    content << std::ifstream(path, std::ios::binary).rdbuf();
+    return content.str();
+}
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 // Redirects the standard output descriptor into a file while it lives. Standard
 // output is made fully buffered meanwhile, so reached() shows exactly what was flushed.
@@ -53,7 +65,7 @@ public:
     StdoutCapture(const StdoutCapture&) = delete;
     StdoutCapture& operator=(const StdoutCapture&) = delete;
     // What has reached the descriptor so far, flushing nothing.
-    std::string reached() const;
+    std::string reached() const { return readBytes(its_dir.file("stdout.txt")); }
     // Flushes standard output, then returns everything written.
     std::string flushed();
 
@@ -65,7 +77,14 @@ private:
 
 // The std::string that `action` throws, as the networking classes report errors;
 // "(nothing thrown)" when it returns.
-std::string thrownText(const std::function<void()>& action);
+inline std::string thrownText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::string& text) {
+        return text;
+    }
+    return "(nothing thrown)";
+}
 
 // Runs body(0) ... body(count - 1) on threads of their own, released together, and joins them.
 void onThreadsAtOnce(int count, const std::function<void(int)>& body);

@@ -4,8 +4,6 @@
 // library's on purpose: the networking classes are checked against them.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -49,20 +47,5 @@ bool hideOnlineProcessorList();
 // Mounts an empty read-only volume on `dir` (Linux, privileged).
 bool mountReadOnlyVolume(const std::string& dir);
 void unmountVolume(const std::string& dir);
-
-// A TCP socket of the OS as a number; -1 for none.
-using Socket = std::intptr_t;
-// Listens on 127.0.0.1 at a port the system picks; -1 when that fails.
-Socket listenOnLoopback(int& port);
-// True when `socket` has something to read (or accept) within `seconds`.
-bool readable(Socket socket, int seconds);
-Socket acceptConnection(Socket listener);
-// Bytes sent or received by one call; negative on failure, 0 at the peer's end.
-long sendSome(Socket socket, const char* bytes, std::size_t count);
-long receiveSome(Socket socket, char* buffer, std::size_t capacity);
-// Closes; with `reset`, with a reset instead of an orderly end.
-void closeSocket(Socket socket, bool reset);
-// Small writes go out at once (no Nagle delay).
-void sendImmediately(Socket socket);
 
 } // namespace vttest

@@ -1,16 +1,11 @@
 #include "support/platform/TestPlatform.h"
 
-#include <arpa/inet.h>
 #include <errno.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
-#include <sys/select.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,56 +111,6 @@ bool mountReadOnlyVolume(const std::string& dir) {
 
 void unmountVolume(const std::string& dir) {
     ::umount2(dir.c_str(), MNT_DETACH);
-}
-
-Socket listenOnLoopback(int& port) {
-    const int handle = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::listen(handle, SOMAXCONN) != 0) {
-        ::close(handle);
-        return -1;
-    }
-    port = ntohs(address.sin_port);
-    return handle;
-}
-
-bool readable(Socket socket, int seconds) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(static_cast<int>(socket), &set);
-    timeval wait{seconds, 0};
-    return ::select(static_cast<int>(socket) + 1, &set, nullptr, nullptr, &wait) == 1;
-}
-
-Socket acceptConnection(Socket listener) {
-    const int accepted = ::accept(static_cast<int>(listener), nullptr, nullptr);
-    return accepted < 0 ? -1 : accepted;
-}
-
-long sendSome(Socket socket, const char* bytes, std::size_t count) {
-    return static_cast<long>(::send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL));
-}
-
-long receiveSome(Socket socket, char* buffer, std::size_t capacity) {
-    return static_cast<long>(::recv(static_cast<int>(socket), buffer, capacity, 0));
-}
-
-void closeSocket(Socket socket, bool reset) {
-    if (reset) {
-        const linger option{1, 0};
-        ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option);
-    }
-    ::close(static_cast<int>(socket));
-}
-
-void sendImmediately(Socket socket) {
-    const int on = 1;
-    ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 } // namespace vttest

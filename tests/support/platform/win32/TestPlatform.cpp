@@ -1,8 +1,5 @@
 #include "support/platform/TestPlatform.h"
 
-// Winsock first: windows.h would otherwise pull in the old socket header.
-#include <winsock2.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
@@ -89,72 +86,5 @@ bool mountReadOnlyVolume(const std::string&) {
 }
 
 void unmountVolume(const std::string&) {}
-
-namespace {
-
-// The tests' own start-up, apart from the library's (Winsock counts them).
-void startSockets() {
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    (void)started;
-}
-
-} // namespace
-
-Socket listenOnLoopback(int& port) {
-    startSockets();
-    const SOCKET handle = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (handle == INVALID_SOCKET ||
-        bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        listen(handle, SOMAXCONN) != 0) {
-        closesocket(handle);
-        return -1;
-    }
-    port = ntohs(address.sin_port);
-    return static_cast<Socket>(handle);
-}
-
-bool readable(Socket socket, int seconds) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(static_cast<SOCKET>(socket), &set);
-    timeval wait{seconds, 0};
-    return select(0, &set, nullptr, nullptr, &wait) == 1;
-}
-
-Socket acceptConnection(Socket listener) {
-    const SOCKET accepted = accept(static_cast<SOCKET>(listener), nullptr, nullptr);
-    return accepted == INVALID_SOCKET ? -1 : static_cast<Socket>(accepted);
-}
-
-long sendSome(Socket socket, const char* bytes, std::size_t count) {
-    return send(static_cast<SOCKET>(socket), bytes, static_cast<int>(count), 0);
-}
-
-long receiveSome(Socket socket, char* buffer, std::size_t capacity) {
-    return recv(static_cast<SOCKET>(socket), buffer, static_cast<int>(capacity), 0);
-}
-
-void closeSocket(Socket socket, bool reset) {
-    if (reset) {
-        const linger option{1, 0};
-        setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_LINGER,
-                   reinterpret_cast<const char*>(&option), sizeof option);
-    }
-    closesocket(static_cast<SOCKET>(socket));
-}
-
-void sendImmediately(Socket socket) {
-    const BOOL on = TRUE;
-    setsockopt(static_cast<SOCKET>(socket), IPPROTO_TCP, TCP_NODELAY,
-               reinterpret_cast<const char*>(&on), sizeof on);
-}
 
 } // namespace vttest

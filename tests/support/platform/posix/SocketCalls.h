@@ -1,0 +1,21 @@
+// The BSD socket calls as the peer of the networking tests uses them (Winsock's
+// names on POSIX).
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vttest {
+
+inline void startSockets() {}
+inline int closesocket(int socket) {
+    return ::close(socket);
+}
+// A peer that is gone is a failed send, not a signal.
+constexpr int sendFlags = MSG_NOSIGNAL;
+
+} // namespace vttest

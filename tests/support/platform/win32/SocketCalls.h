@@ -1,0 +1,20 @@
+// The Winsock calls as the peer of the networking tests uses them.
+#pragma once
+
+// Winsock first: windows.h would otherwise pull in the old socket header.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace vttest {
+
+// The tests' own start-up, apart from the library's (Winsock counts them).
+inline void startSockets() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+}
+constexpr int sendFlags = 0;
+
+} // namespace vttest
