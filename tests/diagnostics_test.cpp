@@ -10,9 +10,7 @@
 #include "vtsupport/utils/Trace.h"
 
 namespace {
-
 using vttest::ScopedEnv;
-
 utils::ITrace& trace() {
     return *utils::PTrace::instance();
 }
@@ -73,7 +71,6 @@ TEST(Trace, AnEmptySwitchValueCountsAsPresent) {
         ::testing::ExitedWithCode(0), "");
     vttest::setEnv(utils::traceSwitchName, nullptr);
 }
-
 int evaluations = 0;
 bool counted(bool value) {
     ++evaluations;
@@ -123,20 +120,18 @@ TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
 
 TEST(JAssert, FileListEntriesMatchWhenTheyBeginWithTheName) {
     const ScopedEnv active("JASSERT", "ON");
-    const std::pair<const char*, int> lists[] = {
-        {"SimpleDOM", 1},
-        {"SimpleDOM.cpp", 1},
-        {"Simple", 0},
-        {" SimpleDOM", 0},
-        {"simpledom", 0},
-        {",,,", 0},
-        {",", 0},
-        {",,SimpleDOM,,", 1},
-        {"A,B,SimpleDOMX", 1},
-        {"A, SimpleDOM", 0},
-        {"SimpleDO,SimpleDOMM", 1},
-        {"X", 0},
-    };
+    const std::pair<const char*, int> lists[] = {{"SimpleDOM", 1},
+                                                 {"SimpleDOM.cpp", 1},
+                                                 {"Simple", 0},
+                                                 {" SimpleDOM", 0},
+                                                 {"simpledom", 0},
+                                                 {",,,", 0},
+                                                 {",", 0},
+                                                 {",,SimpleDOM,,", 1},
+                                                 {"A,B,SimpleDOMX", 1},
+                                                 {"A, SimpleDOM", 0},
+                                                 {"SimpleDO,SimpleDOMM", 1},
+                                                 {"X", 0}};
     for (const auto& list : lists) {
         const ScopedEnv files("JASSERT_FILELIST", list.first);
         EXPECT_EQ(list.second, JAssertEnabled("SimpleDOM")) << '"' << list.first << '"';
@@ -156,5 +151,4 @@ TEST(JAssert, ListsAreSplitPerCallWhenChecksRace) {
         }
     });
 }
-
 } // namespace

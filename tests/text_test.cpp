@@ -23,15 +23,12 @@
 #include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace {
-
 using SimpleDOM::Node;
 using Tree = std::unique_ptr<Node, void (*)(Node*)>;
 using vttest::ScopedEnv;
-
 Tree own(Node* root) {
     return Tree(root, SimpleDOM::deleteTree);
 }
-
 // What `read` makes of `text` through each kind of buffer; they must agree.
 std::string throughEachBuffer(const std::string& text,
                               const std::function<std::string(std::istream&)>& read) {
@@ -44,7 +41,6 @@ std::string throughEachBuffer(const std::string& text,
     }
     return outcome;
 }
-
 // Settings as words: "o=", "q=", "e=", "s=", "m=", "n=" set the ordinary and quote
 // characters, the escape, the single-line comment start and the multi-line start
 // and end; "w" turns whitespace tokens on; "x" is the reader's set-up.
@@ -67,7 +63,6 @@ void configure(StreamTokenizer& tokenizer, const std::string& settings) {
                            : vtsupport::detail::configureForXml(tokenizer);
     }
 }
-
 // The tokens joined by "|", each followed by "@" and lineno() where that changed.
 std::string tokens(std::istream& in, const std::string& settings) {
     StreamTokenizer tokenizer(in);
@@ -84,13 +79,11 @@ std::string tokens(std::istream& in, const std::string& settings) {
     }
     return all + "(endless)";
 }
-
 struct TokenRow {
     const char* settings;
     const char* input;
     const char* expected;
 };
-
 const TokenRow tokenRows[] = {
     {"", "", ""},
     {"", "a, b\n", "a|,|b"},
@@ -196,7 +189,6 @@ TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
     failed.setstate(std::ios::failbit);
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(failed).nextToken());
 }
-
 // What the reader makes of a document: the tree written back, "(none)" for no
 // element at all, or the failure as "message @ line".
 std::string parsed(std::istream& in, bool keepWhitespaceText) {
@@ -209,15 +201,12 @@ std::string parsed(std::istream& in, bool keepWhitespaceText) {
         return std::string(e.what()) + " @ " + std::to_string(e.its_line);
     }
 }
-
 struct ReaderRow {
     const char* input;
     const char* expected;
     bool keepWhitespaceText = false;
 };
-
 const std::string bad = "Document not well-formed. ";
-
 const ReaderRow readerRows[] = {
     {"", "(none)"},
     {"<?xml version=\"1.0\"?>\n<!-- only a comment -->\n", "(none)"},
@@ -303,13 +292,11 @@ TEST(Reader, AStreamThatFailedIsRefusedAndOneThatFailsLaterEnds) {
     EXPECT_EQ("(none)", parsed(document, false));
     EXPECT_TRUE(in.bad() && document.bad());
 }
-
 Node* child(Node* parent, const std::string& name) {
     Node* node = new Node(name);
     parent->appendChild(node);
     return node;
 }
-
 // The children's names, each checked to point back at the parent and its neighbour.
 std::string children(const Node* parent) {
     std::string joined;
@@ -324,7 +311,6 @@ std::string children(const Node* parent) {
     EXPECT_TRUE(previous == nullptr || previous->getNextSibling() == nullptr);
     return joined;
 }
-
 std::string written(const Node* node, bool separateLines = false) {
     std::ostringstream out;
     SimpleDOM::write(out, node, separateLines);
@@ -414,7 +400,6 @@ TEST(Writer, WritesTheDocumentedShapesExactly) {
               "|<d k=\"v\">\n    <e/>\n</d>\n|",
               out.str());
 }
-
 // Accepts `limit` characters, then fails like a full device.
 struct LimitedBuffer : std::streambuf {
     explicit LimitedBuffer(std::size_t the_limit) : limit(the_limit) {}
@@ -513,13 +498,11 @@ TEST(Tree, ChecksOnANullSiblingDoNothingWhenDormantAndReportTheirSitesWhenActive
     EXPECT_DEATH(tokenizer.nextToken(),
                  "^JAssert 'ml_end_length" + failed + "StreamTokenizer, line: 243\n");
 }
-
 // Counts what is written through it, for outputs too large to keep.
 struct CountingBuffer : std::streambuf {
     std::streamsize size = 0;
     std::streamsize xsputn(const char*, std::streamsize n) override { return size += n, n; }
 };
-
 // "<e>" depth times, then "</e>" depth times.
 std::string nested(int depth) {
     std::string text;
@@ -555,5 +538,4 @@ TEST(Reader, DeepAndWideDocuments) {
     std::istringstream cut(nested(100000).substr(0, 600000));
     EXPECT_THROW(SimpleDOM::parse(cut, false), SimpleDOM::ParseException);
 }
-
 } // namespace

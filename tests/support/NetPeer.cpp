@@ -7,9 +7,7 @@
 #include "SocketCalls.h"
 
 namespace vttest {
-
 namespace {
-
 bool readable(std::intptr_t socket) {
     fd_set set;
     FD_ZERO(&set);
@@ -17,9 +15,7 @@ bool readable(std::intptr_t socket) {
     timeval wait{waitSeconds, 0};
     return ::select(static_cast<int>(socket) + 1, &set, nullptr, nullptr, &wait) == 1;
 }
-
 } // namespace
-
 bool PeerConnection::send(const std::string& bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
         const auto sent = ::send(its_socket, bytes.data() + done,
@@ -30,7 +26,6 @@ bool PeerConnection::send(const std::string& bytes) {
     }
     return true;
 }
-
 std::string PeerConnection::receive(std::size_t count) {
     std::string bytes;
     char buffer[4096];
@@ -44,7 +39,6 @@ std::string PeerConnection::receive(std::size_t count) {
     }
     return bytes;
 }
-
 void PeerConnection::close(bool reset) {
     const linger option{1, 0};
     if (its_socket != -1 && reset)
@@ -54,13 +48,11 @@ void PeerConnection::close(bool reset) {
         closesocket(its_socket);
     its_socket = -1;
 }
-
 void PeerConnection::sendImmediately() {
     const int on = 1;
     ::setsockopt(its_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
                  sizeof on);
 }
-
 PeerListener::PeerListener() {
     startSockets();
     its_socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
@@ -74,27 +66,22 @@ PeerListener::PeerListener() {
         throw std::runtime_error("cannot listen on 127.0.0.1");
     its_port = ntohs(address.sin_port);
 }
-
 PeerConnection PeerListener::accept() {
     return PeerConnection(readable(its_socket)
                               ? static_cast<std::intptr_t>(::accept(its_socket, nullptr, nullptr))
                               : -1);
 }
-
 std::string frameOf(const std::string& payload) {
     const std::string digits = std::to_string(payload.size());
     return std::string(1, static_cast<char>(digits.size())) + digits + payload;
 }
-
 std::string receiveFrame(PeerConnection& connection) {
     const std::string count = connection.receive(1);
     const std::string digits =
         connection.receive(count.empty() ? 0 : static_cast<unsigned char>(count[0]));
     return connection.receive(static_cast<std::size_t>(std::atol(digits.c_str())));
 }
-
 int unusedPort() {
     return PeerListener().port();
 }
-
 } // namespace vttest

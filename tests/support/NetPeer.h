@@ -10,9 +10,7 @@
 #include <thread>
 
 namespace vttest {
-
 constexpr int waitSeconds = 10;
-
 // One accepted connection; closed on destruction.
 class PeerConnection {
 public:
@@ -38,7 +36,6 @@ private:
     std::intptr_t its_socket;
     bool its_end_seen = false;
 };
-
 class PeerListener {
 public:
     PeerListener();
@@ -53,7 +50,6 @@ private:
     std::intptr_t its_socket;
     int its_port = 0;
 };
-
 // Runs `script` on the next connection of `listener` on a thread of its own; joined on destruction.
 class PeerThread {
 public:
@@ -71,12 +67,10 @@ public:
 private:
     std::thread its_thread;
 };
-
 // A frame as the wire carries it, built independently of the library.
 std::string frameOf(const std::string& payload);
 // The payload of the next frame; what arrived when the connection ends early.
 std::string receiveFrame(PeerConnection& connection);
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 int unusedPort();
-
 } // namespace vttest

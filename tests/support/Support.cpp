@@ -10,9 +10,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
 namespace vttest {
-
 ScratchDir::ScratchDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && its_path.empty(); ++attempt) {
@@ -24,16 +22,13 @@ ScratchDir::ScratchDir() {
     if (its_path.empty())
         throw std::runtime_error("cannot create a scratch directory");
 }
-
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     fs::remove_all(its_path, ignored);
 }
-
 std::string ScratchDir::file(const std::string& name) const {
     return its_path + static_cast<char>(fs::path::preferred_separator) + name;
 }
-
 StdoutCapture::StdoutCapture() {
     std::cout.flush();
     std::fflush(stdout);
@@ -43,19 +38,16 @@ StdoutCapture::StdoutCapture() {
     its_saved = redirectStdout(its_file);
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
-
 StdoutCapture::~StdoutCapture() {
     flushed();
     restoreStdout(its_saved);
     std::fclose(its_file);
 }
-
 std::string StdoutCapture::flushed() {
     std::cout.flush();
     std::fflush(stdout);
     return reached();
 }
-
 void onThreadsAtOnce(int count, const std::function<void(int)>& body) {
     std::mutex mutex;
     std::condition_variable changed;
@@ -75,5 +67,4 @@ void onThreadsAtOnce(int count, const std::function<void(int)>& body) {
     for (std::thread& thread : threads)
         thread.join();
 }
-
 } // namespace vttest

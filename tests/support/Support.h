@@ -13,7 +13,6 @@
 #include "support/platform/TestPlatform.h"
 
 namespace vttest {
-
 // Sets a variable (or, given null, removes it) and restores its earlier state on destruction.
 class ScopedEnv {
 public:
@@ -30,7 +29,6 @@ private:
     const std::string its_name, its_old;
     const bool its_had;
 };
-
 // A fresh directory in the temporary directory, removed with its contents on destruction.
 class ScratchDir {
 public:
@@ -45,7 +43,6 @@ public:
 private:
     std::string its_path;
 };
-
 // Exact bytes, whatever text mode would make of them; a missing file reads as "".
 inline std::string readBytes(const std::string& path) {
     std::ostringstream content;
@@ -55,7 +52,6 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
-
 // Redirects the standard output descriptor into a file while it lives. Standard
 // output is made fully buffered meanwhile, so reached() shows exactly what was flushed.
 class StdoutCapture {
@@ -74,7 +70,6 @@ private:
     std::FILE* its_file;
     int its_saved;
 };
-
 // The std::string that `action` throws, as the networking classes report errors;
 // "(nothing thrown)" when it returns.
 inline std::string thrownText(const std::function<void()>& action) {
@@ -85,8 +80,6 @@ inline std::string thrownText(const std::function<void()>& action) {
     }
     return "(nothing thrown)";
 }
-
 // Runs body(0) ... body(count - 1) on threads of their own, released together, and joins them.
 void onThreadsAtOnce(int count, const std::function<void(int)>& body);
-
 } // namespace vttest

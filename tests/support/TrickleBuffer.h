@@ -1,8 +1,8 @@
 // A stream buffer over a text that hands it out one character per refill, or
 // (unbuffered) keeps no get area at all, so that every character goes through
-// underflow and uflow: for checking that readers which take runs straight from
-// the buffer do not depend on how it is filled. Header-only: the fuzz targets
-// use it too. The text must outlive the buffer.
+// underflow and uflow: readers that take runs straight from the buffer must not
+// depend on how it is filled. Header-only: the fuzz targets use it too. The text
+// must outlive the buffer.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,6 @@
 #include <string>
 
 namespace vttest {
-
 class TrickleBuffer : public std::streambuf {
 public:
     TrickleBuffer(const std::string& the_text, bool the_unbuffered)
@@ -27,11 +26,8 @@ protected:
         return traits_type::to_int_type(its_char);
     }
     int_type uflow() override {
-        if (!its_unbuffered)
-            return std::streambuf::uflow();
-        const int_type c = underflow();
-        if (c != traits_type::eof())
-            ++its_next;
+        const int_type c = its_unbuffered ? underflow() : std::streambuf::uflow();
+        its_next += its_unbuffered && c != traits_type::eof() ? 1 : 0;
         return c;
     }
 
@@ -41,5 +37,4 @@ private:
     std::size_t its_next = 0;
     char its_char = 0;
 };
-
 } // namespace vttest

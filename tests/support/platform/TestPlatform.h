@@ -8,23 +8,19 @@
 #include <string>
 
 namespace vttest {
-
 // True where the tests may do what only the system's administrator may (root on Linux).
 bool privileged();
 // Sets a variable (an empty value too), or removes it when `value` is null.
 void setEnv(const std::string& name, const char* value);
 // True when the program runs under Wine (ntdll exports wine_get_version).
 bool runningUnderWine();
-
 // Points the standard output descriptor at `file`; returns what restores it.
 int redirectStdout(std::FILE* file);
 void restoreStdout(int saved);
-
 // A command line for runCommand that runs `line` (written for the platform's
 // interpreter) in `dir` with standard output into `out` and standard error into `err`.
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
                       const std::string& err);
-
 // Open descriptors (Linux) or handles (Windows) of the process: a leak shows as growth.
 long openHandleCount();
 // A pipe whose ends a started program would inherit; false when it cannot be made.
@@ -35,11 +31,9 @@ bool readsEndOfFile(int readEnd);
 // True when a child of this process has ended without being waited for (a zombie);
 // waits up to `seconds` for children still running. Always false where there are none.
 bool unwaitedChildAppears(int seconds);
-
 // Interrupts whatever the calling thread waits in with a signal after `milliseconds`
 // (its handler does nothing and restarts nothing); false where there are no signals.
 bool interruptAfter(int milliseconds);
-
 // Narrows the affinity the processor detection reads as the process's to processor 0.
 bool confineToFirstProcessor();
 // Hides the kernel's list of online processors from this process alone (Linux, privileged).
@@ -47,5 +41,4 @@ bool hideOnlineProcessorList();
 // Mounts an empty read-only volume on `dir` (Linux, privileged).
 bool mountReadOnlyVolume(const std::string& dir);
 void unmountVolume(const std::string& dir);
-
 } // namespace vttest

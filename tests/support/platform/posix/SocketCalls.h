@@ -10,12 +10,10 @@
 #include <unistd.h>
 
 namespace vttest {
-
 inline void startSockets() {}
 inline int closesocket(int socket) {
     return ::close(socket);
 }
 // A peer that is gone is a failed send, not a signal.
 constexpr int sendFlags = MSG_NOSIGNAL;
-
 } // namespace vttest

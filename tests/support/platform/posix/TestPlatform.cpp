@@ -15,56 +15,45 @@
 #include <thread>
 
 namespace vttest {
-
 bool privileged() {
     return ::geteuid() == 0;
 }
-
 void setEnv(const std::string& name, const char* value) {
     if (value != nullptr)
         ::setenv(name.c_str(), value, 1);
     else
         ::unsetenv(name.c_str());
 }
-
 bool runningUnderWine() {
     return false;
 }
-
 int redirectStdout(std::FILE* file) {
     const int saved = ::dup(1);
     ::dup2(::fileno(file), 1);
     return saved;
 }
-
 void restoreStdout(int saved) {
     ::dup2(saved, 1);
     ::close(saved);
 }
-
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
                       const std::string& err) {
     return "cd '" + dir + "' && { " + line + "\n} > '" + out + "' 2> '" + err + "'";
 }
-
 long openHandleCount() {
     const std::filesystem::directory_iterator entries("/proc/self/fd");
     return static_cast<long>(std::distance(begin(entries), end(entries)));
 }
-
 bool makeInheritablePipe(int ends[2]) {
     return ::pipe(ends) == 0;
 }
-
 void closeDescriptor(int descriptor) {
     ::close(descriptor);
 }
-
 bool readsEndOfFile(int readEnd) {
     char byte;
     return ::read(readEnd, &byte, 1) == 0;
 }
-
 bool unwaitedChildAppears(int seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
@@ -78,7 +67,6 @@ bool unwaitedChildAppears(int seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
-
 bool interruptAfter(int milliseconds) {
     struct sigaction action = {};
     action.sa_handler = [](int) {};
@@ -90,7 +78,6 @@ bool interruptAfter(int milliseconds) {
     }).detach();
     return true;
 }
-
 // Linux has no process-wide mask: the main thread's stands for it (this one).
 bool confineToFirstProcessor() {
     cpu_set_t set;
@@ -98,19 +85,15 @@ bool confineToFirstProcessor() {
     CPU_SET(0, &set);
     return ::sched_setaffinity(0, sizeof set, &set) == 0;
 }
-
 bool hideOnlineProcessorList() {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
            ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
 }
-
 bool mountReadOnlyVolume(const std::string& dir) {
     return ::mount("tmpfs", dir.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
 }
-
 void unmountVolume(const std::string& dir) {
     ::umount2(dir.c_str(), MNT_DETACH);
 }
-
 } // namespace vttest

@@ -6,7 +6,6 @@
 #include <ws2tcpip.h>
 
 namespace vttest {
-
 // The tests' own start-up, apart from the library's (Winsock counts them).
 inline void startSockets() {
     static const bool started = [] {
@@ -16,5 +15,4 @@ inline void startSockets() {
     (void)started;
 }
 constexpr int sendFlags = 0;
-
 } // namespace vttest

@@ -6,11 +6,9 @@
 #include <windows.h>
 
 namespace vttest {
-
 bool privileged() {
     return false;
 }
-
 void setEnv(const std::string& name, const char* value) {
     // _putenv_s removes a variable given an empty value, so an empty one needs the
     // Win32 call too; together they keep the C runtime's copy and the process block in step.
@@ -18,23 +16,19 @@ void setEnv(const std::string& name, const char* value) {
     if (value != nullptr && *value == '\0')
         SetEnvironmentVariableA(name.c_str(), "");
 }
-
 bool runningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-
 int redirectStdout(std::FILE* file) {
     const int saved = _dup(1);
     _dup2(_fileno(file), 1);
     return saved;
 }
-
 void restoreStdout(int saved) {
     _dup2(saved, 1);
     _close(saved);
 }
-
 // cmd.exe /c drops the first and last double quote of a line that starts with one,
 // hence the outer pair; Wine's cmd.exe mishandles a redirected group, so the
 // redirections follow the (single) command.
@@ -42,7 +36,6 @@ std::string commandIn(const std::string& dir, const std::string& line, const std
                       const std::string& err) {
     return "\"cd /d \"" + dir + "\" && " + line + " > \"" + out + "\" 2> \"" + err + "\"\"";
 }
-
 // Handle values are multiples of four; a leak of any kind lands low in the table.
 long openHandleCount() {
     long count = 0;
@@ -51,40 +44,30 @@ long openHandleCount() {
         count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
     return count;
 }
-
 bool makeInheritablePipe(int ends[2]) {
     return _pipe(ends, 256, _O_BINARY) == 0;
 }
-
 void closeDescriptor(int descriptor) {
     _close(descriptor);
 }
-
 bool readsEndOfFile(int readEnd) {
     char byte;
     return _read(readEnd, &byte, 1) == 0;
 }
-
 bool unwaitedChildAppears(int) {
     return false;
 }
-
 bool interruptAfter(int) {
     return false;
 }
-
 bool hideOnlineProcessorList() {
     return false;
 }
-
 bool confineToFirstProcessor() {
     return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
 }
-
 bool mountReadOnlyVolume(const std::string&) {
     return false;
 }
-
 void unmountVolume(const std::string&) {}
-
 } // namespace vttest
