@@ -422,6 +422,11 @@ TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRulesAndAreFoundOnThePath) {
     EXPECT_EQ("[found]\n", readBytes(record));
     const ScopedEnv onlyFirst("PATH", first.c_str());
     EXPECT_FALSE(startProgram("vthelper x", true));
+    // Where the file commands cannot be started they fail, and change nothing.
+    EXPECT_FALSE(FileUtils::removeDirectoryTree(second));
+    EXPECT_EQ(-1, FileUtils::copyFile(record, record + ".copy"));
+    EXPECT_EQ(-1, FileUtils::renameByCommand(record, record + ".moved"));
+    EXPECT_TRUE(FileUtils::isDirectory(second) && FileUtils::isFile(record));
 }
 
 TEST(Commands, AProgramNotWaitedForGetsAShortWaitAndKeepsNothingOfTheCaller) {

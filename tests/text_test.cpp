@@ -175,9 +175,10 @@ TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
                                            {'"', 3}, {-1, 4},   {256, 4}, {255, 4}};
     for (const auto& c : classes)
         EXPECT_EQ(c.second, tokenizer.classify(c.first)) << c.first;
-    tokenizer.setOrdinaryChars("a");
+    tokenizer.setOrdinaryChars(std::string("a\0", 2));
     tokenizer.setQuoteChars("");
     EXPECT_EQ(StreamTokenizer::CC_ORDINARY, tokenizer.classify('a'));
+    EXPECT_EQ(StreamTokenizer::CC_ORDINARY, tokenizer.classify(0));
     EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify(':'));
     EXPECT_EQ(StreamTokenizer::CC_WORD, tokenizer.classify('"'));
     EXPECT_EQ('a', tokenizer.read());
@@ -354,6 +355,27 @@ TEST(Tree, LinkingKeepsTheChainAndParentsConsistent) {
     SimpleDOM::deleteTree(nullptr);
 }
 
+// Every node of a freed tree goes back to the heap, also what a failed read had built.
+TEST(Tree, FreedTreesGiveBackEveryNode) {
+    if (vttest::heapInUse() < 0)
+        GTEST_SKIP() << "the C runtime does not say how much of its heap is in use";
+    std::string document = "<r>";
+    for (int i = 0; i < 1000; ++i)
+        document += "<a k=\"v\"><b>t</b><c/></a>";
+    for (const std::string& text : {document + "</r>", document}) {
+        long long before = 0;
+        for (int round = 0; round < 2; ++round) { // the first may set up what is kept for later
+            before = vttest::heapInUse();
+            std::istringstream in(text);
+            try {
+                SimpleDOM::deleteTree(SimpleDOM::parse(in, false));
+            } catch (const SimpleDOM::ParseException&) {
+            }
+        }
+        EXPECT_LT(vttest::heapInUse() - before, 1024) << text.size();
+    }
+}
+
 TEST(Tree, FindElementsAndAttributes) {
     const Tree tree = own(new Node("x"));
     Node* a = child(tree.get(), "x");
@@ -456,6 +478,8 @@ TEST(Writer, CloneWritesAndReadsBack) {
     EXPECT_NE(tree.get(), copy.get());
     EXPECT_EQ("<a empty=\"\" k=\"1\">\n    <b j=\"2\">kept</b>\n    <c/>\n</a>\n",
               written(copy.get()));
+    tree->findElements("c")[0]->setText(" \n"); // whitespace-only text does not survive
+    EXPECT_EQ("<c/>\n", written(own(tree->findElements("c")[0]->clone()).get()));
     const Tree leaf = own(tree->getFirstChild()->clone());
     EXPECT_EQ(nullptr, leaf->getParent());
     EXPECT_EQ(nullptr, leaf->getNextSibling());

@@ -442,6 +442,7 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     utils::ICpu* cpu = utils::CpuFactory::instance()->cpu();
     ASSERT_NE(nullptr, cpu);
     std::cout << answers(*cpu) << std::endl;
+    EXPECT_EQ(vttest::processorVendor() == "GenuineIntel", utils::isGenuineIntel());
     EXPECT_EQ(utils::isGenuineIntel() ? "GenuineIntel" : "Unknown", cpu->vendor());
     EXPECT_LE(cpu->physicalProcessorCount(), cpu->coreCount());
     EXPECT_LE(cpu->coreCount(), cpu->logicalProcessorCount());

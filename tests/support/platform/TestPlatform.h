@@ -34,6 +34,10 @@ bool unwaitedChildAppears(int seconds);
 // Interrupts whatever the calling thread waits in with a signal after `milliseconds`
 // (its handler does nothing and restarts nothing); false where there are no signals.
 bool interruptAfter(int milliseconds);
+// The processor's vendor as the system names it ("GenuineIntel"), apart from CPUID.
+std::string processorVendor();
+// Bytes the heap has handed out and not taken back; -1 where the system does not say.
+long long heapInUse();
 // Narrows the affinity the processor detection reads as the process's to processor 0.
 bool confineToFirstProcessor();
 // Hides the kernel's list of online processors from this process alone (Linux, privileged).

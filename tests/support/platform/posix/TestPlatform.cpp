@@ -1,6 +1,7 @@
 #include "support/platform/TestPlatform.h"
 
 #include <errno.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <thread>
 
@@ -77,6 +79,17 @@ bool interruptAfter(int milliseconds) {
         ::pthread_kill(target, SIGALRM);
     }).detach();
     return true;
+}
+std::string processorVendor() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);)
+        if (line.compare(0, 9, "vendor_id") == 0)
+            return line.substr(line.find(':') + 2);
+    return "";
+}
+
+long long heapInUse() {
+    return static_cast<long long>(::mallinfo2().uordblks);
 }
 // Linux has no process-wide mask: the main thread's stands for it (this one).
 bool confineToFirstProcessor() {

@@ -1,8 +1,8 @@
 #include "support/platform/TestPlatform.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
-#include <stdlib.h>
 #include <windows.h>
 
 namespace vttest {
@@ -62,6 +62,16 @@ bool interruptAfter(int) {
 }
 bool hideOnlineProcessorList() {
     return false;
+}
+// "Intel64 Family 6 Model 85 Stepping 4, GenuineIntel"
+std::string processorVendor() {
+    const char* identifier = std::getenv("PROCESSOR_IDENTIFIER");
+    const std::string text = identifier != nullptr ? identifier : "";
+    return text.substr(text.rfind(' ') + 1);
+}
+
+long long heapInUse() {
+    return -1;
 }
 bool confineToFirstProcessor() {
     return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
