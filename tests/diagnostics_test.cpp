@@ -1,7 +1,10 @@
 // Diagnostics: the trace channel on standard output and the JAssert checks.
 #include <cstdlib>
+#include <iomanip>
+#include <iostream>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -17,29 +20,48 @@ utils::ITrace& trace() {
 
 TEST(Trace, SilentWithoutTheSwitchAndChainedOnOneChannel) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     utils::ITrace& channel = trace();
     EXPECT_EQ(&channel, &(channel << "text" << 42 << 7u << 2.5 << 'c' << std::string("s\n")));
     EXPECT_FALSE(utils::PTrace::isEnabled());
-    EXPECT_EQ("", out.flushed());
+    EXPECT_EQ("", out.text());
 }
 
-TEST(Trace, WritesWhatIsInsertedAndFlushesAtEveryNewline) {
+TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
     const ScopedEnv on(utils::traceSwitchName, "yes");
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     utils::ITrace& channel = trace();
-    EXPECT_EQ(&channel, &(channel << std::numeric_limits<unsigned int>::max() << ' ' << -1 << ' '
-                                  << 3.14159265358979 << ' ' << 0.1 << ' ' << 1e20 << "ab\ncd"));
-    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20ab\n", out.reached());
-    EXPECT_EQ("4294967295 -1 3.14159 0.1 1e+20ab\ncd", out.flushed());
-    channel << std::string("x\0y\n", 4) << "" << std::string() << 'z' << '\n';
-    EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.reached());
+    EXPECT_EQ(&channel,
+              &(channel << std::numeric_limits<unsigned int>::max() << ' ' << -1 << ' '
+                        << 3.14159265358979 << ' ' << 0.1 << ' ' << 1e20 << "ab\ncd"
+                        << std::string("x\0y\n", 4) << "" << std::string() << 'z' << '\n'));
+    EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.text());
+    EXPECT_EQ((std::vector<std::size_t>{34, 40, 42}), out.flushes());
+}
+
+// The channel writes through the program's own std::cout (one C++ runtime for
+// the library and the program, on Windows too): the program's formatting state
+// applies, a field width to the next number or to the first character of a text.
+TEST(Trace, TheProgramsFormattingStateAppliesToWhatIsTraced) {
+    const ScopedEnv on(utils::traceSwitchName, "1");
+    vttest::CoutCapture out;
+    std::cout << std::hex << std::showbase << std::setfill('*');
+    trace() << 255u << ' ' << -1 << ' ';
+    std::cout << std::setw(7);
+    trace() << 255u << ' ';
+    std::cout << std::fixed << std::setprecision(2) << std::setw(6);
+    trace() << 2.5 << ' ';
+    std::cout << std::setw(3);
+    trace() << 'x' << ' ';
+    std::cout << std::setw(4);
+    trace() << "ab" << '\n';
+    EXPECT_EQ("0xff 0xffffffff ***0xff **2.50 **x ***ab\n", out.text());
 }
 
 TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);
     const ScopedEnv flag("VTSUPPORT_TEST_FLAG", nullptr);
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     utils::PTrace::instance()->enable();
     ASSERT_NE(nullptr, std::getenv(utils::traceSwitchName));
     EXPECT_STREQ("1", std::getenv(utils::traceSwitchName));
@@ -48,7 +70,7 @@ TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     utils::PTrace::instance()->disable();
     EXPECT_EQ(nullptr, std::getenv(utils::traceSwitchName));
     trace() << "off" << '\n';
-    EXPECT_EQ("on\n", out.flushed());
+    EXPECT_EQ("on\n", out.text());
     trace().setFlag("VTSUPPORT_TEST_FLAG");
     EXPECT_STREQ("1", std::getenv("VTSUPPORT_TEST_FLAG"));
     trace().clearFlag("VTSUPPORT_TEST_FLAG");

@@ -110,9 +110,9 @@ template <typename Detected>
 std::string detect(utils::ICpuPlatform& machine, std::unique_ptr<Detected>& cpu) {
     const vttest::ScopedEnv on(utils::traceSwitchName, "1");
     ScopedCpuPlatform scoped(machine);
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     cpu.reset(new Detected);
-    return out.flushed();
+    return out.text();
 }
 // Every answer: "valid|error|vendor|packages cores logical perPackage|HT capable, enabled|MP, MC".
 std::string answers(const utils::ICpu& cpu) {
@@ -359,9 +359,9 @@ TEST(IntelTopology, ASilentTraceStillFillsTheObject) {
     FakeCpuPlatform machine(0xF, {0, 1, 2, 3}, 4, 3);
     ScopedCpuPlatform scoped(machine);
     const vttest::ScopedEnv off(utils::traceSwitchName, nullptr);
-    vttest::StdoutCapture out;
+    vttest::CoutCapture out;
     const IntelProbe cpu;
-    EXPECT_EQ("", out.flushed());
+    EXPECT_EQ("", out.text());
     EXPECT_EQ(4u, cpu.lines().size());
     EXPECT_EQ("0|" + validation + "|GenuineIntel|1 4 4 4|10|01", answers(cpu));
 }

@@ -36,17 +36,16 @@ StdoutCapture::StdoutCapture() {
     if (its_file == nullptr)
         throw std::runtime_error("cannot capture standard output");
     its_saved = redirectStdout(its_file);
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 StdoutCapture::~StdoutCapture() {
-    flushed();
+    text();
     restoreStdout(its_saved);
     std::fclose(its_file);
 }
-std::string StdoutCapture::flushed() {
+std::string StdoutCapture::text() {
     std::cout.flush();
     std::fflush(stdout);
-    return reached();
+    return readBytes(its_dir.file("stdout.txt"));
 }
 void onThreadsAtOnce(int count, const std::function<void(int)>& body) {
     std::mutex mutex;

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/platform/TestPlatform.h"
 
@@ -52,18 +54,52 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
-// Redirects the standard output descriptor into a file while it lives. Standard
-// output is made fully buffered meanwhile, so reached() shows exactly what was flushed.
+// Puts a recording buffer under std::cout for its lifetime, the way a program
+// collects what the library traces, then restores the buffer and the formatting
+// state. text() is all that was written, flushes() its length at each flush.
+class CoutCapture : std::streambuf {
+public:
+    CoutCapture() {
+        std::cout.flush();
+        its_format.copyfmt(std::cout);
+        its_saved = std::cout.rdbuf(this);
+    }
+    ~CoutCapture() override {
+        std::cout.rdbuf(its_saved);
+        std::cout.copyfmt(its_format);
+    }
+    const std::string& text() const { return its_text; }
+    const std::vector<std::size_t>& flushes() const { return its_flushes; }
+
+private:
+    int_type overflow(int_type c) override {
+        its_text += traits_type::eq_int_type(c, traits_type::eof())
+                        ? ""
+                        : std::string(1, static_cast<char>(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        its_text.append(text, static_cast<std::size_t>(count));
+        return count;
+    }
+    int sync() override {
+        its_flushes.push_back(its_text.size());
+        return 0;
+    }
+    std::ios its_format{nullptr};
+    std::streambuf* its_saved;
+    std::string its_text;
+    std::vector<std::size_t> its_flushes;
+};
+// Redirects the standard output descriptor into a file while it lives: what the
+// process and the programs it starts write there.
 class StdoutCapture {
 public:
     StdoutCapture();
     ~StdoutCapture();
     StdoutCapture(const StdoutCapture&) = delete;
     StdoutCapture& operator=(const StdoutCapture&) = delete;
-    // What has reached the descriptor so far, flushing nothing.
-    std::string reached() const { return readBytes(its_dir.file("stdout.txt")); }
-    // Flushes standard output, then returns everything written.
-    std::string flushed();
+    std::string text();
 
 private:
     ScratchDir its_dir;
