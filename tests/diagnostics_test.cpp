@@ -17,7 +17,6 @@ using vttest::ScopedEnv;
 utils::ITrace& trace() {
     return *utils::PTrace::instance();
 }
-
 TEST(Trace, SilentWithoutTheSwitchAndChainedOnOneChannel) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);
     vttest::CoutCapture out;
@@ -26,7 +25,6 @@ TEST(Trace, SilentWithoutTheSwitchAndChainedOnOneChannel) {
     EXPECT_FALSE(utils::PTrace::isEnabled());
     EXPECT_EQ("", out.text());
 }
-
 TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
     const ScopedEnv on(utils::traceSwitchName, "yes");
     vttest::CoutCapture out;
@@ -38,7 +36,6 @@ TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
     EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.text());
     EXPECT_EQ((std::vector<std::size_t>{34, 40, 42}), out.flushes());
 }
-
 // The channel writes through the program's own std::cout (one C++ runtime for
 // the library and the program, on Windows too): the program's formatting state
 // applies, a field width to the next number or to the first character of a text.
@@ -57,7 +54,6 @@ TEST(Trace, TheProgramsFormattingStateAppliesToWhatIsTraced) {
     trace() << "ab" << '\n';
     EXPECT_EQ("0xff 0xffffffff ***0xff **2.50 **x ***ab\n", out.text());
 }
-
 TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);
     const ScopedEnv flag("VTSUPPORT_TEST_FLAG", nullptr);
@@ -77,7 +73,6 @@ TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     trace().clearFlag("VTSUPPORT_TEST_FLAG"); // an absent variable is harmless
     EXPECT_EQ(nullptr, std::getenv("VTSUPPORT_TEST_FLAG"));
 }
-
 // A process started with the switch present but empty traces. The Windows C runtime
 // cannot hold an empty value at run time, but the environment block a child
 // inherits can; on Windows the child runs this body again, hence the test first.
@@ -98,16 +93,6 @@ bool counted(bool value) {
     ++evaluations;
     return value;
 }
-
-TEST(JAssert, SiteNameIsTheBaseNameWithoutExtension) {
-    using vtsupport::detail::siteName;
-    EXPECT_STREQ("SimpleDOM", siteName("/src/vtsupport/text/SimpleDOM.cpp").text);
-    EXPECT_STREQ("Cpu", siteName("C:\\work\\utils\\Cpu.cpp").text);
-    EXPECT_STREQ("mixed", siteName("a\\b/mixed.h").text);
-    EXPECT_STREQ("plain", siteName("plain").text);
-    EXPECT_STREQ("two.parts", siteName("dir.d/two.parts.cpp").text);
-}
-
 TEST(JAssert, OnlyAValueStartingWithOnActivatesAndDormantChecksEvaluateNothing) {
     const ScopedEnv list("JASSERT_FILELIST", nullptr);
     evaluations = 0;
@@ -124,7 +109,6 @@ TEST(JAssert, OnlyAValueStartingWithOnActivatesAndDormantChecksEvaluateNothing) 
     }
     EXPECT_EQ(2, evaluations);
 }
-
 TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
     const ScopedEnv active("JASSERT", "ON");
     const ScopedEnv list("JASSERT_FILELIST", "Other,diagnostics_test");
@@ -139,7 +123,6 @@ TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
     JAssert(counted(false));
     EXPECT_EQ(0, evaluations);
 }
-
 TEST(JAssert, FileListEntriesMatchWhenTheyBeginWithTheName) {
     const ScopedEnv active("JASSERT", "ON");
     const std::pair<const char*, int> lists[] = {{"SimpleDOM", 1},
@@ -160,7 +143,6 @@ TEST(JAssert, FileListEntriesMatchWhenTheyBeginWithTheName) {
         EXPECT_STREQ(list.first, std::getenv("JASSERT_FILELIST")) << "the list stays intact";
     }
 }
-
 // The list is split with state private to each call: threads checking at once agree.
 TEST(JAssert, ListsAreSplitPerCallWhenChecksRace) {
     const ScopedEnv active("JASSERT", "ON");

@@ -131,7 +131,6 @@ const TokenRow tokenRows[] = {
      "alpha|beta|,|\"|quoted text|\"|'|q|'|gamma@3|;|delta|\\|\"|x|\"|<tag|attr=|\"|v|\"|>|last@4"},
     {"x", "<a x=\"1\">t t</a>\n", "<|a| |x|=|\"|1|\"|>|t| |t|<|/|a|>|\n"},
 };
-
 TEST(Tokenizer, EachRowGivesItsTokensAndLinesThroughEveryBuffer) {
     const ScopedEnv dormant("JASSERT", nullptr);
     for (const TokenRow& row : tokenRows) {
@@ -142,7 +141,6 @@ TEST(Tokenizer, EachRowGivesItsTokensAndLinesThroughEveryBuffer) {
             << "settings \"" << row.settings << "\", input \"" << row.input << '"';
     }
 }
-
 // A token read ahead (the blank that ended a word) or pushed back is handed out as
 // it is, whatever the settings say by then; one token can be pushed back.
 TEST(Tokenizer, PendingAndPushedBackTokensComeBackAsTheyWere) {
@@ -167,7 +165,6 @@ TEST(Tokenizer, PendingAndPushedBackTokensComeBackAsTheyWere) {
     EXPECT_EQ("again", tokenizer.nextToken());
     EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
 }
-
 TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
     std::istringstream in(std::string("a\xff", 2));
     StreamTokenizer tokenizer(in);
@@ -189,6 +186,17 @@ TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
     std::istringstream failed("abc");
     failed.setstate(std::ios::failbit);
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(failed).nextToken());
+}
+// The ParseException that `action` throws (copied, as handlers may), as "message @ line".
+std::string failure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const SimpleDOM::ParseException& e) {
+        const SimpleDOM::ParseException copy(e);
+        return std::string(static_cast<const std::exception&>(copy).what()) + " @ " +
+               std::to_string(copy.its_line);
+    }
+    return "(nothing thrown)";
 }
 // What the reader makes of a document: the tree written back, "(none)" for no
 // element at all, or the failure as "message @ line".
@@ -261,7 +269,6 @@ const ReaderRow readerRows[] = {
     {"<=\"v\">", "Document not well-formed. (\") @ 1"},
     {"<a/>x</a>", "Document not well-formed. (x) @ 1"},
 };
-
 TEST(Reader, EachRowGivesItsTreeOrFailureThroughEveryBuffer) {
     for (const ReaderRow& row : readerRows)
         EXPECT_EQ(row.expected, throughEachBuffer(row.input,
@@ -270,14 +277,6 @@ TEST(Reader, EachRowGivesItsTreeOrFailureThroughEveryBuffer) {
                                                   }))
             << row.input;
 }
-
-TEST(Reader, NormalizedTextIsEmptyWhenOnlyWhitespace) {
-    EXPECT_EQ("", SimpleDOM::normalizeText(" \n\t\v\f\r", false));
-    EXPECT_EQ(" \n", SimpleDOM::normalizeText(" \n", true));
-    EXPECT_EQ(" x ", SimpleDOM::normalizeText(" x ", false));
-    EXPECT_EQ("\xa0", SimpleDOM::normalizeText("\xa0", false));
-}
-
 // A stream that failed before is refused; one that fails while read (a source
 // whose character can be seen but never taken) ends the input there.
 TEST(Reader, AStreamThatFailedIsRefusedAndOneThatFailsLaterEnds) {
@@ -292,6 +291,10 @@ TEST(Reader, AStreamThatFailedIsRefusedAndOneThatFailsLaterEnds) {
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(in).nextToken());
     EXPECT_EQ("(none)", parsed(document, false));
     EXPECT_TRUE(in.bad() && document.bad());
+    EXPECT_EQ("", SimpleDOM::normalizeText(" \n\t\v\f\r", false));
+    EXPECT_EQ(" \n", SimpleDOM::normalizeText(" \n", true));
+    EXPECT_EQ(" x ", SimpleDOM::normalizeText(" x ", false));
+    EXPECT_EQ("\xa0", SimpleDOM::normalizeText("\xa0", false));
 }
 Node* child(Node* parent, const std::string& name) {
     Node* node = new Node(name);
@@ -317,7 +320,6 @@ std::string written(const Node* node, bool separateLines = false) {
     SimpleDOM::write(out, node, separateLines);
     return out.str();
 }
-
 TEST(Tree, LinkingKeepsTheChainAndParentsConsistent) {
     const Tree tree = own(new Node("r"));
     Node* r = tree.get();
@@ -354,7 +356,6 @@ TEST(Tree, LinkingKeepsTheChainAndParentsConsistent) {
     EXPECT_EQ(b, r->getFirstChild());
     SimpleDOM::deleteTree(nullptr);
 }
-
 // Every node of a freed tree goes back to the heap, also what a failed read had built.
 TEST(Tree, FreedTreesGiveBackEveryNode) {
     if (vttest::heapInUse() < 0)
@@ -375,7 +376,6 @@ TEST(Tree, FreedTreesGiveBackEveryNode) {
         EXPECT_LT(vttest::heapInUse() - before, 1024) << text.size();
     }
 }
-
 TEST(Tree, FindElementsAndAttributes) {
     const Tree tree = own(new Node("x"));
     Node* a = child(tree.get(), "x");
@@ -400,7 +400,6 @@ TEST(Tree, FindElementsAndAttributes) {
     node.getAttribute("a") += " by reference";
     EXPECT_EQ("<n B=\"0\" a=\"1 by reference\" b=\"two\" missing=\"\"/>\n", written(&node));
 }
-
 TEST(Writer, WritesTheDocumentedShapesExactly) {
     const Tree tree = own(new Node("a"));
     tree->setAttribute("y", "2");
@@ -434,22 +433,13 @@ struct LimitedBuffer : std::streambuf {
     std::size_t limit;
     std::string text;
 };
-
 TEST(Writer, AFailedStreamIsReportedAtTheNextElement) {
     Node node("n");
     std::ostringstream failed;
     failed.setstate(std::ios::eofbit);
-    for (const Node* target :
-         {static_cast<const Node*>(&node), static_cast<const Node*>(nullptr)}) {
-        try {
-            SimpleDOM::write(failed, target, false);
-            ADD_FAILURE() << "no exception";
-        } catch (const SimpleDOM::ParseException& e) {
-            const SimpleDOM::ParseException copy(e);
-            EXPECT_STREQ("Error: Stream is bad.", static_cast<const std::exception&>(copy).what());
-            EXPECT_EQ(0, copy.its_line);
-        }
-    }
+    for (const Node* target : {static_cast<const Node*>(&node), static_cast<const Node*>(nullptr)})
+        EXPECT_EQ("Error: Stream is bad. @ 0",
+                  failure([&] { SimpleDOM::write(failed, target, false); }));
     const Tree tree = own(new Node("a"));
     child(child(tree.get(), "b"), "x");
     child(tree.get(), "c");
@@ -469,7 +459,6 @@ TEST(Writer, AFailedStreamIsReportedAtTheNextElement) {
         }
     }
 }
-
 TEST(Writer, CloneWritesAndReadsBack) {
     std::istringstream in("<a k=\"1\">lost<b j=\"2\">kept</b><c> </c></a>");
     const Tree tree = own(SimpleDOM::parse(in, false));
@@ -491,7 +480,6 @@ TEST(Writer, CloneWritesAndReadsBack) {
     const Tree renamed = own(own(SimpleDOM::parse(nameless, false))->clone());
     EXPECT_EQ("<r c=\"\">\n    <b c=\"v\"/>\n</r>\n", written(renamed.get()));
 }
-
 TEST(Tree, ChecksOnANullSiblingDoNothingWhenDormantAndReportTheirSitesWhenActive) {
     const Tree tree = own(new Node("r"));
     Node orphan("o");
@@ -534,7 +522,6 @@ std::string nested(int depth) {
         text += i < depth ? "<e>" : "</e>";
     return text;
 }
-
 // Deep and wide trees are read, searched, written, copied and freed without
 // recursion (a Windows thread has 1 MiB of stack), and failures free what was built.
 TEST(Reader, DeepAndWideDocuments) {

@@ -42,7 +42,4 @@ long long heapInUse();
 bool confineToFirstProcessor();
 // Hides the kernel's list of online processors from this process alone (Linux, privileged).
 bool hideOnlineProcessorList();
-// Mounts an empty read-only volume on `dir` (Linux, privileged).
-bool mountReadOnlyVolume(const std::string& dir);
-void unmountVolume(const std::string& dir);
 } // namespace vttest

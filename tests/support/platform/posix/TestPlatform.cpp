@@ -103,10 +103,4 @@ bool hideOnlineProcessorList() {
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
            ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
 }
-bool mountReadOnlyVolume(const std::string& dir) {
-    return ::mount("tmpfs", dir.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
-}
-void unmountVolume(const std::string& dir) {
-    ::umount2(dir.c_str(), MNT_DETACH);
-}
 } // namespace vttest

@@ -76,8 +76,4 @@ long long heapInUse() {
 bool confineToFirstProcessor() {
     return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
 }
-bool mountReadOnlyVolume(const std::string&) {
-    return false;
-}
-void unmountVolume(const std::string&) {}
 } // namespace vttest
