@@ -24,16 +24,10 @@ using vttest::PeerConnection;
 using vttest::PeerListener;
 using vttest::PeerThread;
 using vttest::thrownText;
-std::vector<char> bytes(const std::string& text) {
-    return std::vector<char>(text.begin(), text.end());
-}
-std::string text(const std::vector<char>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+const auto bytes = [](const std::string& s) { return std::vector<char>(s.begin(), s.end()); };
+const auto text = [](const std::vector<char>& b) { return std::string(b.begin(), b.end()); };
 // The byte `count` followed by `rest`: frames written by hand, malformed ones too.
-std::string lead(int count, const std::string& rest) {
-    return std::string(1, static_cast<char>(count)) + rest;
-}
+const auto lead = [](int count, const std::string& rest) { return char(count) + rest; };
 // Every byte value, repeated up to `size` bytes, so that a piece out of place shows.
 std::string pattern(std::size_t size) {
     std::string result(size, '\0');
@@ -44,9 +38,7 @@ std::string pattern(std::size_t size) {
 void pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
-TCPAddress loopback(int port) {
-    return TCPAddress("127.0.0.1", port);
-}
+const auto loopback = [](int port) { return TCPAddress("127.0.0.1", port); };
 // An address in network byte order from its four bytes as the wire carries them.
 std::uint32_t ipv4(unsigned a, unsigned b, unsigned c, unsigned d) {
     const unsigned char parts[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
@@ -222,8 +214,6 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
         {"", {lead(2, "x5abcde")}, notInt + "x5", "", 1},
         {"", {lead(2, "5xabcde")}, "abcde", "", 1},
         {"", {lead(9, "00000000/")}, "", "", 1},
-        {"", {lead(1, "4") + "1234"}, "1234", "", 1},
-        {"", {lead(9, "000000003abcd")}, "abc", "d", 1},
         {"", {lead(10, "0000000004abcd")}, "abcd", "", 1},
         // A peer that ends early ends the frame with what arrived.
         {"", {lead(2, "10hello")}, "hello", "", 2},

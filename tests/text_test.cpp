@@ -26,9 +26,7 @@ namespace {
 using SimpleDOM::Node;
 using Tree = std::unique_ptr<Node, void (*)(Node*)>;
 using vttest::ScopedEnv;
-Tree own(Node* root) {
-    return Tree(root, SimpleDOM::deleteTree);
-}
+const auto own = [](Node* root) { return Tree(root, SimpleDOM::deleteTree); };
 // What `read` makes of `text` through each kind of buffer; they must agree.
 std::string throughEachBuffer(const std::string& text,
                               const std::function<std::string(std::istream&)>& read) {
@@ -124,9 +122,6 @@ const TokenRow tokenRows[] = {
     {"s=b m=ab n=z w", "x ab;c z, d\ne f", "x| |,| |d|\n|e@2| |f"},
     {"s=b m=ab n=z", "x ab c\nd z e", "x|a@2"},
     {"s=b m=ab n=z", "ab c\nd", "a"},
-    {"s=# m=/* n=*/", "w1 w2; 'q t' # note\n/* block */ end\"x\" 0",
-     "w1|w2|;|'|q t|'|end@2|\"|x|\"|0"},
-    {"w o=;#", "w1; 'q t' # n\nend", "w1|;| |'|q t|'| |#| |n|\n|end@2"},
     {"", "alpha beta, \"quoted text\" 'q'\n\n  gamma;delta\t\\\"x\" <tag attr=\"v\">\nlast",
      "alpha|beta|,|\"|quoted text|\"|'|q|'|gamma@3|;|delta|\\|\"|x|\"|<tag|attr=|\"|v|\"|>|last@4"},
     {"x", "<a x=\"1\">t t</a>\n", "<|a| |x|=|\"|1|\"|>|t| |t|<|/|a|>|\n"},
@@ -252,7 +247,6 @@ const ReaderRow readerRows[] = {
     {"<r><!-- c -- \n><!-- c !--></r>", "Document not well-formed. (>) @ 2"},
     {"<a<b>", "Document not well-formed. (a) @ 1"},
     {"<a>", "Document not well-formed. (a) @ 1"},
-    {"<a>\r\n  <b>\r\n\t\t<c/>\n   </b>\n \n", "Document not well-formed. (a) @ 4"},
     {"<r>\n  <s>\n   end", "Document not well-formed. (s) @ 3"},
     {"<r><p>word</p>\n\n\n<q>1 > 0</q></r>", "Document not well-formed. (>) @ 4"},
     {"<!-- one -- two -->", "Document not well-formed. (--) @ 1"},
@@ -355,26 +349,6 @@ TEST(Tree, LinkingKeepsTheChainAndParentsConsistent) {
     EXPECT_EQ(&other, b->getParent());
     EXPECT_EQ(b, r->getFirstChild());
     SimpleDOM::deleteTree(nullptr);
-}
-// Every node of a freed tree goes back to the heap, also what a failed read had built.
-TEST(Tree, FreedTreesGiveBackEveryNode) {
-    if (vttest::heapInUse() < 0)
-        GTEST_SKIP() << "the C runtime does not say how much of its heap is in use";
-    std::string document = "<r>";
-    for (int i = 0; i < 1000; ++i)
-        document += "<a k=\"v\"><b>t</b><c/></a>";
-    for (const std::string& text : {document + "</r>", document}) {
-        long long before = 0;
-        for (int round = 0; round < 2; ++round) { // the first may set up what is kept for later
-            before = vttest::heapInUse();
-            std::istringstream in(text);
-            try {
-                SimpleDOM::deleteTree(SimpleDOM::parse(in, false));
-            } catch (const SimpleDOM::ParseException&) {
-            }
-        }
-        EXPECT_LT(vttest::heapInUse() - before, 1024) << text.size();
-    }
 }
 TEST(Tree, FindElementsAndAttributes) {
     const Tree tree = own(new Node("x"));
@@ -510,11 +484,6 @@ TEST(Tree, ChecksOnANullSiblingDoNothingWhenDormantAndReportTheirSitesWhenActive
     EXPECT_DEATH(tokenizer.nextToken(),
                  "^JAssert 'ml_end_length" + failed + "StreamTokenizer, line: 243\n");
 }
-// Counts what is written through it, for outputs too large to keep.
-struct CountingBuffer : std::streambuf {
-    std::streamsize size = 0;
-    std::streamsize xsputn(const char*, std::streamsize n) override { return size += n, n; }
-};
 // "<e>" depth times, then "</e>" depth times.
 std::string nested(int depth) {
     std::string text;
@@ -522,30 +491,24 @@ std::string nested(int depth) {
         text += i < depth ? "<e>" : "</e>";
     return text;
 }
-// Deep and wide trees are read, searched, written, copied and freed without
-// recursion (a Windows thread has 1 MiB of stack), and failures free what was built.
-TEST(Reader, DeepAndWideDocuments) {
+// A million levels are read, searched and freed without recursion, and a failure
+// frees what was built (a partial tree kept would be a leak under the sanitizer leg).
+TEST(Reader, DeepDocuments) {
     std::istringstream deepText(nested(1000000));
     const Tree deep = own(SimpleDOM::parse(deepText, false));
     const SimpleDOM::NodeList found = deep->findElements("e");
     ASSERT_EQ(999999u, found.size());
     EXPECT_EQ(deep->getFirstChild(), found.front());
     EXPECT_EQ(nullptr, found.back()->getFirstChild());
-    std::string wideText = "<r>\n";
-    for (int i = 0; i < 1000000; ++i)
-        wideText += "<e/>\n";
-    std::istringstream wideIn(wideText + "</r>");
-    const Tree wide = own(SimpleDOM::parse(wideIn, false));
-    EXPECT_EQ(1000000u, wide->getChildren().size());
-    EXPECT_EQ(wide.get(), wide->getChildren().back()->getParent());
-    // Level l is written as 4l blanks and "<e>\n" and as 4l blanks and "</e>\n", the
-    // innermost as "<e/>\n".
-    const long long depth = 10000;
-    std::istringstream chainText(nested(depth));
-    CountingBuffer written;
-    std::ostream(&written) << own(SimpleDOM::parse(chainText, false)).get();
-    EXPECT_EQ(4 * (depth - 1) * (depth - 2) + 13 * (depth - 1) + 5, written.size);
-    // Under the sanitizer leg a partial tree kept after a failure would be a leak.
+    // Ten thousand levels written (a Windows thread has 1 MiB of stack): level l as 4l
+    // blanks and "<e>\n" and as 4l blanks and "</e>\n", the innermost as "<e/>\n".
+    struct CountingBuffer : std::streambuf {
+        std::streamsize size = 0;
+        std::streamsize xsputn(const char*, std::streamsize n) override { return size += n, n; }
+    } written;
+    std::istringstream chain(nested(10000));
+    std::ostream(&written) << own(SimpleDOM::parse(chain, false)).get();
+    EXPECT_EQ(4LL * 9999 * 9998 + 13 * 9999 + 5, written.size);
     std::istringstream cut(nested(100000).substr(0, 600000));
     EXPECT_THROW(SimpleDOM::parse(cut, false), SimpleDOM::ParseException);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,13 +43,34 @@ public:
     // "bind 0x4", "bind 0x4 refused", "yield", in call order.
     std::vector<std::string> log;
     std::map<std::uint32_t, unsigned> cpuidCalls; // per leaf
-    utils::CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
+    utils::CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+        ++cpuidCalls[leaf];
+        const std::uint32_t apic =
+            its_running < apicIds.size() ? apicIds[its_running] : its_running;
+        if (leaf == 0) // "Genu", "ntel", "ineI": four characters to a register, little-endian
+            return {maxLeaf, vendorWord(0), vendorWord(8), vendorWord(4)};
+        if (leaf == 1 && leaf <= maxLeaf) // the low bits carry unrelated fields
+            return {0x000906EAu, apic << 24 | (logicalPerPackage & 0xFFu) << 16 | 0x0800u,
+                    0x7FFAFBFFu, (htFlag ? 0x10000000u : 0u) | 0x0FEBFBFFu};
+        if (leaf == 4 && leaf <= maxLeaf && subleaf == 0)
+            return {(coresPerPackage - 1) << 26 | 0x00004121u, 0x01C0003Fu, 0x3Fu, 0};
+        return {0, 0, 0, 0};
+    }
     bool affinityMasks(std::uint32_t& process, std::uint32_t& system) override {
         process = masksReadable ? processMask : process;
         system = masksReadable ? systemMask : system;
         return masksReadable;
     }
-    bool bindThread(std::uint32_t mask) override;
+    // Windows refuses a thread mask that is empty or not within the process mask.
+    bool bindThread(std::uint32_t mask) override {
+        const bool refused = mask == 0 || (mask & ~processMask) != 0;
+        char entry[32]; // plain digits under any global locale
+        std::snprintf(entry, sizeof entry, "bind 0x%x%s", unsigned{mask},
+                      refused ? " refused" : "");
+        log.push_back(entry);
+        its_bound = refused ? its_bound : mask;
+        return !refused;
+    }
     void yieldThread() override {
         log.push_back("yield");
         if (((boundMask() >> its_running) & 1u) == 0)
@@ -59,6 +81,12 @@ public:
     std::uint32_t boundMask() const { return its_bound != 0 ? its_bound : processMask; }
 
 private:
+    std::uint32_t vendorWord(std::size_t offset) const {
+        std::uint32_t word = 0;
+        for (std::size_t i = 0; i < 4 && offset + i < vendor.size(); ++i)
+            word |= std::uint32_t{static_cast<unsigned char>(vendor[offset + i])} << (8 * i);
+        return word;
+    }
     static unsigned lowestBit(std::uint32_t mask) {
         unsigned bit = 0;
         while (bit < 31 && ((mask >> bit) & 1u) == 0)

@@ -48,11 +48,6 @@ void PeerConnection::close(bool reset) {
         closesocket(its_socket);
     its_socket = -1;
 }
-void PeerConnection::sendImmediately() {
-    const int on = 1;
-    ::setsockopt(its_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-                 sizeof on);
-}
 PeerListener::PeerListener() {
     startSockets();
     its_socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));

@@ -29,8 +29,6 @@ public:
     bool endSeen() const { return its_end_seen; }
     // With `reset`, a reset instead of an orderly end.
     void close(bool reset = false);
-    // Small writes go out at once (no Nagle delay).
-    void sendImmediately();
 
 private:
     std::intptr_t its_socket;

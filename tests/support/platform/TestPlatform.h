@@ -8,6 +8,8 @@
 #include <string>
 
 namespace vttest {
+// True in the Windows build, whose tests run under Windows or Wine.
+extern const bool onWindows;
 // True where the tests may do what only the system's administrator may (root on Linux).
 bool privileged();
 // Sets a variable (an empty value too), or removes it when `value` is null.
@@ -36,10 +38,6 @@ bool unwaitedChildAppears(int seconds);
 bool interruptAfter(int milliseconds);
 // The processor's vendor as the system names it ("GenuineIntel"), apart from CPUID.
 std::string processorVendor();
-// Bytes the heap has handed out and not taken back; -1 where the system does not say.
-long long heapInUse();
-// Narrows the affinity the processor detection reads as the process's to processor 0.
-bool confineToFirstProcessor();
 // Hides the kernel's list of online processors from this process alone (Linux, privileged).
 bool hideOnlineProcessorList();
 } // namespace vttest

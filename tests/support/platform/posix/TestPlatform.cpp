@@ -1,7 +1,6 @@
 #include "support/platform/TestPlatform.h"
 
 #include <errno.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -17,6 +16,7 @@
 #include <thread>
 
 namespace vttest {
+const bool onWindows = false;
 bool privileged() {
     return ::geteuid() == 0;
 }
@@ -88,16 +88,6 @@ std::string processorVendor() {
     return "";
 }
 
-long long heapInUse() {
-    return static_cast<long long>(::mallinfo2().uordblks);
-}
-// Linux has no process-wide mask: the main thread's stands for it (this one).
-bool confineToFirstProcessor() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(0, &set);
-    return ::sched_setaffinity(0, sizeof set, &set) == 0;
-}
 bool hideOnlineProcessorList() {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&

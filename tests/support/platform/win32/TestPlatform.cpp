@@ -6,6 +6,7 @@
 #include <windows.h>
 
 namespace vttest {
+const bool onWindows = true;
 bool privileged() {
     return false;
 }
@@ -70,10 +71,4 @@ std::string processorVendor() {
     return text.substr(text.rfind(' ') + 1);
 }
 
-long long heapInUse() {
-    return -1;
-}
-bool confineToFirstProcessor() {
-    return SetProcessAffinityMask(GetCurrentProcess(), 1) != 0;
-}
 } // namespace vttest
