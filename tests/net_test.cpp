@@ -40,9 +40,8 @@ void pause(int milliseconds) {
 }
 const auto loopback = [](int port) { return TCPAddress("127.0.0.1", port); };
 // An address in network byte order from its four bytes as the wire carries them.
-std::uint32_t ipv4(unsigned a, unsigned b, unsigned c, unsigned d) {
-    const unsigned char parts[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
-                                    static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
+std::uint32_t ipv4(unsigned char a, unsigned char b, unsigned char c, unsigned char d) {
+    const unsigned char parts[4] = {a, b, c, d};
     std::uint32_t address;
     std::memcpy(&address, parts, sizeof address);
     return address;
@@ -144,7 +143,6 @@ TEST_F(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
 TEST(Address, TheNativeLookupResolvesLocalhost) {
     CountingLookup fake;
     setHostLookup(&fake);
-    EXPECT_EQ(&fake, &hostLookup());
     setHostLookup(nullptr);
     EXPECT_EQ(0u, TCPAddress::resolve("localhost").getIPString().rfind("127.", 0));
     EXPECT_EQ("", fake.asked);

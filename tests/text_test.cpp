@@ -3,7 +3,6 @@
 // that hands out one character per refill and one that keeps no get area at all:
 // both take runs of characters straight from the buffer when it holds them.
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <ios>
 #include <map>
@@ -12,7 +11,6 @@
 #include <stdexcept>
 #include <streambuf>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

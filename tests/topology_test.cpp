@@ -1,6 +1,7 @@
 // Processor topology: the CPUID queries, the detection of every processor class
 // and the Intel topology report on scripted machines, the factory, and the
 // detection on the machine the tests run on.
+#include <atomic>
 #include <cstdint>
 #include <locale>
 #include <map>
@@ -332,11 +333,18 @@ TEST(CpuFactory, FirstRequestsRaceToOneObjectEach) {
     std::vector<utils::PTrace*> channels(many, nullptr);
     std::vector<utils::ICpu*> processors(many, nullptr);
     std::vector<std::string> answered(many);
-    vttest::onThreadsAtOnce(many, [&](int i) {
-        channels[i] = utils::PTrace::instance();
-        processors[i] = utils::CpuFactory::instance()->cpu();
-        answered[i] = processors[i] != nullptr ? answers(*processors[i]) : "";
-    });
+    std::atomic<int> started{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < many; ++i)
+        threads.emplace_back([&, i] {
+            for (++started; started < many;) // released together
+                std::this_thread::yield();
+            channels[i] = utils::PTrace::instance();
+            processors[i] = utils::CpuFactory::instance()->cpu();
+            answered[i] = processors[i] != nullptr ? answers(*processors[i]) : "";
+        });
+    for (std::thread& thread : threads)
+        thread.join();
     EXPECT_EQ(alone.log, machine.log) << "one detection, on one thread";
     EXPECT_EQ(processors[0], utils::CpuFactory::instance()->create());
     EXPECT_EQ(alone.log, machine.log) << "none later";

@@ -1,7 +1,6 @@
 #include "support/NetPeer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <stdexcept>
 
 #include "SocketCalls.h"
@@ -69,12 +68,6 @@ PeerConnection PeerListener::accept() {
 std::string frameOf(const std::string& payload) {
     const std::string digits = std::to_string(payload.size());
     return std::string(1, static_cast<char>(digits.size())) + digits + payload;
-}
-std::string receiveFrame(PeerConnection& connection) {
-    const std::string count = connection.receive(1);
-    const std::string digits =
-        connection.receive(count.empty() ? 0 : static_cast<unsigned char>(count[0]));
-    return connection.receive(static_cast<std::size_t>(std::atol(digits.c_str())));
 }
 int unusedPort() {
     return PeerListener().port();

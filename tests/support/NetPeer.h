@@ -67,8 +67,6 @@ private:
 };
 // A frame as the wire carries it, built independently of the library.
 std::string frameOf(const std::string& payload);
-// The payload of the next frame; what arrived when the connection ends early.
-std::string receiveFrame(PeerConnection& connection);
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 int unusedPort();
 } // namespace vttest

@@ -1,14 +1,16 @@
 // Helpers shared by the test programs: environment changes undone at scope end,
-// scratch directories, whole files, capture of standard output, the text a
-// networking call throws, and threads started together.
+// scratch directories, whole files, capture of std::cout, the text a
+// networking call throws.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,8 +26,6 @@ public:
         setEnv(name, value);
     }
     ~ScopedEnv() { setEnv(its_name, its_had ? its_old.c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     const std::string its_name, its_old;
@@ -34,13 +34,25 @@ private:
 // A fresh directory in the temporary directory, removed with its contents on destruction.
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
+    ScratchDir() {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && its_path.empty(); ++attempt) {
+            const auto dir = std::filesystem::temp_directory_path() /
+                             ("vtsupport-test-" + std::to_string(random()));
+            its_path = std::filesystem::create_directory(dir) ? dir.string() : "";
+        }
+        if (its_path.empty())
+            throw std::runtime_error("cannot create a scratch directory");
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(its_path, ignored);
+    }
     const std::string& path() const { return its_path; }
     // path() and `name` joined by the native separator.
-    std::string file(const std::string& name) const;
+    std::string file(const std::string& name) const {
+        return (std::filesystem::path(its_path) / name).string();
+    }
 
 private:
     std::string its_path;
@@ -91,21 +103,6 @@ private:
     std::string its_text;
     std::vector<std::size_t> its_flushes;
 };
-// Redirects the standard output descriptor into a file while it lives: what the
-// process and the programs it starts write there.
-class StdoutCapture {
-public:
-    StdoutCapture();
-    ~StdoutCapture();
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
-    std::string text();
-
-private:
-    ScratchDir its_dir;
-    std::FILE* its_file;
-    int its_saved;
-};
 // The std::string that `action` throws, as the networking classes report errors;
 // "(nothing thrown)" when it returns.
 inline std::string thrownText(const std::function<void()>& action) {
@@ -116,6 +113,4 @@ inline std::string thrownText(const std::function<void()>& action) {
     }
     return "(nothing thrown)";
 }
-// Runs body(0) ... body(count - 1) on threads of their own, released together, and joins them.
-void onThreadsAtOnce(int count, const std::function<void(int)>& body);
 } // namespace vttest

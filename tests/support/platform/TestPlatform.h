@@ -4,7 +4,6 @@
 // library's on purpose: the networking classes are checked against them.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 namespace vttest {
@@ -16,9 +15,6 @@ bool privileged();
 void setEnv(const std::string& name, const char* value);
 // True when the program runs under Wine (ntdll exports wine_get_version).
 bool runningUnderWine();
-// Points the standard output descriptor at `file`; returns what restores it.
-int redirectStdout(std::FILE* file);
-void restoreStdout(int saved);
 // A command line for runCommand that runs `line` (written for the platform's
 // interpreter) in `dir` with standard output into `out` and standard error into `err`.
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,

@@ -29,15 +29,6 @@ void setEnv(const std::string& name, const char* value) {
 bool runningUnderWine() {
     return false;
 }
-int redirectStdout(std::FILE* file) {
-    const int saved = ::dup(1);
-    ::dup2(::fileno(file), 1);
-    return saved;
-}
-void restoreStdout(int saved) {
-    ::dup2(saved, 1);
-    ::close(saved);
-}
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
                       const std::string& err) {
     return "cd '" + dir + "' && { " + line + "\n} > '" + out + "' 2> '" + err + "'";

@@ -21,15 +21,6 @@ bool runningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-int redirectStdout(std::FILE* file) {
-    const int saved = _dup(1);
-    _dup2(_fileno(file), 1);
-    return saved;
-}
-void restoreStdout(int saved) {
-    _dup2(saved, 1);
-    _close(saved);
-}
 // cmd.exe /c drops the first and last double quote of a line that starts with one,
 // hence the outer pair; Wine's cmd.exe mishandles a redirected group, so the
 // redirections follow the (single) command.
