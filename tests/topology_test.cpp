@@ -383,15 +383,21 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     }
     if (!vttest::privileged())
         GTEST_SKIP() << "hiding the kernel's list of online processors needs root on Linux";
-    EXPECT_EXIT( // without the list, the system mask comes from the count of processors
-        {
-            std::uint32_t process = 0;
-            std::uint32_t system = 0;
-            std::exit(vttest::hideOnlineProcessorList() && native.affinityMasks(process, system) &&
-                              system == systemMask
-                          ? 0
-                          : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    // The kernel's list of online processors, and the system mask read from it: without
+    // a list, or with one that cannot be read, the first processors, as many as there are.
+    const std::pair<const char*, std::uint32_t> lists[] = {
+        {nullptr, systemMask}, {"0-3,5,8-9", 0x32f}, {"31,0", 0x80000001},
+        {"30-40", 0xc0000000}, {"1,3,", 0xa},        {"x", systemMask}};
+    const auto firstFailingRow = [&] {
+        std::uint32_t process = 0, system = 0;
+        for (int row = 0; row < 6; ++row)
+            if (!(row == 0 ? vttest::hideOnlineProcessorList()
+                           : vttest::writeOnlineProcessorList(lists[row].first)) ||
+                !native.affinityMasks(process, system) || system != lists[row].second)
+                return row + 1;
+        return 0;
+    };
+    EXPECT_EXIT(std::exit(firstFailingRow()), // the list is hidden from that process alone
+                ::testing::ExitedWithCode(0), "");
 }
 } // namespace

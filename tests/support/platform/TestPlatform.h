@@ -30,10 +30,13 @@ bool readsEndOfFile(int readEnd);
 // waits up to `seconds` for children still running. Always false where there are none.
 bool unwaitedChildAppears(int seconds);
 // Interrupts whatever the calling thread waits in with a signal after `milliseconds`
-// (its handler does nothing and restarts nothing); false where there are no signals.
-bool interruptAfter(int milliseconds);
+// (its handler does nothing and restarts nothing), and with `children` also what this
+// process's children wait in; false where there are no signals.
+bool interruptAfter(int milliseconds, bool children = false);
 // The processor's vendor as the system names it ("GenuineIntel"), apart from CPUID.
 std::string processorVendor();
-// Hides the kernel's list of online processors from this process alone (Linux, privileged).
+// Hides the kernel's list of online processors from this process alone (Linux, privileged);
+// writeOnlineProcessorList then stands in a list of this process's own.
 bool hideOnlineProcessorList();
+bool writeOnlineProcessorList(const std::string& list);
 } // namespace vttest

@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 namespace vttest {
 const bool onWindows = false;
@@ -60,7 +62,27 @@ bool unwaitedChildAppears(int seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
-bool interruptAfter(int milliseconds) {
+namespace {
+// The processes whose parent is this one, from their /proc/PID/stat ("PID (NAME) STATE PPID").
+std::vector<pid_t> children() {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        const std::string line((std::istreambuf_iterator<char>(stat)), {});
+        const std::string::size_type name = line.rfind(')');
+        char state;
+        long parent = 0;
+        if (name != std::string::npos &&
+            std::istringstream(line.substr(name + 1)) >> state >> parent && parent == ::getpid())
+            found.push_back(static_cast<pid_t>(std::stol(pid)));
+    }
+    return found;
+}
+} // namespace
+bool interruptAfter(int milliseconds, bool alsoChildren) {
     struct sigaction action = {};
     action.sa_handler = [](int) {};
     ::sigaction(SIGALRM, &action, nullptr);
@@ -68,6 +90,8 @@ bool interruptAfter(int milliseconds) {
     std::thread([=] {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         ::pthread_kill(target, SIGALRM);
+        for (const pid_t child : alsoChildren ? children() : std::vector<pid_t>())
+            ::kill(child, SIGALRM);
     }).detach();
     return true;
 }
@@ -83,5 +107,8 @@ bool hideOnlineProcessorList() {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
            ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
+}
+bool writeOnlineProcessorList(const std::string& list) {
+    return static_cast<bool>(std::ofstream("/sys/devices/system/cpu/online") << list << '\n');
 }
 } // namespace vttest

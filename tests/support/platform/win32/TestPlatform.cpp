@@ -49,10 +49,13 @@ bool readsEndOfFile(int readEnd) {
 bool unwaitedChildAppears(int) {
     return false;
 }
-bool interruptAfter(int) {
+bool interruptAfter(int, bool) {
     return false;
 }
 bool hideOnlineProcessorList() {
+    return false;
+}
+bool writeOnlineProcessorList(const std::string&) {
     return false;
 }
 // "Intel64 Family 6 Model 85 Stepping 4, GenuineIntel"
