@@ -24,6 +24,10 @@ long openHandleCount();
 // A pipe whose ends a started program would inherit; false when it cannot be made.
 bool makeInheritablePipe(int ends[2]);
 void closeDescriptor(int descriptor);
+// Moves `descriptor` above the descriptor limit, which stays lowered below it until
+// restoreDescriptorLimit (POSIX); elsewhere leaves it where it is.
+int moveAboveDescriptorLimit(int descriptor);
+void restoreDescriptorLimit();
 // Blocks until one byte or the end arrives; true at the end (no writer left).
 bool readsEndOfFile(int readEnd);
 // True when a child of this process has ended without being waited for (a zombie);

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,22 @@ bool makeInheritablePipe(int ends[2]) {
 }
 void closeDescriptor(int descriptor) {
     ::close(descriptor);
+}
+namespace {
+rlimit savedLimit;
+} // namespace
+int moveAboveDescriptorLimit(int descriptor) {
+    const int high = 900;
+    ::getrlimit(RLIMIT_NOFILE, &savedLimit);
+    ::dup2(descriptor, high);
+    ::close(descriptor);
+    rlimit lowered = savedLimit;
+    lowered.rlim_cur = 64;
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    return high;
+}
+void restoreDescriptorLimit() {
+    ::setrlimit(RLIMIT_NOFILE, &savedLimit);
 }
 bool readsEndOfFile(int readEnd) {
     char byte;

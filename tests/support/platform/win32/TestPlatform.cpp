@@ -49,6 +49,10 @@ bool readsEndOfFile(int readEnd) {
 bool unwaitedChildAppears(int) {
     return false;
 }
+int moveAboveDescriptorLimit(int descriptor) {
+    return descriptor;
+}
+void restoreDescriptorLimit() {}
 bool interruptAfter(int, bool) {
     return false;
 }
