@@ -79,35 +79,17 @@ bool unwaitedChildAppears(int seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
-namespace {
-// The processes whose parent is this one, from their /proc/PID/stat ("PID (NAME) STATE PPID").
-std::vector<pid_t> children() {
-    std::vector<pid_t> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        const std::string line((std::istreambuf_iterator<char>(stat)), {});
-        const std::string::size_type name = line.rfind(')');
-        char state;
-        long parent = 0;
-        if (name != std::string::npos &&
-            std::istringstream(line.substr(name + 1)) >> state >> parent && parent == ::getpid())
-            found.push_back(static_cast<pid_t>(std::stol(pid)));
-    }
-    return found;
-}
-} // namespace
 bool interruptAfter(int milliseconds, bool alsoChildren) {
     struct sigaction action = {};
     action.sa_handler = [](int) {};
     ::sigaction(SIGALRM, &action, nullptr);
     const pthread_t target = ::pthread_self();
+    const std::string children = "/proc/self/task/" + std::to_string(::gettid()) + "/children";
     std::thread([=] {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         ::pthread_kill(target, SIGALRM);
-        for (const pid_t child : alsoChildren ? children() : std::vector<pid_t>())
+        std::ifstream list(alsoChildren ? children : "");
+        for (pid_t child; list >> child;)
             ::kill(child, SIGALRM);
     }).detach();
     return true;
