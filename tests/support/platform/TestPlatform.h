@@ -24,9 +24,9 @@ long openHandleCount();
 // A pipe whose ends a started program would inherit; false when it cannot be made.
 bool makeInheritablePipe(int ends[2]);
 void closeDescriptor(int descriptor);
-// Moves `descriptor` above the descriptor limit, which stays lowered below it until
-// restoreDescriptorLimit (POSIX); elsewhere leaves it where it is.
-int moveAboveDescriptorLimit(int descriptor);
+// A copy of `descriptor` above the descriptor limit, which stays lowered below it until
+// restoreDescriptorLimit (POSIX); elsewhere a plain copy.
+int copyAboveDescriptorLimit(int descriptor);
 void restoreDescriptorLimit();
 // Blocks until one byte or the end arrives; true at the end (no writer left).
 bool readsEndOfFile(int readEnd);

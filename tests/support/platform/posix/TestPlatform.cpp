@@ -49,11 +49,10 @@ void closeDescriptor(int descriptor) {
 namespace {
 rlimit savedLimit;
 } // namespace
-int moveAboveDescriptorLimit(int descriptor) {
+int copyAboveDescriptorLimit(int descriptor) {
     const int high = 900;
     ::getrlimit(RLIMIT_NOFILE, &savedLimit);
     ::dup2(descriptor, high);
-    ::close(descriptor);
     rlimit lowered = savedLimit;
     lowered.rlim_cur = 64;
     ::setrlimit(RLIMIT_NOFILE, &lowered);

@@ -49,8 +49,8 @@ bool readsEndOfFile(int readEnd) {
 bool unwaitedChildAppears(int) {
     return false;
 }
-int moveAboveDescriptorLimit(int descriptor) {
-    return descriptor;
+int copyAboveDescriptorLimit(int descriptor) {
+    return _dup(descriptor);
 }
 void restoreDescriptorLimit() {}
 bool interruptAfter(int, bool) {
