@@ -1,7 +1,7 @@
 // Text reading: the tokenizer, the reader, the element tree and its writer. The
-// tokenizer and reader tables run every row through a string stream, a buffer
-// that hands out one character per refill and one that keeps no get area at all:
-// both take runs of characters straight from the buffer when it holds them.
+// tokenizer and reader tables run every row through a string stream, buffers that
+// hand out one or three characters per refill and one that keeps no get area at
+// all: both take runs of characters straight from the buffer when it holds them.
 #include <algorithm>
 #include <functional>
 #include <ios>
@@ -30,10 +30,10 @@ std::string throughEachBuffer(const std::string& text,
                               const std::function<std::string(std::istream&)>& read) {
     std::istringstream whole(text);
     const std::string outcome = read(whole);
-    for (bool unbuffered : {false, true}) {
-        vttest::TrickleBuffer buffer(text, unbuffered);
+    for (std::size_t piece : {0, 1, 3}) {
+        vttest::TrickleBuffer buffer(text, piece == 0, piece);
         std::istream in(&buffer);
-        EXPECT_EQ(outcome, read(in)) << (unbuffered ? "unbuffered" : "trickled");
+        EXPECT_EQ(outcome, read(in)) << "pieces of " << piece;
     }
     return outcome;
 }
@@ -180,6 +180,28 @@ TEST(Tokenizer, ClassifyAndReadFollowTheSettings) {
     failed.setstate(std::ios::failbit);
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(failed).nextToken());
 }
+// Output that shows only what has been flushed, as a terminal shows a prompt.
+struct FlushedOnly : std::stringbuf {
+    int sync() override {
+        shown += str();
+        str("");
+        return 0;
+    }
+    std::string shown;
+};
+TEST(Tokenizer, ATiedOutputStreamIsFlushedBeforeTheInputIsRead) {
+    FlushedOnly screen;
+    std::ostream prompt(&screen);
+    std::istringstream in("42 7");
+    in.tie(&prompt);
+    StreamTokenizer tokenizer(in);
+    prompt << "first? ";
+    EXPECT_EQ("42", tokenizer.nextToken());
+    EXPECT_EQ("first? ", screen.shown);
+    prompt << "second? ";
+    EXPECT_EQ("7", tokenizer.nextToken());
+    EXPECT_EQ("first? second? ", screen.shown);
+}
 // The ParseException that `action` throws (copied, as handlers may), as "message @ line".
 std::string failure(const std::function<void()>& action) {
     try {
@@ -242,6 +264,7 @@ const ReaderRow readerRows[] = {
     {"<a/></b>", "<a/>\n"},
     {"<r><a>x</a\n>y</r>", "<r>y\n    <a>x</a>\n</r>\n"},
     {"<?a b? >\n<r/>", "<r/>\n"},
+    {"<a>x<?p?> y z</a>", "<a>x y z</a>\n"},
     {"<r><!-- c -- \n><!-- c !--></r>", "Document not well-formed. (>) @ 2"},
     {"<a<b>", "Document not well-formed. (a) @ 1"},
     {"<a>", "Document not well-formed. (a) @ 1"},

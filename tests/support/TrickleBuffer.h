@@ -1,5 +1,5 @@
-// A stream buffer over a text that hands it out one character per refill, or
-// (unbuffered) keeps no get area at all, so that every character goes through
+// A stream buffer over a text that hands it out a few characters (by default
+// one) per refill, or (unbuffered) keeps no get area at all, so that every character goes through
 // underflow and uflow: readers that take runs straight from the buffer must not
 // depend on how it is filled. Header-only: the fuzz targets use it too. The text
 // must outlive the buffer.
@@ -12,8 +12,8 @@
 namespace vttest {
 class TrickleBuffer : public std::streambuf {
 public:
-    TrickleBuffer(const std::string& the_text, bool the_unbuffered)
-        : its_text(the_text), its_unbuffered(the_unbuffered) {}
+    TrickleBuffer(const std::string& the_text, bool the_unbuffered, std::size_t the_piece = 1)
+        : its_text(the_text), its_unbuffered(the_unbuffered), its_piece(the_piece) {}
 
 protected:
     int_type underflow() override {
@@ -21,9 +21,10 @@ protected:
             return traits_type::eof();
         if (its_unbuffered)
             return traits_type::to_int_type(its_text[its_next]);
-        its_char = its_text[its_next++];
-        setg(&its_char, &its_char, &its_char + 1);
-        return traits_type::to_int_type(its_char);
+        its_chars = its_text.substr(its_next, its_piece);
+        its_next += its_chars.size();
+        setg(&its_chars[0], &its_chars[0], &its_chars[0] + its_chars.size());
+        return traits_type::to_int_type(its_chars[0]);
     }
     int_type uflow() override {
         const int_type c = its_unbuffered ? underflow() : std::streambuf::uflow();
@@ -34,7 +35,8 @@ protected:
 private:
     const std::string& its_text;
     const bool its_unbuffered;
+    const std::size_t its_piece;
     std::size_t its_next = 0;
-    char its_char = 0;
+    std::string its_chars;
 };
 } // namespace vttest
