@@ -283,6 +283,7 @@ const ReaderRow readerRows[] = {
     {"< k=\"v\">", "Document not well-formed. (k) @ 1"},
     {"<=\"v\">", "Document not well-formed. (\") @ 1"},
     {"<a/>x</a>", "Document not well-formed. (x) @ 1"},
+    {"x\ny/>", "Document not well-formed. (>) @ 2"},
 };
 TEST(Reader, EachRowGivesItsTreeOrFailureThroughEveryBuffer) {
     for (const ReaderRow& row : readerRows)
