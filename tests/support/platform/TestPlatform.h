@@ -21,6 +21,10 @@ std::string commandIn(const std::string& dir, const std::string& line, const std
                       const std::string& err);
 // Open descriptors (Linux) or handles (Windows) of the process: a leak shows as growth.
 long openHandleCount();
+// How far openHandleCount may drift in a long run without a leak: none on Linux;
+// on Windows the runtime (Wine's under load, for one) opens a handle or two for
+// itself at times of its own choosing. A leak per cycle of a soak still shows.
+long handleCountDrift();
 // A pipe whose ends a started program would inherit; false when it cannot be made.
 bool makeInheritablePipe(int ends[2]);
 void closeDescriptor(int descriptor);
