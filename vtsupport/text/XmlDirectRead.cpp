@@ -58,6 +58,15 @@ const char* find(const char* the_begin, const char* the_end, char the_char) {
         std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
 }
 
+// The ">" that follows the_from after blanks only; null when something else, or
+// the end of the buffer, comes first.
+const char* closingBracket(const unsigned char* the_classes, const char* the_from,
+                           const char* the_end) {
+    while (the_from != the_end && (the_classes[static_cast<unsigned char>(*the_from)] & kSpace))
+        ++the_from;
+    return the_from != the_end && *the_from == '>' ? the_from : nullptr;
+}
+
 // The start of the last word of [the_begin, the_end), which begins where a
 // token begins; null when it holds none. A word that ends at the_end is the
 // last token there.
@@ -241,10 +250,8 @@ comment:
                 !isWordChar(classes, dashes[2]))
                 break;
         }
-        const char* close = dashes + 2;
-        while (close != end && (classes[static_cast<unsigned char>(*close)] & kSpace))
-            ++close;
-        if (close == end || *close != '>')
+        const char* const close = closingBracket(classes, dashes + 2, end);
+        if (close == nullptr)
             goto out;
         wordsEnd = dashes + 2;
         p = close + 1;
@@ -258,10 +265,8 @@ instruction:
         const char* const mark = find(p + 2, end, '?');
         if (mark == nullptr)
             goto out;
-        const char* close = mark + 1;
-        while (close != end && (classes[static_cast<unsigned char>(*close)] & kSpace))
-            ++close;
-        if (close == end || *close != '>')
+        const char* const close = closingBracket(classes, mark + 1, end);
+        if (close == nullptr)
             goto out;
         if (lastWord(classes, p + 2, mark) != nullptr)
             wordsEnd = mark;

@@ -174,13 +174,19 @@ void XmlReader::skipUntil(const char (&the_end)[N]) {
     }
 }
 
-// Up to the first "--" token, which must be followed by ">".
-void XmlReader::skipComment() {
-    its_whitespace_tokens = false;
-    skipUntil("--");
+// Up to the first the_marker token and the ">" that must follow it.
+template <std::size_t N>
+void XmlReader::skipThroughClosing(const char (&the_marker)[N]) {
+    skipUntil(the_marker);
     advance();
     if (!isChar(*its_current, '>'))
         fail(*its_previous);
+}
+
+// Up to the first "--" token, which must be followed by ">".
+void XmlReader::skipComment() {
+    its_whitespace_tokens = false;
+    skipThroughClosing("--");
     its_whitespace_tokens = true;
 }
 
@@ -189,10 +195,7 @@ void XmlReader::skipProcessingInstruction() {
     its_whitespace_tokens = false;
     advance();
     advance();
-    skipUntil("?");
-    advance();
-    if (!isChar(*its_current, '>'))
-        fail(*its_previous);
+    skipThroughClosing("?");
     its_whitespace_tokens = true;
 }
 

@@ -96,6 +96,8 @@ private:
     void handleOpenBracket();
     template <std::size_t N>
     void skipUntil(const char (&the_end)[N]);
+    template <std::size_t N>
+    void skipThroughClosing(const char (&the_marker)[N]);
     void skipComment();
     void skipProcessingInstruction();
     void skipDocumentType();
