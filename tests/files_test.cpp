@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "support/Support.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
+#include "vtsupport/files/detail/CommandLine.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -104,6 +106,87 @@ TEST(Paths, EachRowGivesItsStringOnEachSystem) {
                                    "\"$HOME\" and ${HOME}", "tab\there; exit 3"})
         EXPECT_EQ(text + "\n", runCommandCapture("printf '%s\\n' " + FileUtils::quote(text)));
 }
+// The command-line rules are plain text work: every system checks all of them.
+TEST(CommandLines, EachRuleGivesItsWordsOnEverySystem) {
+    namespace detail = vtsupport::detail;
+    using Syntax = detail::InterpreterSyntax;
+    const auto joined = [](const std::vector<std::string>& words) {
+        std::string text;
+        for (const std::string& word : words)
+            text += "[" + word + "]";
+        return text;
+    };
+    const auto program = [&](const std::string& line) {
+        return joined(detail::splitWindowsCommandLine(line));
+    };
+    const auto fileCommand = [&](const std::string& text) {
+        std::vector<std::string> words{"cp"};
+        detail::appendQuotedArguments(text, words);
+        return joined(words);
+    };
+    const auto cmd = [](const std::string& name) {
+        return detail::interpreterWord(name, Syntax::WindowsCmd);
+    };
+    const auto sh = [](const std::string& name) {
+        return detail::interpreterWord(name, Syntax::PosixShell);
+    };
+    const struct {
+        const char* what;
+        std::function<std::string(const std::string&)> rule;
+        std::string input, expected;
+    } rows[] = {
+        {"blanks and tabs around words", program, " \t p \t a  ", "[p][a]"},
+        {"nothing but blanks", program, "   ", ""},
+        {"the program name keeps its backslashes", program, R"(C:\d\"my app"\p.exe x)",
+         R"([C:\d\my app\p.exe][x])"},
+        {"2n backslashes before a quote give n, the quote groups", program, R"(p a\\"b c")",
+         R"([p][a\b c])"},
+        {"2n+1 backslashes before a quote give n and the quote", program, R"(p a\\\"b)",
+         R"([p][a\"b])"},
+        {"backslashes before anything else stay", program, R"(p a\\\b)", R"([p][a\\\b])"},
+        {"an escaped quote last in quoted text", program, R"(p "x\")", R"([p][x"])"},
+        {"backslashes at the end of the line", program, R"(p x\\)", R"([p][x\\])"},
+        {"empty quoted words", program, R"(p "" "")", "[p][][]"},
+        {"quotes join what touches them", program, R"(p a"b c"d)", "[p][ab cd]"},
+        {"file arguments: blanks and tabs separate, quotes group", fileCommand, " a\t\"b c\"  d",
+         "[cp][a][b c][d]"},
+        {"file arguments: in quotes a backslash escapes $ ` \" \\", fileCommand, R"("\$\`\"\\")",
+         "[cp][$`\"\\]"},
+        {"file arguments: in quotes other backslashes stay", fileCommand, R"("a\b")",
+         R"([cp][a\b])"},
+        {"file arguments: out of quotes a backslash is itself", fileCommand, R"(a\$b)",
+         R"([cp][a\$b])"},
+        {"file arguments: a backslash last in quoted text", fileCommand, R"("a\)", R"([cp][a\])"},
+        {"shell: a plain name as it is", sh, "/tmp/vttmp_a-1.x+y,z:@%", "/tmp/vttmp_a-1.x+y,z:@%"},
+        {"shell: blanks in single quotes", sh, "/tmp/my temp/v", "'/tmp/my temp/v'"},
+        {"shell: a single quote closed, escaped, reopened", sh, "/t/it's", R"('/t/it'\''s')"},
+        {"shell: expansions in single quotes", sh, "/t/$(id)`id`", "'/t/$(id)`id`'"},
+        {"shell: nothing for nothing", sh, "", ""},
+        {"cmd: a plain name as it is", cmd, R"(C:\Temp\vtt1.tmp)", R"(C:\Temp\vtt1.tmp)"},
+        {"cmd: blanks in double quotes", cmd, R"(C:\my temp\v)", R"("C:\my temp\v")"},
+        {"cmd: separators and operators in double quotes", cmd, R"(C:\a&b^c(d),e;f=g|h)",
+         R"("C:\a&b^c(d),e;f=g|h")"},
+        {"cmd: %NAME% cannot be kept", cmd, R"(C:\%OS%\v)", ""},
+        {"cmd: !NAME! cannot be kept", cmd, R"(C:\a!b\v)", ""},
+        {"cmd: a line end cannot be kept", cmd, "C:\\a\nb", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.expected, row.rule(row.input)) << row.what;
+    EXPECT_EQ("echo > '/a b' 2>&1", detail::redirectedCommand("echo", "/a b", Syntax::PosixShell));
+    EXPECT_EQ(R"("p" > C:\t\v 2>&1)",
+              detail::redirectedCommand(R"("p")", R"(C:\t\v)", Syntax::WindowsCmd));
+    EXPECT_EQ(R"(""p" x > "C:\my t\v" 2>&1")",
+              detail::redirectedCommand(R"("p" x)", R"(C:\my t\v)", Syntax::WindowsCmd))
+        << "CMD.EXE strips the outer pair of a line that begins with a quote";
+    EXPECT_EQ(R"(p >  2>&1)", detail::redirectedCommand("p", R"(C:\%OS%\v)", Syntax::WindowsCmd));
+    const ScopedEnv comspec("COMSPEC", nullptr);
+    EXPECT_EQ("CMD.EXE /c", detail::interpreterProgram(Syntax::WindowsCmd) + " " +
+                                detail::interpreterRunSwitch(Syntax::WindowsCmd));
+    EXPECT_EQ("/bin/sh -c", detail::interpreterProgram(Syntax::PosixShell) + " " +
+                                detail::interpreterRunSwitch(Syntax::PosixShell));
+    const ScopedEnv named("COMSPEC", "my shell");
+    EXPECT_EQ("my shell", detail::interpreterProgram(Syntax::PosixShell));
+}
 // isFile, isDirectory and isWritableDirectory of each path, also of directories
 // that take no new files (where a write says true and creates nothing, and a
 // capture names its output file as not accessible); the probe leaves nothing.
@@ -176,30 +259,131 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isFile(scratch.file("c.txt")));
 }
-// Names that an interpreter would take for commands are copied, renamed and
-// removed as names: nothing they spell runs.
-TEST(Files, HostileNamesRunNothing) {
+// Names that an interpreter would read as several names, or as commands, are
+// copied, renamed and removed as exactly these names: the folders and files
+// beside them, here and in the current directory, keep their content.
+TEST(Files, HostileNamesAreTakenAsNames) {
     ScratchDir scratch;
-    std::vector<std::string> names = {"a;mkdir ran", "$(mkdir ran)", "`mkdir ran`", "x & mkdir ran",
-                                      "b'$(mkdir ran)'"};
-    if (!windowsLeg)
-        names.push_back("c\"; mkdir ran; \"\\$(mkdir ran)");
-    for (const std::string& name : names) {
-        const std::string from = scratch.file(name), copy = scratch.file("copy " + name);
-        writeBytes(from, "hostile");
-        EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(copy))) << name;
-        EXPECT_EQ("hostile", readBytes(copy)) << name;
-        const std::string moved = windowsLeg ? "moved " + name : scratch.file("moved " + name);
-        EXPECT_EQ(0, FileUtils::renameByCommand(FileUtils::quote(copy), FileUtils::quote(moved)));
-        EXPECT_TRUE(FileUtils::isFile(scratch.file("moved " + name))) << name;
-        if (windowsLeg)
-            continue; // RMDIR takes the directory as it stands, blanks and all
-        ASSERT_TRUE(FileUtils::makeDirectory(from + " tree", 0755)) << name;
-        writeBytes(from + " tree/inside", "x");
-        EXPECT_TRUE(FileUtils::removeDirectoryTree(from + " tree")) << name;
-        EXPECT_FALSE(FileUtils::isDirectory(from + " tree")) << name;
+    const fs::path caller = fs::current_path();
+    fs::current_path(scratch.path());
+    const std::vector<std::string> beside = {"a", "b", "ab", "t", "u", "x", "lead", "Windows_NT"};
+    for (const std::string& name : beside) {
+        fs::create_directory(name);
+        writeBytes(scratch.file(name + separator + "canary"), "keep");
     }
-    EXPECT_FALSE(FileUtils::isDirectory("ran")); // where the commands ran
+    writeBytes(scratch.file("c.keep"), "keep");
+    std::vector<std::string> names = {"a b",
+                                      "a,b",
+                                      "a;b",
+                                      "a=b",
+                                      "a^b",
+                                      "%OS%",
+                                      "a!b",
+                                      "(x)",
+                                      " lead",
+                                      "t&mkdir INJ",
+                                      "u & del c.keep",
+                                      "$(mkdir INJ)",
+                                      "`mkdir INJ`",
+                                      "b'$(mkdir INJ)'"};
+    if (!windowsLeg) // Windows drops trailing blanks and has no double quote in names
+        names.insert(names.end(), {"trail ", "c\"; mkdir INJ; \"\\$(mkdir INJ)"});
+    for (const std::string& name : names) {
+        const std::string from = scratch.file(name + ".f"), copy = scratch.file("copy " + name);
+        writeBytes(from, "hostile");
+        // CMD.EXE expands %NAME% inside quotes: the README's limits say so.
+        if (!windowsLeg || name.find('%') == std::string::npos) {
+            EXPECT_EQ(0, FileUtils::copyFile(FileUtils::quote(from), FileUtils::quote(copy)));
+            EXPECT_EQ("hostile", readBytes(copy)) << name;
+            const std::string moved = windowsLeg ? "moved " + name : scratch.file("moved " + name);
+            EXPECT_EQ(0,
+                      FileUtils::renameByCommand(FileUtils::quote(copy), FileUtils::quote(moved)));
+            EXPECT_TRUE(FileUtils::isFile(scratch.file("moved " + name))) << name;
+        }
+        const std::string tree = scratch.file(name);
+        ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755)) << name;
+        writeBytes(tree + separator + "inside", "x");
+        EXPECT_TRUE(FileUtils::removeDirectoryTree(tree)) << name;
+        EXPECT_FALSE(FileUtils::isDirectory(tree)) << name;
+        for (const std::string& other : beside)
+            EXPECT_EQ("keep", readBytes(scratch.file(other + separator + "canary"))) << name;
+        EXPECT_EQ("keep", readBytes(scratch.file("c.keep"))) << name;
+        EXPECT_FALSE(fs::exists(scratch.file("INJ"))) << name;
+    }
+    fs::current_path(caller);
+}
+// A link to a folder, given with or without a trailing separator or met inside
+// a tree, is never followed: what it points to keeps its content.
+TEST(Files, LinksAreNeverFollowed) {
+    ScratchDir scratch;
+    const std::string target = scratch.file("target"), canary = target + separator + "canary";
+    fs::create_directory(target);
+    writeBytes(canary, "keep");
+    // Wine opens what a link points to, so there the link stays and only the
+    // target's safety can be checked; elsewhere the link itself goes.
+    const bool linksGo = !vttest::runningUnderWine();
+    const std::string tree = scratch.file("tree");
+    const struct {
+        const char* what;
+        std::string link;
+        bool removed;
+        std::function<bool(const std::string&)> act;
+    } rows[] = {
+        {"removed with a trailing separator", scratch.file("l1"), true,
+         [](const std::string& link) { return FileUtils::removeDirectoryTree(link + separator); }},
+        {"removed as it is", scratch.file("l2"), true,
+         [](const std::string& link) { return FileUtils::removeDirectoryTree(link); }},
+        {"inside a removed tree", tree + separator + "inner", true,
+         [&](const std::string&) {
+             return FileUtils::removeDirectoryTree(tree) && (!linksGo || !fs::exists(tree));
+         }},
+        {"copied with a trailing separator", scratch.file("l3"), false,
+         [&](const std::string& link) {
+             return FileUtils::copyFile(link + separator, scratch.file("c")) == -1 || windowsLeg;
+         }},
+        {"renamed with a trailing separator", scratch.file("l4"), false,
+         [&](const std::string& link) {
+             return FileUtils::renameByCommand(link + separator, scratch.file("m")) == -1 ||
+                    windowsLeg;
+         }},
+    };
+    for (const auto& row : rows) {
+        fs::create_directory(tree);
+        ASSERT_TRUE(vttest::makeDirectoryLink(target, row.link)) << row.what;
+        EXPECT_TRUE(row.act(row.link)) << row.what;
+        EXPECT_EQ("keep", readBytes(canary)) << row.what;
+        EXPECT_EQ(row.removed && linksGo, !fs::exists(fs::symlink_status(row.link))) << row.what;
+        vttest::removeDirectoryLink(row.link);
+    }
+}
+// The writability probe writes a file of its own only: a link or a FIFO of its
+// name makes the answer false at once, and goes, while what lies behind stays.
+TEST(Files, TheWritabilityProbeWritesThroughNothing) {
+    if (windowsLeg)
+        GTEST_SKIP() << "links to files and FIFOs are made on Linux; Wine shows a link to a "
+                        "file as the file itself";
+    ScratchDir scratch;
+    const std::string probe = scratch.file("veltraneTest.txt"), victim = scratch.file("victim");
+    writeBytes(victim, "precious");
+    fs::create_directory(scratch.file("sub"));
+    const struct {
+        const char* what;
+        std::function<void()> make;
+    } rows[] = {
+        {"a link to a file", [&] { fs::create_symlink(victim, probe); }},
+        {"a link to nothing", [&] { fs::create_symlink(scratch.file("absent"), probe); }},
+        {"a link to a folder", [&] { fs::create_directory_symlink(scratch.file("sub"), probe); }},
+        {"a second name of a file", [&] { fs::create_hard_link(victim, probe); }},
+        {"a FIFO", [&] { runCommand("mkfifo " + FileUtils::quote(probe)); }},
+    };
+    for (const auto& row : rows) {
+        row.make();
+        EXPECT_FALSE(FileUtils::isWritableDirectory(scratch.path())) << row.what;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(probe))) << row.what;
+        EXPECT_EQ("precious", readBytes(victim)) << row.what;
+        EXPECT_FALSE(fs::exists(scratch.file("absent"))) << row.what;
+    }
+    EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
 }
 TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
     ScratchDir scratch;
@@ -353,6 +537,37 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     const ScopedEnv empty("COMSPEC", "");
     const unsigned long status = runCommand("exit 3");
     EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
+}
+// A temporary folder whose name the interpreter would split or run still takes
+// the capture; nothing beside it is touched and nothing in its name runs.
+TEST(Commands, TheCaptureFileIsNamedForTheInterpreter) {
+    ScratchDir scratch;
+    const fs::path caller = fs::current_path();
+    fs::current_path(scratch.path());
+    writeBytes(scratch.file("my"), "keep");
+    std::vector<std::string> folders = {"my temp", "x&mkdir INJ", "a;b,c=d", "(p) ^q"};
+    if (!windowsLeg)
+        folders.insert(folders.end(), {"$(mkdir INJ)", "it's `mkdir INJ`"});
+    for (const std::string& folder : folders) {
+        const std::string dir = scratch.file(folder);
+        fs::create_directory(dir);
+        const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
+        EXPECT_EQ(bothStreams, runCommandCapture(helper("both"))) << folder;
+        EXPECT_TRUE(fs::is_empty(dir)) << folder;
+    }
+    EXPECT_EQ("keep", readBytes(scratch.file("my")));
+    EXPECT_FALSE(fs::exists(scratch.file("INJ")));
+    if (!windowsLeg)
+        return fs::current_path(caller);
+    // No quoting keeps CMD.EXE from expanding %NAME%: nothing runs, as without a name.
+    const std::string dir = scratch.file("%OS%");
+    fs::create_directory(dir);
+    fs::create_directory(scratch.file("Windows_NT"));
+    const ScopedEnv tmp("TMP", dir.c_str());
+    const std::string captured = runCommandCapture(helper("both"));
+    EXPECT_EQ(inaccessible, captured.substr(captured.size() - inaccessible.size()));
+    EXPECT_TRUE(fs::is_empty(scratch.file("Windows_NT")));
+    fs::current_path(caller);
 }
 // This program runs itself with VT_HIDDEN_RUN set; the inner run runs the helper.
 TEST(Commands, ACommandsOutputStaysInItsHiddenConsole) {

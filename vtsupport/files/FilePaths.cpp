@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "vtsupport/platform/detail/ExternalFileCommands.h"
+#include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/FileSystem.h"
 
 namespace detail = vtsupport::detail;
@@ -54,7 +54,7 @@ std::string FileUtils::quote(const std::string& text) {
     // Where the interpreter expands characters inside double quotes, a text that
     // holds one is escaped whole, so that it reads back as exactly these
     // characters; every other text is wrapped as on Windows.
-    const char* expanded = detail::expandedInQuotes();
+    const char* expanded = detail::expandedInDoubleQuotes(detail::nativeInterpreterSyntax());
     if (*expanded != '\0' && text.find_first_of(expanded) != std::string::npos) {
         std::string escaped = "\"";
         for (char c : text) {

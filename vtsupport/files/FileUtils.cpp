@@ -1,7 +1,6 @@
 #include "vtsupport/files/FileUtils.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "vtsupport/platform/detail/ExternalFileCommands.h"
 #include "vtsupport/platform/detail/FileSystem.h"
@@ -31,12 +30,9 @@ bool FileUtils::isWritableDirectory(const std::string& dir) {
     if (!isDirectory(dir))
         return false;
     const std::string probe = dir + detail::pathSeparator() + "veltraneTest.txt";
-    bool writable = false;
-    {
-        std::ofstream stream(probe);
-        writable = stream.good();
-    }
-    // Also after a failed open: a probe file left over from an earlier run goes too.
+    const bool writable = detail::createOrEmptyPlainFile(probe);
+    // Also after a failed open: a probe file left over from an earlier run goes
+    // too, and a link of that name goes as a link.
     removeFile(probe);
     return writable;
 }
@@ -59,7 +55,7 @@ int FileUtils::removeIfEmpty(const std::string& path) {
 bool FileUtils::removeDirectoryTree(const std::string& dir) {
     if (!isDirectory(dir))
         return false;
-    return detail::removeTreeByCommand(dir) != -1;
+    return detail::removeTree(dir);
 }
 
 int FileUtils::renameFile(const std::string& from, const std::string& to) {

@@ -3,7 +3,10 @@
 #include <cstdlib>
 
 #include "vtsupport/files/FileUtils.h"
+#include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/ProcessSpawn.h"
+
+namespace detail = vtsupport::detail;
 
 namespace {
 
@@ -13,18 +16,15 @@ constexpr unsigned int shortWaitMilliseconds = 100;
 } // namespace
 
 unsigned long runCommand(const std::string& command) {
-    // A COMSPEC that is present wins even when empty: the start then fails.
-    const char* comspec = std::getenv("COMSPEC");
-    const std::string interpreter =
-        comspec != nullptr ? comspec : vtsupport::detail::defaultInterpreter();
-    return vtsupport::detail::runInterpreter(interpreter, command);
+    return detail::runInterpreter(detail::interpreterProgram(detail::nativeInterpreterSyntax()),
+                                  command);
 }
 
 std::string runCommandCapture(const std::string& command) {
     const std::string output = FileUtils::tempFileName();
     // The status is not examined: whatever the command wrote is the answer, also
     // when it failed, and a missing file is reported by the text below.
-    runCommand(command + " > " + output + " 2>&1");
+    runCommand(detail::redirectedCommand(command, output, detail::nativeInterpreterSyntax()));
     std::string result =
         FileUtils::isFile(output) ? FileUtils::readFile(output) : output + " is not accessible.";
     FileUtils::removeFile(output);
@@ -32,11 +32,11 @@ std::string runCommandCapture(const std::string& command) {
 }
 
 bool startProgram(const std::string& commandLine, bool wait) {
-    return vtsupport::detail::spawnProgram(commandLine, wait, shortWaitMilliseconds);
+    return detail::spawnProgram(commandLine, wait, shortWaitMilliseconds);
 }
 
 void sleepSeconds(unsigned int seconds) {
-    vtsupport::detail::sleepMilliseconds(seconds * 1000ULL);
+    detail::sleepMilliseconds(seconds * 1000ULL);
 }
 
 std::string getEnvironment(const std::string& name) {

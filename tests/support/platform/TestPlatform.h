@@ -19,6 +19,12 @@ bool runningUnderWine();
 // interpreter) in `dir` with standard output into `out` and standard error into `err`.
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
                       const std::string& err);
+// Makes `link` a link to the directory `target` (both absolute): a symbolic link on
+// Linux, and under Wine too (made on its Unix side, where Wine lists it as a
+// reparse point); a junction on Windows. False when none can be made.
+bool makeDirectoryLink(const std::string& target, const std::string& link);
+// Removes such a link where it is left (Wine cannot remove it from its Windows side).
+void removeDirectoryLink(const std::string& link);
 // Open descriptors (Linux) or handles (Windows) of the process: a leak shows as growth.
 long openHandleCount();
 // How far openHandleCount may drift in a long run without a leak: none on Linux;

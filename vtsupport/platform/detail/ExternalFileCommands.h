@@ -1,8 +1,9 @@
-// The interpreter's file commands behind FileUtils: copying, renaming and
-// removing a tree. Windows runs its interpreter's own words ("copy ", "ren ",
-// "RMDIR /S /Q ") through system(). Elsewhere the matching program runs from an
-// argument vector, never through a shell, so no character of a path can start a
-// command: the arguments are split the way callers quote them for Windows.
+// Copying, renaming and removing a tree behind FileUtils. Windows runs its
+// interpreter's own words ("copy ", "ren ") through system() and removes a
+// tree itself, as RMDIR /S /Q would, so that no character of the name reaches
+// the interpreter. Elsewhere the matching program runs from an argument vector,
+// never through a shell, so no character of a path can start a command: the
+// arguments are split the way callers quote them for Windows.
 #pragma once
 
 #include <string>
@@ -14,13 +15,12 @@ namespace detail {
 // `from` and `to` are argument text as the caller wrote it (quoted where needed).
 int copyByCommand(const std::string& from, const std::string& to);
 int renameByCommand(const std::string& from, const std::string& to);
-// `dir` names one existing directory, unquoted.
-int removeTreeByCommand(const std::string& dir);
 
-// The characters that the platform's interpreter still expands inside double
-// quotes, each of which a backslash makes literal there; empty where quoting
-// offers no such escape (Windows, where % expands inside quotes too).
-const char* expandedInQuotes();
+// Removes the directory `dir` (unquoted, one or more trailing separators
+// allowed) with everything below it. A link, given as `dir` or met inside the
+// tree, is removed as a link and never followed. Entries that cannot be removed
+// stay. False only when the removal could not be started at all.
+bool removeTree(const std::string& dir);
 
 } // namespace detail
 } // namespace vtsupport

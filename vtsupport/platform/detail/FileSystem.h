@@ -31,8 +31,13 @@ std::string directoryStatusPath(const std::string& path);
 
 // Creates one directory; `mode` holds permission bits where the system takes them.
 bool createDirectory(const std::string& path, int mode);
-// Deletes a file: 0 on success, -1 on failure.
+// Deletes a file: 0 on success, -1 on failure. A link goes, never its target.
 int unlinkFile(const std::string& path);
+// Opens `path` for writing as a regular file of its own, created or emptied,
+// and closes it again: true when that worked. Never opens through a link (a
+// symbolic or hard link, a reparse point) and never waits (a FIFO, a device):
+// for such a name it answers false and leaves what lies behind it untouched.
+bool createOrEmptyPlainFile(const std::string& path);
 
 // A name in the temporary directory that begins with `prefix` and does not exist
 // yet; nothing is created. Empty when no name can be made.

@@ -6,14 +6,13 @@
 
 #include <string>
 
+#include "vtsupport/files/detail/CommandLine.h"
+
 namespace vtsupport {
 namespace detail {
 
-// The interpreter used when COMSPEC is absent.
-const char* defaultInterpreter();
-
-// Runs `command` through `interpreter` (with its switch to run one command and
-// exit), detached from the caller's console and hidden, and waits for the end.
+// Runs `command` through `interpreter` (with the native syntax's switch to run
+// one command and exit), detached from the caller's console and hidden, and waits for the end.
 // The exit status (128 + N for a death by signal N), or the system error code
 // when the process cannot be created.
 unsigned long runInterpreter(const std::string& interpreter, const std::string& command);

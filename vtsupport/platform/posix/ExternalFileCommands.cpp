@@ -1,13 +1,9 @@
-// The file commands as programs run from an argument vector. Their arguments
-// are split the way FileUtils::quote writes them, which is also how a caller
-// groups a Windows path with blanks: blanks and tabs separate, double quotes
-// group, and inside double quotes a backslash makes the next $, backquote,
-// double quote or backslash literal. Nothing else is special: no expansion, no
-// command separators, and "--" ends the options so that a name cannot be one.
+// The file commands as programs run from an argument vector, never through a
+// shell, with "--" ending the options so that a name cannot be one.
 #include "vtsupport/platform/detail/ExternalFileCommands.h"
+#include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/posix/Spawn.h"
 
-#include <cstring>
 #include <vector>
 
 namespace vtsupport {
@@ -15,35 +11,7 @@ namespace detail {
 
 namespace {
 
-bool separates(char c) {
-    return c == ' ' || c == '\t';
-}
-
-void appendArguments(const std::string& text, std::vector<std::string>& words) {
-    std::string::size_type i = 0;
-    const std::string::size_type n = text.size();
-    for (;;) {
-        while (i < n && separates(text[i]))
-            ++i;
-        if (i == n)
-            return;
-        std::string word;
-        bool quoted = false;
-        for (; i < n && (quoted || !separates(text[i])); ++i) {
-            if (text[i] == '"') {
-                quoted = !quoted;
-            } else if (quoted && text[i] == '\\' && i + 1 < n && text[i + 1] != '\0' &&
-                       std::strchr("$`\"\\", text[i + 1]) != nullptr) {
-                word += text[++i];
-            } else {
-                word += text[i];
-            }
-        }
-        words.push_back(word);
-    }
-}
-
-int runProgram(std::vector<std::string> arguments) {
+int runProgram(const std::vector<std::string>& arguments) {
     unsigned long status = 0;
     if (!spawnAndWait(arguments, false, status))
         return -1;
@@ -54,23 +22,23 @@ int runProgram(std::vector<std::string> arguments) {
 
 int copyByCommand(const std::string& from, const std::string& to) {
     std::vector<std::string> arguments{"cp", "--"};
-    appendArguments(from + " " + to, arguments);
+    appendQuotedArguments(from + " " + to, arguments);
     return runProgram(arguments);
 }
 
 int renameByCommand(const std::string& from, const std::string& to) {
     std::vector<std::string> arguments{"mv", "--"};
-    appendArguments(from + " " + to, arguments);
+    appendQuotedArguments(from + " " + to, arguments);
     return runProgram(arguments);
 }
 
-int removeTreeByCommand(const std::string& dir) {
-    // The one directory that the caller found, blanks and all.
-    return runProgram({"rm", "-rf", "--", dir});
-}
-
-const char* expandedInQuotes() {
-    return "$`\\";
+bool removeTree(const std::string& dir) {
+    // A trailing separator would make rm follow a link to a directory and empty
+    // the directory behind it; without one, rm removes the link itself. The
+    // root keeps its only character.
+    std::string::size_type end = dir.find_last_not_of('/');
+    const std::string named = end == std::string::npos ? dir.substr(0, 1) : dir.substr(0, end + 1);
+    return runProgram({"rm", "-rf", "--", named}) != -1;
 }
 
 } // namespace detail

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -49,6 +50,23 @@ bool createDirectory(const std::string& path, int mode) {
 
 int unlinkFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? 0 : -1;
+}
+
+bool createOrEmptyPlainFile(const std::string& path) {
+    // Nothing but a plain file is opened: a FIFO or device could block or act
+    // on the open itself. The open repeats the refusals for a name that changes
+    // in between, and the check after it for what the open cannot refuse.
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && !(S_ISREG(info.st_mode) && info.st_nlink == 1))
+        return false;
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd == -1)
+        return false;
+    const bool plain = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+                       ::ftruncate(fd, 0) == 0;
+    ::close(fd);
+    return plain;
 }
 
 namespace {

@@ -56,8 +56,8 @@ private:
 
 } // namespace
 
-const char* defaultInterpreter() {
-    return "/bin/sh";
+InterpreterSyntax nativeInterpreterSyntax() {
+    return InterpreterSyntax::PosixShell;
 }
 
 bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsigned long& result) {
@@ -90,7 +90,8 @@ bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsign
 unsigned long runInterpreter(const std::string& interpreter, const std::string& command) {
     // The interpreter is looked up on PATH, as a Windows command line's program is.
     unsigned long result = 0;
-    spawnAndWait({interpreter, "-c", command}, true, result);
+    spawnAndWait({interpreter, interpreterRunSwitch(InterpreterSyntax::PosixShell), command}, true,
+                 result);
     return result;
 }
 

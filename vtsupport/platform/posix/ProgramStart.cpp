@@ -6,6 +6,7 @@
 // once: a file, pipe or socket that the caller closes is not kept open for as long
 // as the middle process waits. Everything the two forked processes need is
 // prepared before forking, so that they call nothing but async-signal-safe functions.
+#include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/ProcessSpawn.h"
 #include "vtsupport/platform/posix/KernelExtensions.h"
 
@@ -23,60 +24,6 @@ namespace vtsupport {
 namespace detail {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// Splits a command line by the Windows rules: blanks separate words, double
-// quotes group; in all words but the program name, 2n backslashes before a quote
-// give n backslashes and the quote groups, 2n+1 give n backslashes and a literal
-// quote, and backslashes before anything else stay as they are.
-std::vector<std::string> splitCommandLine(const std::string& line) {
-    std::vector<std::string> words;
-    std::string::size_type i = 0;
-    const std::string::size_type n = line.size();
-    while (i < n && isBlank(line[i]))
-        ++i;
-    if (i == n)
-        return words;
-    std::string word;
-    bool quoted = false;
-    for (; i < n && (quoted || !isBlank(line[i])); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else
-            word += line[i];
-    }
-    words.push_back(word);
-    for (;;) {
-        while (i < n && isBlank(line[i]))
-            ++i;
-        if (i == n)
-            return words;
-        word.clear();
-        quoted = false;
-        while (i < n && (quoted || !isBlank(line[i]))) {
-            if (line[i] == '\\') {
-                std::string::size_type count = 0;
-                for (; i < n && line[i] == '\\'; ++i)
-                    ++count;
-                const bool beforeQuote = i < n && line[i] == '"';
-                word.append(beforeQuote ? count / 2 : count, '\\');
-                if (beforeQuote && count % 2 == 1) {
-                    word += '"';
-                    ++i;
-                }
-            } else if (line[i] == '"') {
-                quoted = !quoted;
-                ++i;
-            } else {
-                word += line[i++];
-            }
-        }
-        words.push_back(word);
-    }
-}
 
 // The paths execvp would try for `name`, in its order.
 std::vector<std::string> programCandidates(const std::string& name) {
@@ -190,7 +137,7 @@ void closeDescriptorsExcept(int keep, int highestDescriptor) {
 
 bool spawnProgram(const std::string& commandLine, bool untilExit,
                   unsigned int otherwiseMilliseconds) {
-    std::vector<std::string> words = splitCommandLine(commandLine);
+    std::vector<std::string> words = splitWindowsCommandLine(commandLine);
     if (words.empty() || words[0].empty())
         return false;
     std::vector<std::string> candidateTexts = programCandidates(words[0]);

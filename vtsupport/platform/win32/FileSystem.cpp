@@ -55,6 +55,28 @@ int unlinkFile(const std::string& path) {
     return ::_unlink(path.c_str()) == 0 ? 0 : -1;
 }
 
+bool createOrEmptyPlainFile(const std::string& path) {
+    // A reparse point (a symbolic link, a junction) is refused unopened; the open
+    // itself does not follow one that appears in between, and a file with a
+    // second name is refused after it.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return false;
+    const HANDLE file = ::CreateFileA(
+        path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const DWORD notPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    const bool plain =
+        ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+        (info.dwFileAttributes & notPlain) == 0 && info.nNumberOfLinks == 1 && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    return plain;
+}
+
 std::string temporaryFileName(const char* prefix) {
     // An empty directory leaves the choice to the runtime (TMP first).
     // The runtime's buffer is released also when the copy runs out of memory.

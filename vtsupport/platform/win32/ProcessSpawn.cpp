@@ -16,8 +16,8 @@ std::vector<char> writableLine(const std::string& line) {
 
 } // namespace
 
-const char* defaultInterpreter() {
-    return "CMD.EXE";
+InterpreterSyntax nativeInterpreterSyntax() {
+    return InterpreterSyntax::WindowsCmd;
 }
 
 unsigned long runInterpreter(const std::string& interpreter, const std::string& command) {
@@ -26,7 +26,8 @@ unsigned long runInterpreter(const std::string& interpreter, const std::string& 
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW; // wShowWindow stays SW_HIDE (0)
     PROCESS_INFORMATION process;
-    std::vector<char> line = writableLine(interpreter + " /c " + command);
+    std::vector<char> line = writableLine(
+        interpreter + " " + interpreterRunSwitch(InterpreterSyntax::WindowsCmd) + " " + command);
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
                           nullptr, nullptr, &startup, &process))
         return ::GetLastError();

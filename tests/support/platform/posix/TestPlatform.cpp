@@ -36,6 +36,12 @@ std::string commandIn(const std::string& dir, const std::string& line, const std
                       const std::string& err) {
     return "cd '" + dir + "' && { " + line + "\n} > '" + out + "' 2> '" + err + "'";
 }
+bool makeDirectoryLink(const std::string& target, const std::string& link) {
+    return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+void removeDirectoryLink(const std::string& link) {
+    ::unlink(link.c_str());
+}
 long openHandleCount() {
     const std::filesystem::directory_iterator entries("/proc/self/fd");
     return static_cast<long>(std::distance(begin(entries), end(entries)));

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
+#include <string>
+#include <vector>
 #include <windows.h>
 
 namespace vttest {
@@ -27,6 +29,36 @@ bool runningUnderWine() {
 std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
                       const std::string& err) {
     return "\"cd /d \"" + dir + "\" && " + line + " > \"" + out + "\" 2> \"" + err + "\"\"";
+}
+namespace {
+// Runs a program of Wine's Unix side on Unix names of `paths` (no blanks in them).
+bool runOnUnixSide(std::string line, const std::vector<std::string>& paths) {
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr)
+        return false;
+    for (const std::string& path : paths) {
+        char* name = unixName(std::wstring(path.begin(), path.end()).c_str());
+        line += std::string(" ") + (name != nullptr ? name : "");
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    return std::system(("start /wait /unix " + line).c_str()) == 0;
+}
+} // namespace
+bool makeDirectoryLink(const std::string& target, const std::string& link) {
+    if (!runningUnderWine())
+        return std::system(("mklink /J \"" + link + "\" \"" + target + "\" >NUL").c_str()) == 0;
+    const DWORD attributes =
+        runOnUnixSide("/bin/ln -s", {target, link}) ? GetFileAttributesA(link.c_str()) : 0;
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+void removeDirectoryLink(const std::string& link) {
+    if (runningUnderWine())
+        runOnUnixSide("/bin/rm -f", {link});
+    else
+        RemoveDirectoryA(link.c_str());
 }
 // Handle values are multiples of four; a leak of any kind lands low in the table.
 long openHandleCount() {
