@@ -3,6 +3,7 @@
 // detection on the machine the tests run on.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <locale>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -161,6 +163,44 @@ TEST(SingleCoreDetection, MasksThatDifferOrCannotBeReadCountOneAndBindNothing) {
     // Capable is set before any detection; nothing of the topology runs.
     EXPECT_EQ("0|" + restricted + "|Unknown|1 1 1 1|10|00", answers(*intelCpu));
     EXPECT_TRUE(narrowed.log.empty() && closed.log.empty() && intel.log.empty());
+}
+// Every detection counts at least one of each, and says why, when the process
+// sees no processor among 0 to 31 or cannot bind to any.
+TEST(SingleCoreDetection, NoProcessorInViewOrBoundCountsOneAndSaysWhy) {
+    const std::string none = "No processor numbered 0 to 31 is available to this process. ",
+                      unbound = "Cannot bind the thread to any processor of the process "
+                                "affinity mask. ";
+    FakeCpuPlatform intel(0, {}, 4, 2), intelRefusing(0xF, {}, 4, 2);
+    FakeCpuPlatform other = FakeCpuPlatform::otherVendor(0, 0),
+                    otherRefusing = FakeCpuPlatform::otherVendor(0xF, 0xF);
+    intelRefusing.bindsRefused = otherRefusing.bindsRefused = true;
+    const auto as = [](auto* type) {
+        return [](FakeCpuPlatform& machine) {
+            std::unique_ptr<std::remove_pointer_t<decltype(type)>> cpu;
+            const std::string traced = detect(machine, cpu);
+            return traced + "=" + answers(*cpu);
+        };
+    };
+    const struct {
+        const char* what;
+        FakeCpuPlatform& machine;
+        std::function<std::string(FakeCpuPlatform&)> detected;
+        std::string expected;
+    } rows[] = {
+        {"Intel, empty view", intel, as((utils::IntelCpu*)nullptr),
+         none + "\n=0|" + none + "|Unknown|1 1 1 1|10|00"},
+        {"Intel, every bind refused", intelRefusing, as((utils::IntelCpu*)nullptr),
+         unbound + "\n=0|" + unbound + "|GenuineIntel|1 1 1 1|10|00"},
+        {"unknown vendor, empty view", other, as((utils::UnknownCpu*)nullptr),
+         none + "\nUnknown Cpu detected\n=0|" + none +
+             "Unknown Cpu detected|Unknown|1 1 1 1|00|00"},
+        {"unknown vendor, every bind refused", otherRefusing, as((utils::UnknownCpu*)nullptr),
+         "Unknown Cpu detected\n=0|Unknown Cpu detected|Unknown|4 4 4 1|00|10"},
+        {"other vendor class, empty view", other, as((utils::AmdCpu*)nullptr),
+         none + "\n=0|" + none + "|Unknown|1 1 1 1|00|00"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.expected, row.detected(row.machine)) << row.what;
 }
 // Gives the tests the relationship lines, which only the report reads otherwise.
 struct IntelProbe : utils::IntelCpu {
@@ -386,11 +426,11 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     // The kernel's list of online processors, and the system mask read from it: without
     // a list, or with one that cannot be read, the first processors, as many as there are.
     const std::pair<const char*, std::uint32_t> lists[] = {
-        {nullptr, systemMask}, {"0-3,5,8-9", 0x32f}, {"31,0", 0x80000001},
-        {"30-40", 0xc0000000}, {"1,3,", 0xa},        {"x", systemMask}};
+        {nullptr, systemMask}, {"0-3,5,8-9", 0x32f}, {"31,0", 0x80000001}, {"30-40", 0xc0000000},
+        {"1,3,", 0xa},         {"x", systemMask},    {"32-63", 0}};
     const auto firstFailingRow = [&] {
         std::uint32_t process = 0, system = 0;
-        for (int row = 0; row < 6; ++row)
+        for (int row = 0; row < 7; ++row)
             if (!(row == 0 ? vttest::hideOnlineProcessorList()
                            : vttest::writeOnlineProcessorList(lists[row].first)) ||
                 !native.affinityMasks(process, system) || system != lists[row].second)

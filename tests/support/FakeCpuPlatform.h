@@ -40,6 +40,7 @@ public:
     std::vector<std::uint8_t> apicIds;
     std::uint32_t processMask, systemMask;
     bool masksReadable = true;
+    bool bindsRefused = false; // every bind, as under a policy that forbids them
     // "bind 0x4", "bind 0x4 refused", "yield", in call order.
     std::vector<std::string> log;
     std::map<std::uint32_t, unsigned> cpuidCalls; // per leaf
@@ -63,7 +64,7 @@ public:
     }
     // Windows refuses a thread mask that is empty or not within the process mask.
     bool bindThread(std::uint32_t mask) override {
-        const bool refused = mask == 0 || (mask & ~processMask) != 0;
+        const bool refused = bindsRefused || mask == 0 || (mask & ~processMask) != 0;
         char entry[32]; // plain digits under any global locale
         std::snprintf(entry, sizeof entry, "bind 0x%x%s", unsigned{mask},
                       refused ? " refused" : "");

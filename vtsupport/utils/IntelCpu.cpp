@@ -53,7 +53,7 @@ void IntelCpu::detect() {
     vendorName = "GenuineIntel";
     const TopologyOutcome outcome = enumerateTopology(logicalProcessors, cores, packages);
     if (outcome == TopologyOutcome::AffinityRestricted) {
-        // A mask that could not be read at all has already recorded its own text.
+        // Masks that could not be read or bound to have already recorded their own text.
         if (isValid())
             fail(kRestrictedDuringWalk);
         return;

@@ -82,6 +82,11 @@ TopologyOutcome IntelCpu::enumerateTopology(std::uint32_t& logical, std::uint32_
         relationships.push_back(relationshipLine(mask, apicId, packageId, coreId, smtId));
     });
 
+    if (table.count == 0) {
+        fail(vtsupport::detail::kNoProcessorBound);
+        logical = 1;
+        return TopologyOutcome::AffinityRestricted;
+    }
     logical = table.count;
     coreTotal = countDistinct(table, [&table](std::uint32_t entry) {
         return static_cast<std::uint8_t>(table.packageIds[entry] | table.coreIds[entry]);

@@ -9,13 +9,20 @@ namespace vtsupport {
 namespace detail {
 
 // Reads the process and system masks through the processor seam. Null when
-// they were read, otherwise the failure for the caller to record (the counts
-// are then 1).
+// they were read and show a processor, otherwise the failure for the caller to
+// record (the counts are then 1). Only processors 0 to 31 are seen: a process
+// placed on higher ones alone sees none.
 inline const char* affinityMasksOrFailure(std::uint32_t& processMask, std::uint32_t& systemMask) {
-    if (utils::cpuPlatform().affinityMasks(processMask, systemMask))
-        return nullptr;
-    return "Cannot read the process affinity mask. ";
+    if (!utils::cpuPlatform().affinityMasks(processMask, systemMask))
+        return "Cannot read the process affinity mask. ";
+    if (systemMask == 0)
+        return "No processor numbered 0 to 31 is available to this process. ";
+    return nullptr;
 }
+
+// The failure of a walk whose every bind was refused (the counts are then 1).
+constexpr const char* kNoProcessorBound =
+    "Cannot bind the thread to any processor of the process affinity mask. ";
 
 // Binds the calling thread to the process mask and yields, so it runs there.
 inline void returnToProcessMask(std::uint32_t processMask) {
