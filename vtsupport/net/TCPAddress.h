@@ -25,9 +25,11 @@ class VTSUPPORT_API TCPAddress {
 public:
     /// 0.0.0.0, port 0.
     TCPAddress();
-    /// `ip` in network byte order, taken unchanged, and `port` (no range check).
+    /// `ip` in network byte order and `port` (no range check). Only the low 32
+    /// bits of `ip` are kept where `unsigned long` is wider.
     TCPAddress(unsigned long ip, int port);
-    /// Numeric dotted text only ("127.0.0.1"); a host name throws.
+    /// Numeric dotted text only ("127.0.0.1"); a host name throws. The text is
+    /// read up to its first NUL character.
     TCPAddress(const std::string& dotted, int port);
     /// Copies address, port and record.
     TCPAddress(const TCPAddress& other);
@@ -47,7 +49,9 @@ public:
     /// with an ASCII letter, otherwise a reverse lookup of its numeric value.
     /// Every answer, "0.0.0.0" for a failure included, is cached by exact
     /// (case-sensitive) text for the life of the process and never refreshed.
-    /// Lookups go through hostLookup(). Call it from one thread at a time.
+    /// Lookups go through hostLookup(). Call it from one thread at a time. The
+    /// cache grows by one entry per distinct text and is never emptied, so a
+    /// process resolving names it does not control should bound them itself.
     static TCPAddress resolve(const std::string& host);
 
 private:

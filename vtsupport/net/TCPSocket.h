@@ -19,11 +19,12 @@
 ///
 /// Ownership of the descriptor is exclusive: copying or assigning moves it and
 /// leaves the source invalidated (descriptor -1), and the owner closes it when
-/// destroyed. Failures throw a `std::string` beginning with "Error: ". Calls
-/// block without a time limit; one thread at a time per object. The layout and
-/// the order of the virtual functions are part of the binary interface; the
-/// operations call getSocket(), invalidate() and close() virtually, so a
-/// derived class that overrides them changes what read(), write() and close() do.
+/// destroyed. Assigning over an object that holds a descriptor does not close
+/// that descriptor: close() it first, or it stays open unowned. Failures throw a `std::string`
+/// beginning with "Error: ". Calls block without a time limit; one thread at a time per object. The
+/// layout and the order of the virtual functions are part of the binary interface; the operations
+/// call getSocket(), invalidate() and close() virtually, so a derived class that overrides them
+/// changes what read(), write() and close() do.
 class VTSUPPORT_API TCPSocketBase {
 public:
     /// Takes over the descriptor `sock`; the address is 0.0.0.0 with port -1.
@@ -42,7 +43,11 @@ public:
     /// The payload of the next frame; when the peer closes early, what has
     /// arrived of it. Throws an "Error: " text when the socket is invalidated,
     /// receiving fails or the header is malformed ("Error: Invalid message
-    /// length: " and the number for a negative length).
+    /// length: " and the number for a negative length). The header must arrive
+    /// whole in the first chunk received: a header split across two segments
+    /// throws "Error: TCPSocketBase does not support partial header sends", and
+    /// the stream does not recover (the rest of that frame is read as the next
+    /// one). Waits as long as a silent peer keeps the connection open.
     virtual std::vector<char> read();
     /// Forgets the descriptor without closing it (it has gone to another owner).
     virtual void invalidate();
