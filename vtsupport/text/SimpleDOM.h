@@ -152,7 +152,9 @@ private:
     AttributeMap its_attributes;
 };
 
-/// Frees `root` and all its descendants, children before their parents. Null does nothing.
+/// Frees `root` and all its descendants, children before their parents. Null
+/// does nothing. Allocates nothing and never throws, however deep or wide the
+/// tree, so it may run in a destructor and when memory has run out.
 VTSUPPORT_API void deleteTree(Node* root);
 
 /// Writes the subtree of `node` to `os` as indented XML text (four blanks a

@@ -1,13 +1,14 @@
 // Whole-subtree walks: search and freeing.
 //
-// Both walk with an explicit stack instead of recursing, so a tree a million
-// levels deep costs heap, not stack (Windows threads get 1 MiB). The stack is
-// kept by the walk itself rather than read back from parent links, which
-// callers may have overwritten with setParent.
-#include <utility>
+// Neither recurses, so a tree a million levels deep costs no stack (Windows
+// threads get 1 MiB). The search keeps its path in a vector of its own rather
+// than reading it back from parent links, which callers may have overwritten
+// with setParent; the freeing keeps its path in the links of the nodes it is
+// about to free, so that it needs no memory at all.
 #include <vector>
 
 #include "vtsupport/text/SimpleDOM.h"
+#include "vtsupport/text/detail/NodeAccess.h"
 
 namespace SimpleDOM {
 
@@ -35,29 +36,57 @@ NodeList Node::findElements(const std::string& the_name) const {
     }
 }
 
+namespace {
+
+// Reverses the chain of the_node's children in place: the last child becomes
+// the first.
+void reverseChildren(Node* the_node) {
+    Node* reversed = nullptr;
+    Node* child = the_node->getFirstChild();
+    while (child != nullptr) {
+        Node* const next = child->getNextSibling();
+        vtsupport::detail::NodeAccess::link(child, reversed);
+        reversed = child;
+        child = next;
+    }
+    vtsupport::detail::NodeAccess::setFirstChild(the_node, reversed);
+}
+
+} // namespace
+
 // Children before their parents, each node exactly once, found through the
-// first-child and next-sibling links only. Siblings are released last to
-// first, which for a tree the reader built is the reverse of the order its
-// nodes were allocated in: the allocator then gets its memory back from the
-// top down and hands it out again in one piece, where releasing in
-// allocation order leaves it sorting a long list of small blocks. Links
-// between the freed nodes are never cleared.
+// first-child and next-sibling links only. It allocates nothing, so it may run
+// from a destructor while memory is short (the reader frees a partial tree
+// that way), and it never throws: each node's chain is reversed when the walk
+// enters the node, then taken from the front, and the path back up runs
+// through the parent links of the nodes on it, set by the walk itself.
+// Siblings are released last to first, which for a tree the reader built is
+// the reverse of the order its nodes were allocated in: the allocator then
+// gets its memory back from the top down and hands it out again in one piece,
+// where releasing in allocation order leaves it sorting a long list of small
+// blocks.
 void deleteTree(Node* root) {
+    using vtsupport::detail::NodeAccess;
     if (root == nullptr)
         return;
-    // A node and whether its children are already on the stack above it.
-    std::vector<std::pair<Node*, bool>> pending{{root, false}};
-    while (!pending.empty()) {
-        std::pair<Node*, bool>& top = pending.back();
-        if (top.second) {
-            delete top.first;
-            pending.pop_back();
+    reverseChildren(root);
+    Node* node = root;
+    Node* above = nullptr; // node's ancestors up to root, linked through their parents
+    for (;;) {
+        Node* const child = node->getFirstChild();
+        if (child != nullptr) {
+            NodeAccess::setFirstChild(node, child->getNextSibling());
+            node->setParent(above);
+            above = node;
+            reverseChildren(child);
+            node = child;
             continue;
         }
-        top.second = true;
-        for (Node* child = top.first->getFirstChild(); child != nullptr;
-             child = child->getNextSibling())
-            pending.emplace_back(child, false);
+        delete node;
+        if (above == nullptr)
+            return;
+        node = above;
+        above = node->getParent();
     }
 }
 

@@ -63,6 +63,13 @@ public:
         the_text.clear();
     }
 
+    // For freeing a tree without memory of its own: the chain links are
+    // reused as the walk's lists.
+    static void setFirstChild(Node* the_node, Node* the_child) {
+        the_node->its_first_child = the_child;
+    }
+    static void link(Node* the_node, Node* the_next) { the_node->its_next_sibling = the_next; }
+
     // Links the_child as the last child of the_parent, whose current last child
     // is the_tail (null when it has none): what appendChild does, without the walk.
     static void appendAfterTail(Node* the_parent, Node* the_tail, Node* the_child) {
