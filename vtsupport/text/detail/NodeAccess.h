@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -20,11 +21,12 @@ public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
     // A new node named by the_length characters at the_name, its name made
-    // once in place (no temporary Node name is copied).
+    // once in place (no temporary Node name is copied). The node is freed
+    // again when its name cannot be allocated.
     static Node* make(const std::string& the_empty, const char* the_name, std::size_t the_length) {
-        Node* node = new Node(the_empty);
+        std::unique_ptr<Node> node(new Node(the_empty));
         node->its_name = std::string(the_name, the_length);
-        return node;
+        return node.release();
     }
 
     // What setAttribute does, taking the value over instead of copying it.
