@@ -2,7 +2,10 @@
 //
 // The text goes into a string and is read from that same string in place, so
 // a deep subtree (whose text grows with the square of its depth) is held once,
-// not three times as a string stream round trip would.
+// not three times as a string stream round trip would. The stream rethrows
+// what the string throws when memory runs out, where it would otherwise only
+// turn bad and leave a cut text for the reader to fail on.
+#include <ios>
 #include <istream>
 #include <ostream>
 #include <streambuf>
@@ -49,6 +52,7 @@ Node* Node::clone() const {
     {
         StringSink sink(text);
         std::ostream out(&sink);
+        out.exceptions(std::ios::badbit);
         write(out, this, false);
     }
     StringSource source(text);

@@ -137,7 +137,8 @@ public:
     /// reading it back: whitespace-only texts and the text of an element that
     /// has children do not survive, and the value of an attribute without a
     /// name comes back under the name last written before it, if any. Throws
-    /// ParseException when reading fails.
+    /// ParseException when reading fails, and std::bad_alloc, with nothing
+    /// left allocated, when memory runs out.
     Node* clone() const;
 
 private:
@@ -176,7 +177,8 @@ VTSUPPORT_API std::ostream& operator<<(std::ostream& os, const Node* node);
 /// child element is dropped; whitespace-only texts are dropped unless
 /// `keepWhitespaceText`. Throws ParseException "Document not well-formed. (X)"
 /// with the offending token and its line, or "Error: Stream is bad." when `in`
-/// has failed at the start; no input leaks the partial tree.
+/// has failed at the start; no input leaks the partial tree. When memory runs
+/// out, std::bad_alloc reaches the caller, the partial tree freed.
 VTSUPPORT_API Node* parse(std::istream& in, bool keepWhitespaceText);
 
 /// `text`, or the empty string when `text` is whitespace only and
