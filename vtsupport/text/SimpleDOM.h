@@ -72,9 +72,12 @@ public:
 ///
 /// Linking operations keep the chain's sibling links and the children's parent
 /// links consistent; nothing checks for cycles or for nodes that belong to
-/// another tree. Child lists and search results are made anew at each call, and
-/// appendChild() walks the chain, so a node with n children costs time
-/// quadratic in n to build this way (the reader appends in constant time).
+/// another tree. A node has one parent: unlink it before linking it elsewhere.
+/// A node appended into its own subtree makes a cycle, which write(),
+/// findElements(), clone() and deleteTree() do not survive. Child lists and
+/// search results are made anew at each call, and appendChild() walks the
+/// chain, so a node with n children costs time quadratic in n to build this way
+/// (the reader appends in constant time).
 /// Nodes are not copyable: clone() makes a deep copy. A tree is used by one
 /// thread at a time. The fields keep their order (part of the binary interface).
 class VTSUPPORT_API Node {
@@ -113,7 +116,8 @@ public:
     /// A copy of all attributes.
     AttributeMap getAttributes() const { return its_attributes; }
     /// The stored value; an absent attribute is added with an empty value
-    /// first, and is copied and written like any other from then on.
+    /// first, and is copied and written like any other from then on (to look
+    /// without adding, search getAttributes()).
     std::string& getAttribute(const std::string& the_name) { return its_attributes[the_name]; }
     /// Inserts the attribute or replaces its value.
     void setAttribute(const std::string& the_name, const std::string& the_value) {
@@ -121,22 +125,31 @@ public:
     }
 
     /// Makes `the_child` the last child (walks the chain to find the tail);
-    /// null does nothing.
+    /// null does nothing. For many children keep the last one and link each new
+    /// one with insertAfter(): a million appends here take hours.
     void appendChild(Node* the_child);
     /// Links `the_node` right after `the_sibling`, in the_sibling's parent. A
     /// null `the_sibling` fails an active assertion and otherwise does nothing.
+    /// Trusts that `the_sibling` is a child of this node and `the_node` is in no
+    /// chain: otherwise chains are merged or cut and nodes leak.
     void insertAfter(Node* the_sibling, Node* the_node);
     /// Links `the_node` right before `the_sibling`; called on the_sibling's
-    /// parent. A null `the_sibling` fails an active assertion and otherwise does nothing.
+    /// parent. A null `the_sibling` fails an active assertion and otherwise does
+    /// nothing. Trusts that `the_sibling` is a child of this node and `the_node`
+    /// is in no chain: otherwise chains are merged or emptied and nodes leak.
     void insertBefore(Node* the_sibling, Node* the_node);
     /// Unlinks `the_child` from this node's chain (null does nothing). The child
     /// keeps its own links and subtree, and the caller owns it from then on.
+    /// Trusts that `the_child` is a child of this node: another node's child
+    /// empties this chain or cuts that one, and the nodes cut off leak.
     void removeChild(Node* the_child);
 
     /// A separately owned deep copy, made by writing this subtree out and
     /// reading it back: whitespace-only texts and the text of an element that
     /// has children do not survive, and the value of an attribute without a
-    /// name comes back under the name last written before it, if any. Throws
+    /// name comes back under the name last written before it, if any. The
+    /// writer escapes nothing, so only a tree whose names, attribute values and
+    /// texts hold none of `<`, `>`, `&` and `"` is copied faithfully. Throws
     /// ParseException when reading fails, and std::bad_alloc, with nothing
     /// left allocated, when memory runs out.
     Node* clone() const;
@@ -161,8 +174,10 @@ VTSUPPORT_API void deleteTree(Node* root);
 /// Writes the subtree of `node` to `os` as indented XML text (four blanks a
 /// level, attributes in name order, one element per line), escaping nothing;
 /// with `attributesOnSeparateLines` each attribute goes on a line of its own.
-/// A null node writes nothing. Throws ParseException("Error: Stream is bad.", 0)
-/// when `os` has failed on entry to an element. Returns `os`.
+/// Each level indents its lines by four more blanks, so the text grows with the
+/// square of the depth (a chain a million deep writes 4 TB). A null node writes
+/// nothing. Throws ParseException("Error: Stream is bad.", 0) when `os` has
+/// failed on entry to an element. Returns `os`.
 VTSUPPORT_API std::ostream& write(std::ostream& os, const Node* node,
                                   bool attributesOnSeparateLines);
 /// The same, with every line of the subtree starting with `indent`.
