@@ -175,6 +175,7 @@ struct FrameRow {
     std::string outcome;             // the payload, or the message thrown
     std::string carriedAfter;        // kept for the frame after
     std::size_t receives;            // an end of the input included
+    long long largest = FrameAssembler::anyLength;
 };
 const std::string partial = "Error: TCPSocketBase does not support partial header sends";
 const std::string notInt = "Error: Cannot convert to int: ";
@@ -218,6 +219,10 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
         {"", {}, "", "", 1},
         {lead(3, "1"), {}, "", "", 1},
         {"", {lead(10, "2147483647") + "0123456789"}, "0123456789", "", 2},
+        // A receiver's largest length: up to it a frame is taken, beyond it refused at once.
+        {"", {lead(1, "5hello")}, "hello", "", 1, 5},
+        {"", {lead(1, "6hello!")}, "Error: Message length over the limit of 5: 6", "", 1, 5},
+        {frameOf("two"), {}, "Error: Message length over the limit of 2: 3", "", 0, 2},
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const FrameRow& row = rows[i];
@@ -225,7 +230,7 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
         Replay replay{row.chunks};
         std::string outcome;
         try {
-            outcome = text(vtsupport::detail::receiveFrame(carried, std::ref(replay)));
+            outcome = text(vtsupport::detail::receiveFrame(carried, std::ref(replay), row.largest));
         } catch (const std::string& message) {
             outcome = message;
         }

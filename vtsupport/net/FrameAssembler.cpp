@@ -28,7 +28,7 @@ std::string message(const char* prefix, const Value& value) {
 
 // Reads the header at the start of `chunk` the way a formatted stream extraction
 // of an int does; throws the header failures. Returns the header's size.
-std::size_t parseHeader(const char* chunk, std::size_t size, long long& length) {
+std::size_t parseHeader(const char* chunk, std::size_t size, long long largest, long long& length) {
     if (!holdsHeader(chunk, size))
         throw std::string("Error: TCPSocketBase does not support partial ") + "header sends";
     const int digits = static_cast<signed char>(chunk[0]);
@@ -49,13 +49,19 @@ std::size_t parseHeader(const char* chunk, std::size_t size, long long& length) 
     }
     if (value < 0)
         throw message("Error: Invalid message length: ", value);
+    if (value > largest) {
+        std::ostringstream text;
+        text << "Error: Message length over the limit of " << largest << ": " << value;
+        throw text.str();
+    }
     length = value;
     return static_cast<std::size_t>(digits > 0 ? digits : 0) + 1;
 }
 
 } // namespace
 
-FrameAssembler::FrameAssembler(std::vector<char>& carried) : carried_(carried) {
+FrameAssembler::FrameAssembler(std::vector<char>& carried, long long largest)
+    : carried_(carried), largest_(largest) {
     remnant_.swap(carried_);
     if (!remnant_.empty() && holdsHeader(remnant_.data(), remnant_.size())) {
         take(remnant_.data(), remnant_.size());
@@ -85,7 +91,7 @@ std::vector<char> FrameAssembler::takePayload() {
 void FrameAssembler::take(const char* chunk, std::size_t size) {
     std::size_t offset = 0;
     if (!headerRead_) {
-        offset = parseHeader(chunk, size, expected_);
+        offset = parseHeader(chunk, size, largest_, expected_);
         headerRead_ = true;
         payload_.reserve(static_cast<std::size_t>(std::min(expected_, maxReserve)));
     }

@@ -9,6 +9,9 @@
 // ("Error: TCPSocketBase does not support partial header sends", "Error: Cannot
 // convert to int: " and the header text, "Error: Invalid message length: " and
 // the number); the assembler is then spent and the frame's bytes are dropped.
+// A receiver that bounds its memory names the largest length it takes: a longer
+// one throws "Error: Message length over the limit of " the limit, ": " and the
+// number, before any of its payload is kept.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +24,13 @@ class FrameAssembler {
 public:
     // Bytes asked of each receive.
     static constexpr std::size_t chunkSize = 1024;
+    // The longest payload a header can announce.
+    static constexpr long long anyLength = 2147483647;
 
     // Starts a frame from the bytes `carried` over from the previous one, which
     // it takes (leaving `carried` empty) and keeps referring to for the surplus.
     // Throws the header failures when those bytes hold a whole, unusable header.
-    explicit FrameAssembler(std::vector<char>& carried);
+    explicit FrameAssembler(std::vector<char>& carried, long long largest = anyLength);
     FrameAssembler(const FrameAssembler&) = delete;
     FrameAssembler& operator=(const FrameAssembler&) = delete;
 
@@ -40,6 +45,7 @@ private:
     void take(const char* chunk, std::size_t size);
 
     std::vector<char>& carried_;
+    const long long largest_;
     // Carried bytes too short for their header, waiting for one more chunk.
     std::vector<char> remnant_;
     std::vector<char> payload_;
@@ -51,8 +57,9 @@ private:
 // bytes it put there (at least 1), or 0 when the peer has ended, and throws its
 // own failures. Returns the payload, cut short when the peer ended first.
 template <typename Receive>
-std::vector<char> receiveFrame(std::vector<char>& carried, Receive receive) {
-    FrameAssembler frame(carried);
+std::vector<char> receiveFrame(std::vector<char>& carried, Receive receive,
+                               long long largest = FrameAssembler::anyLength) {
+    FrameAssembler frame(carried, largest);
     char buffer[FrameAssembler::chunkSize];
     while (!frame.complete()) {
         const std::size_t received = receive(buffer, FrameAssembler::chunkSize);
