@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "Commands.h"
+#include "Messages.h"
 #include "vtsupport/utils/Cpu.h"
 #include "vtsupport/utils/Trace.h"
 
@@ -24,7 +25,7 @@ int showCpu(const ParsedArgs&) {
     if (!wasTracing)
         trace->disable();
     if (cpu == nullptr) {
-        std::cerr << "vtkit: no processor object could be made\n";
+        printMessage("no processor object could be made");
         return kFailure;
     }
     std::cout << "summary:\n"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iostream>
 
+#include "Messages.h"
 #include "platform/Interrupts.h"
 #include "platform/Listener.h"
 #include "vtsupport/net/TCPSocket.h"
@@ -81,7 +81,7 @@ void EchoPeer::converse(int connection) {
         }
     } catch (const std::string& error) {
         if (!stopping_)
-            std::cerr << "vtkit: echo peer: " << error << '\n';
+            printMessage("echo peer: " + error);
     }
     // Forgotten before the socket closes it, so stop() never shuts a number
     // that has been closed and perhaps reused.

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "Commands.h"
+#include "Messages.h"
 #include "platform/Streams.h"
 
 namespace vtkit {
@@ -26,7 +27,7 @@ int StandardOutput::finish(int status) {
     pubsync();
     if (error_.empty())
         return status;
-    std::cerr << "vtkit: cannot write standard output: " << error_ << '\n';
+    printMessage("cannot write standard output: " + error_);
     return kOutput;
 }
 

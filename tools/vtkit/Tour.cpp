@@ -1,7 +1,9 @@
 #include <functional>
 #include <iostream>
+#include <string>
 
 #include "Commands.h"
+#include "Messages.h"
 
 namespace vtkit {
 
@@ -17,7 +19,7 @@ int runTour() {
         } catch (const Failure& failure) {
             std::cout << "failed: " << failure.what() << '\n';
             if (status == kOk) {
-                std::cerr << "vtkit: tour, " << title << ": " << failure.what() << '\n';
+                printMessage(std::string("tour, ") + title + ": " + failure.what());
                 status = failure.status();
             }
         }

@@ -6,6 +6,7 @@
 
 #include "Commands.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
@@ -48,36 +49,6 @@ Tree parseInput(const std::string& path, bool keepWhitespace) {
     return tree;
 }
 
-// Control characters in a token or text shown as C escapes, so one item stays
-// one line; appended to `out`, whose capacity is reused.
-void appendVisible(std::string& out, const std::string& text) {
-    for (unsigned char c : text) {
-        switch (c) {
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                const char* digits = "0123456789abcdef";
-                out += "\\x";
-                out += digits[c >> 4];
-                out += digits[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-}
-
 // One line of `find`. `line` and `ancestors` are the caller's, reused from
 // match to match, so a deep match costs its own length and no more.
 void printMatch(const SimpleDOM::Node* node, std::string& line,
@@ -92,12 +63,12 @@ void printMatch(const SimpleDOM::Node* node, std::string& line,
     const char* separator = "";
     for (const auto& attribute : node->getAttributes()) {
         line.append(separator).append(attribute.first).append("=\"");
-        appendVisible(line, attribute.second);
+        appendVisible(line, attribute.second, true);
         line.append(1, '"');
         separator = " ";
     }
     line.append(1, '\t');
-    appendVisible(line, node->getText());
+    appendVisible(line, node->getText(), true);
     line.append(1, '\n');
     std::cout << line;
 }
@@ -153,7 +124,7 @@ int xmlTokens(const ParsedArgs& args) {
     for (tokenizer.nextToken(token); token != StreamTokenizer::TT_EOF && std::cout;
          tokenizer.nextToken(token)) {
         line.assign(std::to_string(tokenizer.lineno())).append(1, '\t');
-        appendVisible(line, token);
+        appendVisible(line, token, true);
         line.append(1, '\n');
         std::cout << line;
     }

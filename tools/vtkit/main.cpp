@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Messages.h"
 #include "StandardOutput.h"
 #include "platform/Streams.h"
 #include "vtsupport/Version.h"
@@ -66,13 +67,13 @@ int unknownCommand(const std::vector<vtkit::Command>& commands,
         return vtkit::kOk;
     }
     if (isGroup && args.size() == 1)
-        std::cerr << "vtkit: '" << args[0] << "' needs a command (vtkit " << args[0]
-                  << " --help lists them)\n";
+        vtkit::printMessage("'" + args[0] + "' needs a command (vtkit " + args[0] +
+                            " --help lists them)");
     else if (isGroup)
-        std::cerr << "vtkit: unknown command '" << group << args[1] << "' (vtkit " << args[0]
-                  << " --help lists them)\n";
+        vtkit::printMessage("unknown command '" + group + args[1] + "' (vtkit " + args[0] +
+                            " --help lists them)");
     else
-        std::cerr << "vtkit: unknown command '" << args[0] << "' (vtkit --help lists them)\n";
+        vtkit::printMessage("unknown command '" + args[0] + "' (vtkit --help lists them)");
     return vtkit::kUnknownCommand;
 }
 
@@ -110,8 +111,8 @@ int dispatch(const std::vector<std::string>& args) {
         std::cout << vtkit::usage(command->syntax);
         return vtkit::kOk;
     } catch (const vtkit::UsageError& e) {
-        std::cerr << "vtkit: " << e.what() << " (vtkit " << command->syntax.name
-                  << " --help shows the usage)\n";
+        vtkit::printMessage(std::string(e.what()) + " (vtkit " + command->syntax.name +
+                            " --help shows the usage)");
         return vtkit::kBadArgument;
     }
 }
@@ -125,14 +126,14 @@ int main(int argc, char** argv) {
     try {
         status = dispatch(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const vtkit::Failure& failure) {
-        std::cerr << "vtkit: " << failure.what() << '\n';
+        vtkit::printMessage(failure.what());
         status = failure.status();
     } catch (const std::bad_alloc&) {
-        std::cerr << "vtkit: out of memory\n";
+        vtkit::printMessage("out of memory");
     } catch (const std::exception& e) {
-        std::cerr << "vtkit: " << e.what() << '\n';
+        vtkit::printMessage(e.what());
     } catch (const std::string& error) { // how the library's networking reports
-        std::cerr << "vtkit: " << error << '\n';
+        vtkit::printMessage(error);
     }
     return output.finish(status);
 }
