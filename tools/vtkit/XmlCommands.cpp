@@ -100,9 +100,11 @@ int xmlFind(const ParsedArgs& args) {
 }
 
 int xmlTokens(const ParsedArgs& args) {
-    // The tokenizer takes a start marker without an end marker for a caller's error.
-    if (!args.value("--ml-start", "").empty() && args.value("--ml-end", "").empty())
-        throw UsageError("--ml-start needs --ml-end");
+    // The tokenizer takes a start marker without an end marker for a caller's
+    // error, and an end marker alone would mean nothing.
+    const bool start = !args.value("--ml-start", "").empty();
+    if (start != !args.value("--ml-end", "").empty())
+        throw UsageError(start ? "--ml-start needs --ml-end" : "--ml-end needs --ml-start");
     InputFile input(args.positionals[0]);
     StreamTokenizer tokenizer(input.stream());
     if (args.has("--xml")) {

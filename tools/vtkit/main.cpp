@@ -81,6 +81,10 @@ int dispatch(const std::vector<std::string>& args) {
     const std::vector<vtkit::Command> commands = allCommands();
     if (args.empty())
         return vtkit::runTour();
+    if (args[0] == "--version" && args.size() > 1) {
+        vtkit::printMessage("--version takes no arguments (vtkit --help shows the usage)");
+        return vtkit::kBadArgument;
+    }
     if (args[0] == "--version") {
         std::cout << "vtkit " VTSUPPORT_VERSION_STRING "\n";
         return vtkit::kOk;
