@@ -72,11 +72,13 @@ struct Fixture {
     }
     vttest::ScratchDir dir;
 };
-// A `vtkit frame echo 0 --count 1` started on a thread, an idle client connected to it.
+// A `vtkit frame echo 0 --count 1 --max-frame 9` started on a thread, an idle client
+// connected to it.
 class EchoProcess {
 public:
     explicit EchoProcess(const vttest::ScratchDir& dir) : its_dir(dir) {
-        its_thread = std::thread([this] { runIn(its_dir, "{vtkit} frame echo 0 --count 1"); });
+        its_thread =
+            std::thread([this] { runIn(its_dir, "{vtkit} frame echo 0 --count 1 --max-frame 9"); });
         for (int i = 0; i < 200 && its_port.empty(); ++i) {
             const std::string text = vttest::readBytes(dir.file("out.txt"));
             const std::size_t colon = text.find("127.0.0.1:"), end = text.find('\n', colon);
@@ -89,11 +91,11 @@ public:
             its_idle.reset(new TCPSocket(TCPAddress("127.0.0.1", std::stoi(its_port))));
     }
     ~EchoProcess() { summary(); }
-    // What the peer wrote once it ended by itself, having echoed its message.
-    std::string summary() {
+    // What the peer wrote to `stream` once it ended by itself, having echoed its message.
+    std::string summary(const char* stream = "out.txt") {
         if (its_thread.joinable())
             its_thread.join();
-        return vttest::readBytes(its_dir.file("out.txt"));
+        return vttest::readBytes(its_dir.file(stream));
     }
     const std::string& port() const { return its_port; }
 
@@ -109,7 +111,7 @@ struct Row {
     std::string line;      // {vtkit} the tool, {silent} a port that accepts and never answers,
                            // {unused} a port where nothing listens, {echo} an echo peer
     unsigned long status;
-    std::string err;
+    std::string err;             // and then what an {echo} peer wrote there
     const char* out;             // null: not checked
     const char* needs = nullptr; // a POSIX shell test ({vtkit} too) the row needs to pass
 };
@@ -168,6 +170,15 @@ const Row rows[] = {
      "vtkit: no answer from 127.0.0.1:{N} within 1 second\n", ""},
     {"EchoServesASecondClientBesideAnIdleOne", nullptr,
      "{vtkit} frame send localhost {echo} \"one frame\"", 0, "", "one frame\n"},
+    {"EchoClosesAConnectionWhoseFrameIsOverItsLargest", nullptr,
+     "{vtkit} frame send localhost {echo} \"ten bytes.\" > refused.txt && {vtkit} frame send "
+     "localhost {echo} \"one frame\"",
+     0, "vtkit: echo peer: Error: Message length over the limit of 9: 10\n", "one frame\n"},
+    {"EchoLinesFromManyClientsStayWhole", kShell,
+     "for i in $(seq 20); do {vtkit} frame send localhost {echo} \"ten bytes.\" > /dev/null & "
+     "done; wait; {vtkit} frame send localhost {echo} \"one frame\"",
+     0, times("vtkit: echo peer: Error: Message length over the limit of 9: 10\n", 20),
+     "one frame\n"},
     {"EchoInterruptedPrintsItsSummary", kSignals,
      "{vtkit} frame echo 0 > echo.out & p=$!; until grep -qs listening echo.out; do sleep 0.05; "
      "done; {vtkit} frame send 127.0.0.1 $(sed -n 's/.*://p' echo.out) hi; kill -INT $p; wait $p; "
@@ -276,8 +287,9 @@ TEST_P(VtkitRow, Behaves) {
         line = replaced(line, "{echo}", echo->port());
     }
     const Outcome outcome = runIn(fixture.dir, line);
-    EXPECT_EQ(row.status, outcome.status) << outcome.err;
-    EXPECT_TRUE(matches(row.err, outcome.err)) << outcome.err;
+    const std::string err = outcome.err + (echo != nullptr ? echo->summary("err.txt") : "");
+    EXPECT_EQ(row.status, outcome.status) << err;
+    EXPECT_TRUE(matches(row.err, err)) << err;
     if (row.out != nullptr) {
         EXPECT_EQ(row.out, outcome.out);
     }

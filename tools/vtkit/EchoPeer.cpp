@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "Messages.h"
 #include "platform/Interrupts.h"
 #include "platform/Listener.h"
 #include "vtsupport/net/TCPSocket.h"
+#include "vtsupport/net/detail/FrameAssembler.h"
 
 namespace vtkit {
 
@@ -17,7 +19,8 @@ const int waitMilliseconds = 100;
 
 } // namespace
 
-EchoPeer::EchoPeer(int listener, long limit) : listener_(listener), limit_(limit) {}
+EchoPeer::EchoPeer(int listener, long limit, long largestFrame)
+    : listener_(listener), limit_(limit), largestFrame_(largestFrame) {}
 
 EchoPeer::~EchoPeer() {
     stop();
@@ -66,23 +69,35 @@ bool EchoPeer::serve() {
 
 void EchoPeer::converse(int connection) {
     TCPSocketBase socket(connection);
+    std::vector<char> carried; // bytes of the client's next frame, sent with this one
+    const auto receive = [&socket](char* buffer, std::size_t capacity) {
+        const long received = platform::receiveSome(socket.getSocket(), buffer, capacity);
+        if (received < 0)
+            throw "Error: Problem receiving data from server: " + std::to_string(received);
+        return static_cast<std::size_t>(received);
+    };
+    std::string reason;
     try {
         for (;;) {
-            const std::vector<char> payload = socket.read();
+            const std::vector<char> payload =
+                vtsupport::detail::receiveFrame(carried, receive, largestFrame_);
             if (payload.empty() || !claim())
                 break;
             try {
                 socket.write(payload);
-            } catch (const std::string&) {
+            } catch (...) {
                 settle(false);
                 throw;
             }
             settle(true);
         }
     } catch (const std::string& error) {
-        if (!stopping_)
-            printMessage("echo peer: " + error);
+        reason = error;
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
     }
+    if (!reason.empty() && !stopping_)
+        printMessage("echo peer: " + reason);
     // Forgotten before the socket closes it, so stop() never shuts a number
     // that has been closed and perhaps reused.
     std::lock_guard<std::mutex> lock(mutex_);

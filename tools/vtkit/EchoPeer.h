@@ -1,7 +1,10 @@
 // vtkit's framed echo peer on a listening socket: every frame comes back
 // unchanged. Each connection is served on a thread of its own, so an idle
 // client holds up no other; at most 64 are served at once, later ones wait in
-// the listener's queue. An empty frame, or the client closing, ends a connection.
+// the listener's queue. An empty frame, or the client closing, ends a
+// connection. A client costs the peer at most its largest frame: a longer one
+// announced, or a failure of its own, closes that connection alone, with a line
+// on standard error.
 #pragma once
 
 #include <atomic>
@@ -15,9 +18,12 @@ namespace vtkit {
 
 class EchoPeer {
 public:
-    // Echoes at most `limit` messages in all (0: no limit) on `listener`, which
-    // stays the caller's.
-    EchoPeer(int listener, long limit);
+    // The largest payload taken by default, in bytes.
+    static const long defaultLargestFrame = 1048576;
+
+    // Echoes at most `limit` messages in all (0: no limit) of at most
+    // `largestFrame` bytes each on `listener`, which stays the caller's.
+    EchoPeer(int listener, long limit, long largestFrame = defaultLargestFrame);
     ~EchoPeer();
     EchoPeer(const EchoPeer&) = delete;
     EchoPeer& operator=(const EchoPeer&) = delete;
@@ -39,6 +45,7 @@ private:
 
     const int listener_;
     const long limit_;
+    const long largestFrame_;
     std::atomic<bool> stopping_{false};
     std::string error_;
     mutable std::mutex mutex_; // guards everything below

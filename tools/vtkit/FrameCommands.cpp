@@ -19,6 +19,9 @@ namespace {
 
 const Option countOption{"--count", "N",
                          "stop after echoing N messages (default: run until interrupted)"};
+const Option largestOption{"--max-frame", "BYTES",
+                           "close a client's connection at a frame over BYTES (default " +
+                               std::to_string(EchoPeer::defaultLargestFrame) + ")"};
 const Option timeoutOption{"--timeout", "SECONDS", "give up after SECONDS (default 10)"};
 
 // HOST itself when it is a dotted address (resolve would take it for a name to
@@ -74,6 +77,9 @@ int frameSend(const ParsedArgs& args) {
 int frameEcho(const ParsedArgs& args) {
     const int port = static_cast<int>(parseNumber(args.positionals[0], 0, 65535, "PORT"));
     const long limit = parseNumber(args.value("--count", "0"), 0, 1000000000L, "--count");
+    const long largest =
+        parseNumber(args.value("--max-frame", std::to_string(EchoPeer::defaultLargestFrame)), 0,
+                    2147483647L, "--max-frame");
     int bound = 0;
     std::string error;
     const int listener = platform::listenLoopback(port, bound, error);
@@ -82,7 +88,7 @@ int frameEcho(const ParsedArgs& args) {
                       "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + error);
     platform::catchInterrupts();
     std::cout << "echo peer listening on 127.0.0.1:" << bound << std::endl;
-    EchoPeer peer(listener, limit);
+    EchoPeer peer(listener, limit, largest);
     const bool accepting = peer.serve();
     platform::closeListener(listener);
     const long echoed = peer.echoed();
@@ -107,7 +113,7 @@ std::vector<Command> frameCommands() {
          frameSend},
         {{"frame echo",
           {"PORT"},
-          {countOption},
+          {countOption, largestOption},
           "framed echo peer on 127.0.0.1:PORT (0 picks a port)"},
          frameEcho},
     };

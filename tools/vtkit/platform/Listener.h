@@ -4,6 +4,7 @@
 // handed to a TCPSocketBase, which then owns it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vtkit {
@@ -15,6 +16,9 @@ int listenLoopback(int port, int& boundPort, std::string& error);
 // The next connection; -2 when none came within `milliseconds` (or an interrupt
 // came first), -1 and `error` on failure.
 int acceptConnection(int listener, int milliseconds, std::string& error);
+// Bytes received from an accepted connection into `buffer`, 0 once the client
+// has closed its side, or the negative result of the failed receive.
+long receiveSome(int connection, char* buffer, std::size_t size);
 void closeListener(int listener);
 // Ends both directions of an accepted connection without closing it, so that
 // a thread blocked on it returns; its owner still closes it.

@@ -51,6 +51,14 @@ int acceptConnection(int listener, int milliseconds, std::string& error) {
     return -1;
 }
 
+long receiveSome(int connection, char* buffer, std::size_t size) {
+    ssize_t received;
+    do {
+        received = ::recv(connection, buffer, size, 0);
+    } while (received < 0 && errno == EINTR);
+    return static_cast<long>(received);
+}
+
 void closeListener(int listener) {
     ::close(listener);
 }

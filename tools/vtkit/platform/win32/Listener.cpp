@@ -51,6 +51,11 @@ int acceptConnection(int listener, int milliseconds, std::string& error) {
     return -1;
 }
 
+long receiveSome(int connection, char* buffer, std::size_t size) {
+    return ::recv(static_cast<SOCKET>(connection), buffer,
+                  static_cast<int>(size < 0x7fffffff ? size : 0x7fffffff), 0);
+}
+
 void closeListener(int listener) {
     ::closesocket(static_cast<SOCKET>(listener));
 }
