@@ -183,7 +183,8 @@ const Row rows[] = {
      "{vtkit} frame echo 0 > echo.out & p=$!; until grep -qs listening echo.out; do sleep 0.05; "
      "done; {vtkit} frame send 127.0.0.1 $(sed -n 's/.*://p' echo.out) hi; kill -INT $p; wait $p; "
      "echo status=$?; sed 's/:[0-9]*$/:N/' echo.out",
-     0, "", "hi\nstatus=0\necho peer listening on 127.0.0.1:N\nechoed 1 message\n"},
+     0, "vtkit: interrupted after 1 message\n",
+     "hi\nstatus=130\necho peer listening on 127.0.0.1:N\nechoed 1 message\n"},
     {"RunInterruptedEndsTheShellAndItsChildren", kSignals,
      "TMPDIR=$PWD/tmp {vtkit} run '(trap \"\" INT; exec sleep 30) > /dev/null 2>&1 & echo $! > "
      "pid; wait' & p=$!; until [ -s pid ]; do "
@@ -238,6 +239,10 @@ const Row rows[] = {
      "vtkit: --ml-end needs --ml-start (vtkit xml tokens --help shows the usage)\n", ""},
     {"VersionTakesNoArguments", nullptr, "{vtkit} --version extra", 3,
      "vtkit: --version takes no arguments (vtkit --help shows the usage)\n", ""},
+    {"EchoCountOfNothingIsRefused", nullptr, "{vtkit} frame echo 0 --count 0", 3,
+     "vtkit: --count must be between 1 and 1000000000, not 0 (vtkit frame echo --help shows the "
+     "usage)\n",
+     ""},
     {"ControlCharactersInAMessageAreEscaped", kShell,
      "{vtkit} frame send \"$(printf 'no\\nhost')\" 1 x", 6, "vtkit: cannot resolve no\\nhost\n",
      ""},

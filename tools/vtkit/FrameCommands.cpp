@@ -76,7 +76,11 @@ int frameSend(const ParsedArgs& args) {
 
 int frameEcho(const ParsedArgs& args) {
     const int port = static_cast<int>(parseNumber(args.positionals[0], 0, 65535, "PORT"));
-    const long limit = parseNumber(args.value("--count", "0"), 0, 1000000000L, "--count");
+    // Without --count the peer serves until interrupted; a count of 0 would be
+    // done before it began.
+    const long limit = args.values.count("--count") == 0
+                           ? 0
+                           : parseNumber(args.value("--count", ""), 1, 1000000000L, "--count");
     const long largest =
         parseNumber(args.value("--max-frame", std::to_string(EchoPeer::defaultLargestFrame)), 0,
                     2147483647L, "--max-frame");
@@ -95,11 +99,13 @@ int frameEcho(const ParsedArgs& args) {
     std::cout << "echoed " << echoed << " message" << (echoed == 1 ? "" : "s") << std::endl;
     if (!accepting)
         throw Failure(kNetwork, "cannot accept connections: " + peer.error());
-    if (limit != 0 && echoed < limit)
-        throw Failure(128 + platform::interruption(), "interrupted after " +
-                                                          std::to_string(echoed) + " of " +
-                                                          std::to_string(limit) + " messages");
-    return kOk;
+    if (limit != 0 && echoed >= limit)
+        return kOk;
+    // Only an interrupt ends serving otherwise: short of a count, or without one.
+    throw Failure(128 + platform::interruption(),
+                  "interrupted after " + std::to_string(echoed) +
+                      (limit != 0 ? " of " + std::to_string(limit) : std::string()) +
+                      (echoed == 1 && limit == 0 ? " message" : " messages"));
 }
 
 } // namespace
