@@ -14,7 +14,9 @@ namespace platform {
 // `boundPort` receives the port actually bound.
 int listenLoopback(int port, int& boundPort, std::string& error);
 // The next connection; -2 when none came within `milliseconds` (or an interrupt
-// came first), -1 and `error` on failure.
+// came first), -1 and `error` on failure. Running out of descriptors or memory
+// is not a failure: it waits those milliseconds and answers -2, and the client
+// waits in the queue until some are free again.
 int acceptConnection(int listener, int milliseconds, std::string& error);
 // Bytes received from an accepted connection into `buffer`, 0 once the client
 // has closed its side, or the negative result of the failed receive.

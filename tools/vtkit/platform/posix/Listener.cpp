@@ -47,6 +47,12 @@ int acceptConnection(int listener, int milliseconds, std::string& error) {
     // The connection may have been reset between poll and accept: wait again.
     if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN)
         return -2;
+    // Short of descriptors or memory: the queue keeps the client until a
+    // connection ends; meanwhile poll would report it at once, so wait.
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        ::poll(nullptr, 0, milliseconds);
+        return -2;
+    }
     error = std::strerror(errno);
     return -1;
 }

@@ -47,6 +47,12 @@ int acceptConnection(int listener, int milliseconds, std::string& error) {
     // The connection may have been reset between select and accept: wait again.
     if (code == WSAECONNRESET || code == WSAEWOULDBLOCK)
         return -2;
+    // Short of sockets or buffers: the queue keeps the client until a
+    // connection ends; meanwhile select would report it at once, so wait.
+    if (code == WSAEMFILE || code == WSAENOBUFS) {
+        ::Sleep(static_cast<DWORD>(milliseconds));
+        return -2;
+    }
     error = "accept() failed with error " + std::to_string(code);
     return -1;
 }
