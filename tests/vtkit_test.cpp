@@ -191,6 +191,19 @@ const Row rows[] = {
      "$(seq 24); do exec {f}<>/dev/tcp/127.0.0.1/$0; done; sleep 0.5' $P; {vtkit} frame send "
      "127.0.0.1 $P hi; wait $p; echo status=$?",
      0, "", "hi\nstatus=0\n"},
+    // No thread fits: each would take a 4 GB stack, in 3 GB of address space.
+    {"EchoClosesAConnectionThatGetsNoThread", kSignals,
+     "(ulimit -s 4000000; ulimit -v 3000000; exec {vtkit} frame echo 0 > echo.out) & p=$!; until "
+     "grep -qs listening echo.out; do sleep 0.05; done; {vtkit} frame send 127.0.0.1 $(sed -n "
+     "'s/.*://p' echo.out) hi > /dev/null 2>&1; kill -INT $p; wait $p; echo status=$?; sed 1d "
+     "echo.out",
+     0,
+     "vtkit: echo peer: connection closed: cannot start a thread: Resource temporarily "
+     "unavailable\nvtkit: interrupted after 0 messages\n",
+     "status=130\nechoed 0 messages\n"},
+    {"TourReportsASectionThatGetsNoThread", kShell,
+     "ulimit -s 4000000; ulimit -v 3000000; {vtkit} > /dev/null", 1,
+     "vtkit: tour, Networking: cannot start a thread: Resource temporarily unavailable\n", ""},
     {"RunInterruptedEndsTheShellAndItsChildren", kSignals,
      "TMPDIR=$PWD/tmp {vtkit} run '(trap \"\" INT; exec sleep 30) > /dev/null 2>&1 & echo $! > "
      "pid; wait' & p=$!; until [ -s pid ]; do "

@@ -4,6 +4,9 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "Args.h"
@@ -32,6 +35,17 @@ public:
 private:
     int status_;
 };
+
+// A thread for vtkit's own work, or Failure(kFailure) when the system has none
+// to give (a limit on processes or on address space).
+template <typename... Arguments>
+std::thread startThread(Arguments&&... arguments) {
+    try {
+        return std::thread(std::forward<Arguments>(arguments)...);
+    } catch (const std::system_error& e) {
+        throw Failure(kFailure, std::string("cannot start a thread: ") + e.what());
+    }
+}
 
 struct Command {
     CommandSpec syntax;

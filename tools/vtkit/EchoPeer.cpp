@@ -4,6 +4,7 @@
 #include <chrono>
 #include <new>
 
+#include "Commands.h"
 #include "Messages.h"
 #include "platform/Interrupts.h"
 #include "platform/Listener.h"
@@ -23,11 +24,7 @@ EchoPeer::EchoPeer(int listener, long limit, long largestFrame)
     : listener_(listener), limit_(limit), largestFrame_(largestFrame) {}
 
 EchoPeer::~EchoPeer() {
-    stop();
-    for (std::thread& thread : threads_) {
-        if (thread.joinable())
-            thread.join();
-    }
+    endAll();
 }
 
 long EchoPeer::echoed() const {
@@ -49,22 +46,38 @@ bool EchoPeer::serve() {
         const int connection = platform::acceptConnection(listener_, waitMilliseconds, error_);
         if (connection == -1)
             accepting = false;
-        if (connection < 0)
-            continue;
-        lock.lock();
-        open_.insert(connection);
-        threads_.emplace_back(&EchoPeer::converse, this, connection);
+        if (connection >= 0)
+            start(connection);
     }
-    stopping_ = true;
+    endAll();
+    return accepting;
+}
+
+// Serves `connection` on a thread of its own; when none can be had, only that
+// connection is closed.
+void EchoPeer::start(int connection) {
+    std::string reason;
+    try {
+        // Room first: a thread that has started must not be lost to a failed append.
+        threads_.reserve(threads_.size() + 1);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            open_.insert(connection);
+        }
+        threads_.push_back(startThread(&EchoPeer::converse, this, connection));
+        return;
+    } catch (const Failure& failure) {
+        reason = failure.what();
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (int connection : open_)
-            platform::shutdownConnection(connection);
+        open_.erase(connection);
     }
-    for (std::thread& thread : threads_)
-        thread.join();
-    threads_.clear();
-    return accepting;
+    // Said before it is closed, so that the client learns of nothing sooner.
+    printMessage("echo peer: connection closed: " + reason);
+    TCPSocketBase(connection).close();
 }
 
 void EchoPeer::converse(int connection) {
@@ -140,6 +153,18 @@ void EchoPeer::joinFinished() {
             threads_.erase(thread);
         }
     }
+}
+
+void EchoPeer::endAll() {
+    stopping_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int connection : open_)
+            platform::shutdownConnection(connection);
+    }
+    for (std::thread& thread : threads_)
+        thread.join();
+    threads_.clear();
 }
 
 } // namespace vtkit

@@ -3,8 +3,8 @@
 // client holds up no other; at most 64 are served at once, later ones wait in
 // the listener's queue. An empty frame, or the client closing, ends a
 // connection. A client costs the peer at most its largest frame: a longer one
-// announced, or a failure of its own, closes that connection alone, with a line
-// on standard error.
+// announced, a failure of its own, or no thread for it to run on closes that
+// connection alone, with a line on standard error.
 #pragma once
 
 #include <atomic>
@@ -38,21 +38,23 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    void start(int connection);
     void converse(int connection);
     bool claim();
     void settle(bool echoed);
     void joinFinished();
+    void endAll();
 
     const int listener_;
     const long limit_;
     const long largestFrame_;
     std::atomic<bool> stopping_{false};
     std::string error_;
-    mutable std::mutex mutex_; // guards everything below
+    std::vector<std::thread> threads_; // the serving thread's own
+    mutable std::mutex mutex_;         // guards everything below
     long claimed_ = 0;
     long echoed_ = 0;
     std::set<int> open_;
-    std::vector<std::thread> threads_;
     std::vector<std::thread::id> finished_;
 };
 

@@ -54,7 +54,7 @@ std::string exchangeWithin(const std::string& host, int port, const std::string&
                            long seconds) {
     std::packaged_task<std::string()> task([=] { return exchange(host, port, text); });
     std::future<std::string> reply = task.get_future();
-    std::thread(std::move(task)).detach();
+    startThread(std::move(task)).detach();
     if (reply.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
         throw Failure(kNetwork, "no answer from " + host + ':' + std::to_string(port) + " within " +
                                     std::to_string(seconds) +
@@ -133,8 +133,13 @@ public:
         listener_ = platform::listenLoopback(0, port_, error);
         if (listener_ < 0)
             throw Failure(kNetwork, "cannot start the echo peer: " + error);
-        peer_.reset(new EchoPeer(listener_, 1));
-        serving_ = std::thread([this] { peer_->serve(); });
+        try {
+            peer_.reset(new EchoPeer(listener_, 1));
+            serving_ = startThread([this] { peer_->serve(); });
+        } catch (...) {
+            platform::closeListener(listener_);
+            throw;
+        }
     }
     // Stopping ends the peer's connections, and so an exchange still waiting for a reply.
     ~TourPeer() {
@@ -157,6 +162,9 @@ void frameTour() {
     const std::string text = "hello over a length-prefixed frame";
     const std::string received = exchangeWithin("localhost", peer.port(), text, 10);
     std::cout << "sent:     " << text << '\n' << "received: " << received << '\n';
+    // The peer closes a connection that it cannot serve, which reads as an empty reply.
+    if (received != text)
+        throw Failure(kNetwork, "the echo peer did not send the frame back");
 }
 
 } // namespace vtkit

@@ -1,5 +1,6 @@
 #include <functional>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "Commands.h"
@@ -14,14 +15,25 @@ int runTour() {
     int status = kOk;
     const auto section = [&status](const char* title, const std::function<void()>& body) {
         std::cout << "\n== " << title << " ==\n";
+        std::string reason;
+        int failed = kFailure;
         try {
             body();
+            return;
         } catch (const Failure& failure) {
-            std::cout << "failed: " << failure.what() << '\n';
-            if (status == kOk) {
-                printMessage(std::string("tour, ") + title + ": " + failure.what());
-                status = failure.status();
-            }
+            reason = failure.what();
+            failed = failure.status();
+        } catch (const std::bad_alloc&) {
+            reason = "out of memory";
+        } catch (const std::exception& e) {
+            reason = e.what();
+        }
+        std::string line = "failed: ";
+        appendVisible(line, reason, false);
+        std::cout << line << '\n';
+        if (status == kOk) {
+            printMessage(std::string("tour, ") + title + ": " + reason);
+            status = failed;
         }
     };
     section("Diagnostics", [] {
