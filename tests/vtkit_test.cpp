@@ -220,6 +220,10 @@ const Row rows[] = {
      "vtkit: cannot read /proc/self/mem: Input/output error\n", ""},
     {"ClosedStandardInput", kShell, "{vtkit} xml fmt - <&-", 4,
      "vtkit: cannot read <stdin>: Bad file descriptor\n", ""},
+    {"ClosedStandardDescriptorsHoldTheNullDevice", kDevices,
+     "{vtkit} run 'readlink /proc/$PPID/fd/0 /proc/$PPID/fd/1 /proc/$PPID/fd/2 >&3' 3>&1 <&- >&- "
+     "2>&-",
+     0, "", "/dev/null\n/dev/null\n/dev/null\n"},
     {"EmptyFile", nullptr, "{vtkit} xml fmt empty.xml", 5, "vtkit: empty.xml: no element\n", ""},
     {"MissingFileSaysWhy", nullptr, "{vtkit} xml tokens absent.xml", 4,
      "vtkit: cannot open absent.xml: No such file or directory\n", ""},

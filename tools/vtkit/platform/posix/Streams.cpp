@@ -11,6 +11,11 @@ namespace vtkit {
 namespace platform {
 
 void prepareStandardStreams() {
+    for (int descriptor = 0; descriptor < 3; ++descriptor) {
+        // The lowest free number is the closed one.
+        if (::fcntl(descriptor, F_GETFD) < 0 && errno == EBADF)
+            ::open("/dev/null", descriptor == 0 ? O_WRONLY : O_RDONLY);
+    }
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);

@@ -13,8 +13,16 @@ namespace platform {
 // Bytes in and out exactly as they are: no line-end translation, and no
 // Ctrl-Z taken for the end of standard input.
 void prepareStandardStreams() {
-    for (int descriptor = 0; descriptor < 3; ++descriptor)
+    for (int descriptor = 0; descriptor < 3; ++descriptor) {
+        if (::_get_osfhandle(descriptor) < 0) {
+            const int nothing = ::_open("NUL", descriptor == 0 ? _O_WRONLY : _O_RDONLY);
+            if (nothing >= 0 && nothing != descriptor) {
+                ::_dup2(nothing, descriptor);
+                ::_close(nothing);
+            }
+        }
         ::_setmode(descriptor, _O_BINARY);
+    }
 }
 
 int openForReading(const std::string& path, std::string& error) {
