@@ -224,6 +224,8 @@ const Row rows[] = {
      "{vtkit} run 'readlink /proc/$PPID/fd/0 /proc/$PPID/fd/1 /proc/$PPID/fd/2 >&3' 3>&1 <&- >&- "
      "2>&-",
      0, "", "/dev/null\n/dev/null\n/dev/null\n"},
+    {"FileSizeLimitIsAnOutputFailure", kShell, "ulimit -f 1; {vtkit} xml fmt deep.xml > big.out", 7,
+     "vtkit: cannot write standard output: File too large\n", ""},
     {"EmptyFile", nullptr, "{vtkit} xml fmt empty.xml", 5, "vtkit: empty.xml: no element\n", ""},
     {"MissingFileSaysWhy", nullptr, "{vtkit} xml tokens absent.xml", 4,
      "vtkit: cannot open absent.xml: No such file or directory\n", ""},

@@ -10,11 +10,11 @@ namespace vtkit {
 namespace platform {
 
 // Makes the standard streams fit for checked, byte-exact use: binary mode, and
-// a closed pipe an error rather than a signal. A standard descriptor that is
-// closed at start is opened on the null device, so that nothing opened later
-// (a listener, a connection) takes its number; it is opened the other way round
-// (standard input for writing, the outputs for reading), so that using it still
-// fails as a closed one does.
+// a closed pipe or a file over the size limit an error rather than a signal. A
+// standard descriptor that is closed at start is opened on the null device, so
+// that nothing opened later (a listener, a connection) takes its number; it is
+// opened the other way round (standard input for writing, the outputs for
+// reading), so that using it still fails as a closed one does.
 void prepareStandardStreams();
 
 // A descriptor for reading `path`; -1 and `error` when it cannot be opened.

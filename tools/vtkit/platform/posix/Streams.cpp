@@ -10,6 +10,12 @@
 namespace vtkit {
 namespace platform {
 
+namespace {
+
+extern "C" void ignoreSignal(int) {}
+
+} // namespace
+
 void prepareStandardStreams() {
     for (int descriptor = 0; descriptor < 3; ++descriptor) {
         // The lowest free number is the closed one.
@@ -19,6 +25,11 @@ void prepareStandardStreams() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
+    // Caught rather than ignored, so that a command vtkit runs starts with the
+    // ordinary action; a write past the limit then fails with EFBIG.
+    struct sigaction nothing {};
+    nothing.sa_handler = ignoreSignal;
+    ::sigaction(SIGXFSZ, &nothing, nullptr);
 }
 
 int openForReading(const std::string& path, std::string& error) {
