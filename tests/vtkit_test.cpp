@@ -210,6 +210,26 @@ const Row rows[] = {
      "sleep 0.05; done; kill -INT $p; wait $p; echo status=$?; ps -o stat= -p $(cat pid) | "
      "grep -qv ^Z && echo left behind; ls tmp",
      0, "vtkit: interrupted; the command ended with status 130\n", "status=130\n"},
+    {"RunHandsOnWhatTheTerminalSends", kSignals,
+     "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
+     "kill -TSTP $p; sleep 0.2; ps -o stat= -p $(cat pid); kill -CONT $p; sleep 0.2; ps -o stat= "
+     "-p $(cat pid); kill -QUIT $p; wait $p; s=$?; ps -o stat= -p $(cat pid) | grep -qv ^Z && "
+     "echo left behind; echo status=$s",
+     0, "vtkit: interrupted; the command ended with status 131\n", "T\nS\nstatus=131\n"},
+    {"RunEndsItsCommandWhenASignalEndsIt", kSignals,
+     "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
+     "kill -USR1 $p; wait $p 2>/dev/null; s=$?; sleep 0.1; ps -o stat= -p $(cat pid) | grep -qv ^Z "
+     "&& echo "
+     "left behind; echo status=$s",
+     0, "", "status=138\n"},
+    {"RunStopsWaitingAfterASecondInterrupt", kSignals,
+     "{vtkit} run 'setsid sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep "
+     "0.05; done; kill -INT $p; sleep 0.2; kill -INT $p; wait $p; echo status=$?; kill $(cat pid)",
+     0, "vtkit: interrupted twice; the command was killed\n", "status=130\n"},
+    {"RunEndsItsCommandWhenItsOutputIsGone", kPipes,
+     "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} run 'echo a; sleep 2; touch late'; echo "
+     "$? > status; } | (exec 0<&-; touch closed); [ -e late ] && echo waited; exit $(cat status)",
+     7, kBroken, ""},
     {"RunStreamsWithoutATemporaryFile", kPipes,
      intoShortReader("TMPDIR=$PWD/tmp {vtkit} run yes", 1000), 7, kBroken, ""},
     // The tool said nothing, or exited 0, when it failed.

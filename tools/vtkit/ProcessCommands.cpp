@@ -26,6 +26,8 @@ int run(const ParsedArgs& args) {
     const int interrupt = platform::interruption();
     if (!std::cout || (run.status == 0 && interrupt == 0))
         return kOk;
+    if (platform::interruptionCount() > 1)
+        throw Failure(128 + interrupt, "interrupted twice; the command was killed");
     const std::string reason = "the command ended with status " + std::to_string(run.status);
     if (interrupt == 0)
         throw Failure(static_cast<int>(run.status), reason);

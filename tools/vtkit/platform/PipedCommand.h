@@ -20,11 +20,13 @@ struct PipedRun {
 
 // Runs `command` as runCommand does (COMSPEC, else /bin/sh -c or CMD.EXE /c) with
 // standard input on the null device and standard output and error into one pipe,
-// and hands each piece that arrives to `sink`. When `sink` answers false the pipe
-// is closed, so the command fails at its next write, as in a shell pipeline; the
-// run then waits for the command's end. Interrupts (see Interrupts.h) are handed
-// on to the command and everything it started; once its interpreter has ended
-// after one, what is left of them is terminated, and a second one kills them.
+// and hands each piece that arrives to `sink`. When `sink` answers false the
+// command and everything it started are ended at once, as a shell pipeline's
+// closed pipe would end them at their next write. Interrupts (see Interrupts.h)
+// are handed on to the command and everything it started; once its interpreter
+// has ended after one, what is left of them is terminated, and a second one
+// kills them and ends the wait, even for output still held by a process that
+// left them. Nothing started here outlives the tool when it ends otherwise.
 PipedRun runPiped(const std::string& command,
                   const std::function<bool(const char*, std::size_t)>& sink);
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "../Interrupts.h"
+
 namespace vtkit {
 namespace platform {
 
@@ -18,6 +20,21 @@ std::string systemMessage(DWORD code) {
                           text[length - 1] == '.' || text[length - 1] == ' '))
         --length;
     return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+}
+
+// A job that ends every process in it when its last handle closes, so that the
+// tool's end, however it comes, ends the command and all it started; null when
+// the system gives none (the command then runs without).
+HANDLE jobThatEndsWithTheTool() {
+    HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr && !::SetInformationJobObject(job, JobObjectExtendedLimitInformation,
+                                                     &limits, sizeof limits)) {
+        ::CloseHandle(job);
+        job = nullptr;
+    }
+    return job;
 }
 
 } // namespace
@@ -44,25 +61,51 @@ PipedRun runPiped(const std::string& command,
     startup.hStdError = writing;
     const char* comspec = std::getenv("COMSPEC");
     std::string line = std::string(comspec != nullptr ? comspec : "CMD.EXE") + " /c " + command;
+    HANDLE job = jobThatEndsWithTheTool();
     PROCESS_INFORMATION process{};
-    const BOOL created = ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                          nullptr, &startup, &process);
+    // Suspended until it is in the job, so that nothing it starts escapes it.
+    const BOOL created = ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE,
+                                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
     const DWORD failure = created ? 0 : ::GetLastError();
     ::CloseHandle(writing);
     if (nothing != INVALID_HANDLE_VALUE)
         ::CloseHandle(nothing);
     if (!created) {
         ::CloseHandle(reading);
+        if (job != nullptr)
+            ::CloseHandle(job);
         run.error = systemMessage(failure);
         return run;
     }
+    if (job != nullptr && !::AssignProcessToJobObject(job, process.hProcess)) {
+        ::CloseHandle(job);
+        job = nullptr;
+    }
+    ::ResumeThread(process.hThread);
     run.started = true;
+    const auto endAll = [&] {
+        if (job == nullptr || !::TerminateJobObject(job, 1))
+            ::TerminateProcess(process.hProcess, 1);
+    };
+    // Polled in short steps, so that a second interrupt ends the wait however
+    // quiet the command is; the end is a broken pipe.
     std::vector<char> buffer(64 * 1024);
-    DWORD count = 0;
-    // A write of nothing reads as nothing; the end is a broken pipe.
-    while (::ReadFile(reading, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr)) {
-        if (count > 0 && !sink(buffer.data(), count))
+    DWORD available = 0;
+    while (::PeekNamedPipe(reading, nullptr, 0, nullptr, &available, nullptr)) {
+        if (interruptionCount() > 1) {
+            endAll();
             break;
+        }
+        DWORD count = 0;
+        if (available == 0) {
+            ::Sleep(50);
+        } else if (!::ReadFile(reading, buffer.data(), static_cast<DWORD>(buffer.size()), &count,
+                               nullptr)) {
+            break;
+        } else if (count > 0 && !sink(buffer.data(), count)) {
+            endAll();
+            break;
+        }
     }
     ::CloseHandle(reading);
     ::WaitForSingleObject(process.hProcess, INFINITE);
@@ -70,6 +113,8 @@ PipedRun runPiped(const std::string& command,
     ::GetExitCodeProcess(process.hProcess, &status);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
+    if (job != nullptr)
+        ::CloseHandle(job);
     run.status = status;
     return run;
 }
