@@ -56,9 +56,12 @@ std::vector<Command> processCommands() {
 // The library's own capture, which the tour shows as it is.
 void processTour() {
     const std::string command = "echo hello from the command interpreter";
-    std::cout << "run: " << command << '\n'
-              << "captured: " << runCommandCapture(command)
-              << "COMSPEC = " << getEnvironment("COMSPEC") << '\n';
+    std::cout << "run: " << command << '\n';
+    std::string captured = runCommandCapture(command);
+    // A capture that failed is a marker without a line end of its own.
+    if (captured.empty() || captured.back() != '\n')
+        captured += '\n';
+    std::cout << "captured: " << captured << "COMSPEC = " << getEnvironment("COMSPEC") << '\n';
 }
 
 } // namespace vtkit
