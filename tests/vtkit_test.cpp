@@ -204,6 +204,12 @@ const Row rows[] = {
     {"TourReportsASectionThatGetsNoThread", kShell,
      "ulimit -s 4000000; ulimit -v 3000000; {vtkit} > /dev/null", 1,
      "vtkit: tour, Networking: cannot start a thread: Resource temporarily unavailable\n", ""},
+    {"TourInterruptedInItsCaptureCleansUp", kSignals,
+     "printf '#!/bin/sh\\necho $$ > pid; sleep 1; exec /bin/sh \"$@\"\\n' > slow; chmod +x slow; "
+     "COMSPEC=$PWD/slow TMPDIR=$PWD/tmp {vtkit} > /dev/null & p=$!; until [ -s pid ]; do sleep "
+     "0.05; done; kill -TERM $p; wait $p 2>/dev/null; echo status=$?; kill -0 $(cat pid) "
+     "2>/dev/null && echo left running; ls tmp",
+     0, "", "status=143\n"},
     {"RunInterruptedEndsTheShellAndItsChildren", kSignals,
      "TMPDIR=$PWD/tmp {vtkit} run '(trap \"\" INT; exec sleep 30) > /dev/null 2>&1 & echo $! > "
      "pid; wait' & p=$!; until [ -s pid ]; do "

@@ -57,7 +57,13 @@ std::vector<Command> processCommands() {
 void processTour() {
     const std::string command = "echo hello from the command interpreter";
     std::cout << "run: " << command << '\n';
-    std::string captured = runCommandCapture(command);
+    std::string captured;
+    {
+        // An interrupt waits until the interpreter has ended and the capture's
+        // file is removed, then ends the tour as it would have.
+        const platform::HeldInterrupts held;
+        captured = runCommandCapture(command);
+    }
     // A capture that failed is a marker without a line end of its own.
     if (captured.empty() || captured.back() != '\n')
         captured += '\n';

@@ -14,5 +14,17 @@ int interruption();
 // How many interrupts have come so far.
 int interruptionCount();
 
+// While one exists, an interrupt of the kinds above waits: work that must not
+// be cut short (a capture whose file would stay behind) ends first, and then the
+// interrupt takes its ordinary course, which ends the process. A second one
+// does not wait.
+class HeldInterrupts {
+public:
+    HeldInterrupts();
+    ~HeldInterrupts();
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+};
+
 } // namespace platform
 } // namespace vtkit

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace vtkit {
 namespace platform {
 
@@ -14,10 +16,30 @@ BOOL WINAPI record(DWORD event) {
     return TRUE;
 }
 
+std::atomic<bool> held{false};
+
+// The first event waits; a second goes on to the next handler, the system's,
+// which ends the process.
+BOOL WINAPI hold(DWORD) {
+    return held.exchange(true) ? FALSE : TRUE;
+}
+
 } // namespace
 
 void catchInterrupts() {
     ::SetConsoleCtrlHandler(record, TRUE);
+}
+
+HeldInterrupts::HeldInterrupts() {
+    held = false;
+    ::SetConsoleCtrlHandler(hold, TRUE);
+}
+
+// The system's own handler ends a process with this status on Ctrl-C.
+HeldInterrupts::~HeldInterrupts() {
+    ::SetConsoleCtrlHandler(hold, FALSE);
+    if (held)
+        ::ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 } // namespace platform
