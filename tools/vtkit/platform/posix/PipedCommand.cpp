@@ -11,11 +11,11 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "../Interrupts.h"
+#include "vtsupport/files/detail/CommandLine.h"
 
 extern char** environ;
 
@@ -28,8 +28,9 @@ namespace {
 // reach the command only through the tool, which can then also end what the
 // command leaves behind. 0, or the error number of the failed start.
 int spawnInterpreter(const std::string& command, int output, pid_t& child) {
-    const char* comspec = std::getenv("COMSPEC");
-    const std::string interpreter = comspec != nullptr ? comspec : "/bin/sh";
+    using vtsupport::detail::InterpreterSyntax;
+    const std::string interpreter =
+        vtsupport::detail::interpreterProgram(InterpreterSyntax::PosixShell);
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -48,7 +49,9 @@ int spawnInterpreter(const std::string& command, int output, pid_t& child) {
     ::posix_spawnattr_setpgroup(&attributes, 0);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
                                                 POSIX_SPAWN_SETSIGMASK);
-    const char* arguments[] = {interpreter.c_str(), "-c", command.c_str(), nullptr};
+    const char* arguments[] = {
+        interpreter.c_str(), vtsupport::detail::interpreterRunSwitch(InterpreterSyntax::PosixShell),
+        command.c_str(), nullptr};
     const int failure = ::posix_spawnp(&child, interpreter.c_str(), &actions, &attributes,
                                        const_cast<char* const*>(arguments), environ);
     ::posix_spawnattr_destroy(&attributes);

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "../Interrupts.h"
+#include "vtsupport/files/detail/CommandLine.h"
 
 namespace vtkit {
 namespace platform {
@@ -59,8 +59,10 @@ PipedRun runPiped(const std::string& command,
     startup.hStdInput = nothing;
     startup.hStdOutput = writing;
     startup.hStdError = writing;
-    const char* comspec = std::getenv("COMSPEC");
-    std::string line = std::string(comspec != nullptr ? comspec : "CMD.EXE") + " /c " + command;
+    using vtsupport::detail::InterpreterSyntax;
+    std::string line = vtsupport::detail::interpreterProgram(InterpreterSyntax::WindowsCmd) + " " +
+                       vtsupport::detail::interpreterRunSwitch(InterpreterSyntax::WindowsCmd) +
+                       " " + command;
     HANDLE job = jobThatEndsWithTheTool();
     PROCESS_INFORMATION process{};
     // Suspended until it is in the job, so that nothing it starts escapes it.
