@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/platform/TestPlatform.h"
+#include "vtsupport/files/FileUtils.h"
 
 namespace vttest {
 // Sets a variable (or, given null, removes it) and restores its earlier state on destruction.
@@ -44,10 +45,9 @@ public:
         if (its_path.empty())
             throw std::runtime_error("cannot create a scratch directory");
     }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(its_path, ignored);
-    }
+    // Removed the way the library removes a tree: std::filesystem on Windows
+    // follows links that Wine cannot remove and then loops on them.
+    ~ScratchDir() { FileUtils::removeDirectoryTree(its_path); }
     const std::string& path() const { return its_path; }
     // path() and `name` joined by the native separator.
     std::string file(const std::string& name) const {
