@@ -13,14 +13,21 @@ vt_install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    if [ -z "${VT_APT_UPDATED:-}" ]; then
-        $sudo apt-get update -qq || return 1
-        VT_APT_UPDATED=1
-    fi
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    vt_apt_update || return 1
+    DEBIAN_FRONTEND=noninteractive $(vt_sudo) apt-get install -y -qq --no-install-recommends "${missing[@]}" \
         >/dev/null || return 1
+}
+
+# "sudo" unless this is root.
+vt_sudo() {
+    [ "$(id -u)" -eq 0 ] || echo sudo
+}
+
+# Reads the package lists once per run (scripts called by scripts/test inherit it).
+vt_apt_update() {
+    [ -n "${VT_APT_UPDATED:-}" ] && return 0
+    $(vt_sudo) apt-get update -qq || return 1
+    export VT_APT_UPDATED=1
 }
 
 # What every native build needs.
@@ -34,8 +41,9 @@ VT_BENCH_PACKAGES=(libpugixml-dev libtinyxml2-dev fontconfig-config dbus-session
 VT_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # What the Windows leg needs.
 VT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine)
-# What the release checks need: packages, pkg-config, the ABI tools, Doxygen.
-VT_RELEASE_PACKAGES=(dpkg-dev pkg-config abigail-tools doxygen)
+# What the release checks need: the Debian package tools (the package build
+# installs its own build dependencies), pkg-config, the ABI tools, Doxygen.
+VT_RELEASE_PACKAGES=(dpkg-dev debhelper lintian autopkgtest pkg-config abigail-tools doxygen)
 
 # A private Wine prefix and one persistent wineserver, so each program start is cheap.
 vt_start_wine() {
