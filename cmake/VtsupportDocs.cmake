@@ -46,3 +46,11 @@ set(DOXYGEN_EXCLUDE_SYMBOLS "vtsupport::detail" "VTSUPPORT_DETAIL_*")
 doxygen_add_docs(docs ${vtsupport_public_headers}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "API reference in ${PROJECT_BINARY_DIR}/html")
+
+# The preset docs builds the reference; its test says whether that went without
+# a warning (ctest --preset docs, the last step of its workflow).
+enable_testing()
+add_test(NAME docs COMMAND sh -c
+    "test -s html/index.html && ! test -s doxygen-warnings.log && echo \"$(ls html/*.html | wc -l) HTML pages, no warning\""
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
+set_tests_properties(docs PROPERTIES LABELS docs)
