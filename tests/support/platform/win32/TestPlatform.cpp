@@ -31,8 +31,11 @@ std::string commandIn(const std::string& dir, const std::string& line, const std
     return "\"cd /d \"" + dir + "\" && " + line + " > \"" + out + "\" 2> \"" + err + "\"\"";
 }
 namespace {
-// Runs a program of Wine's Unix side on Unix names of `paths` (no blanks in them).
-bool runOnUnixSide(std::string line, const std::vector<std::string>& paths) {
+// Runs a program of Wine's Unix side on Unix names of `paths` (no blanks in
+// them), then waits up to ten seconds for `done`: `start /wait /unix` returns
+// before the Unix program ends.
+bool runOnUnixSide(std::string line, const std::vector<std::string>& paths,
+                   bool (*done)(const std::string&)) {
     using UnixName = char*(__cdecl*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
@@ -43,20 +46,32 @@ bool runOnUnixSide(std::string line, const std::vector<std::string>& paths) {
         line += std::string(" ") + (name != nullptr ? name : "");
         HeapFree(GetProcessHeap(), 0, name);
     }
-    return std::system(("start /wait /unix " + line).c_str()) == 0;
+    if (std::system(("start /wait /unix " + line).c_str()) != 0)
+        return false;
+    for (int waited = 0; !done(paths.back()); waited += 10) {
+        if (waited >= 10000)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+bool isDirectoryLink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+bool isAbsent(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 } // namespace
 bool makeDirectoryLink(const std::string& target, const std::string& link) {
     if (!runningUnderWine())
         return std::system(("mklink /J \"" + link + "\" \"" + target + "\" >NUL").c_str()) == 0;
-    const DWORD attributes =
-        runOnUnixSide("/bin/ln -s", {target, link}) ? GetFileAttributesA(link.c_str()) : 0;
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return runOnUnixSide("/bin/ln -s", {target, link}, isDirectoryLink);
 }
 void removeDirectoryLink(const std::string& link) {
     if (runningUnderWine())
-        runOnUnixSide("/bin/rm -f", {link});
+        runOnUnixSide("/bin/rm -f", {link}, isAbsent);
     else
         RemoveDirectoryA(link.c_str());
 }
