@@ -35,8 +35,8 @@
 #include <pugixml.hpp>
 #include <tinyxml2.h>
 
+#include "XmlDocuments.h"
 #include "vtsupport/text/SimpleDOM.h"
-#include "vtsupport/text/detail/NodeAccess.h"
 
 // The replaced operator delete frees what the replaced operator new took from
 // malloc; GCC, seeing both inlined, takes free after new for a mismatch.
@@ -45,6 +45,8 @@
 #endif
 
 namespace {
+
+using namespace xmlbench;
 
 // Heap accounting, on only while a measurement runs (the benchmarks run on
 // the main thread alone).
@@ -101,20 +103,6 @@ void operator delete[](void* block, std::size_t) noexcept {
 
 namespace {
 
-// An istream source over bytes held elsewhere, so the reader pays for no copy.
-class MemoryBuffer : public std::streambuf {
-public:
-    explicit MemoryBuffer(const std::string& the_bytes) {
-        char* begin = const_cast<char*>(the_bytes.data());
-        setg(begin, begin, begin + the_bytes.size());
-    }
-};
-
-struct Document {
-    std::string name;
-    std::string bytes;
-};
-
 // What each library does with a document: parse it into its DOM and return
 // an owner of the tree (released when it goes), or throw a rejection text.
 struct Ours {
@@ -153,10 +141,7 @@ struct TinyXml {
     }
 };
 
-// Not a reader: the reader's tree for the document, built node by node from
-// a tree read beforehand, with the allocations the reader makes (each node,
-// each attribute, each long name, value or text). What a parse can cost at
-// the least with this tree; it stands in the table as "tree only".
+// The floor (XmlDocuments.h), standing in the table as "tree only".
 struct TreeOnly {
     using Tree = Ours::Tree;
     static std::unique_ptr<Tree> parse(const std::string& the_bytes) {
@@ -166,35 +151,7 @@ struct TreeOnly {
             source = Ours::parse(the_bytes);
             read = &the_bytes;
         }
-        return std::unique_ptr<Tree>(new Tree{copy(source->root)});
-    }
-    static SimpleDOM::Node* copy(const SimpleDOM::Node* the_root) {
-        if (the_root == nullptr)
-            return nullptr;
-        SimpleDOM::Node* root = new SimpleDOM::Node(the_root->getName());
-        std::vector<std::pair<const SimpleDOM::Node*, SimpleDOM::Node*>> pending{{the_root, root}};
-        while (!pending.empty()) {
-            const SimpleDOM::Node* from = pending.back().first;
-            SimpleDOM::Node* to = pending.back().second;
-            pending.pop_back();
-            for (const auto& attribute : vtsupport::detail::NodeAccess::attributes(*from))
-                vtsupport::detail::NodeAccess::setAttribute(to, attribute.first,
-                                                            std::string(attribute.second));
-            if (!from->getText().empty())
-                to->setText(from->getText());
-            SimpleDOM::Node* last = nullptr;
-            for (const SimpleDOM::Node* child = from->getFirstChild(); child != nullptr;
-                 child = child->getNextSibling()) {
-                SimpleDOM::Node* made = new SimpleDOM::Node(child->getName());
-                if (last == nullptr)
-                    to->appendChild(made);
-                else
-                    to->insertAfter(last, made);
-                last = made;
-                pending.emplace_back(child, made);
-            }
-        }
-        return root;
+        return std::unique_ptr<Tree>(new Tree{buildTree(source->root)});
     }
     static std::size_t write(const Tree& the_tree) { return Ours::write(the_tree); }
 };
@@ -244,84 +201,6 @@ void parseAndFree(benchmark::State& state, const Document* the_doc, bool the_wri
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * the_doc->bytes.size()));
     state.counters["document_bytes"] = static_cast<double>(the_doc->bytes.size());
-}
-
-std::string readFile(const std::filesystem::path& the_path) {
-    std::ifstream in(the_path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-// Documents that Debian packages install and the reader accepts as they are,
-// small configuration files to multi-megabyte interface descriptions (the
-// packages are in scripts/common.sh's bench list). Missing files are left out.
-const char* const realPaths[] = {
-    "/etc/fonts/fonts.conf",
-    "/usr/share/dbus-1/session.conf",
-    "/usr/share/wayland-protocols/staging/ext-idle-notify/ext-idle-notify-v1.xml",
-    "/usr/share/glib-2.0/schemas/org.gnome.desktop.a11y.keyboard.gschema.xml",
-    "/usr/share/gir-1.0/cairo-1.0.gir",
-    "/usr/share/fontconfig/conf.avail/35-lang-normalize.conf",
-    "/usr/share/wayland-protocols/stable/xdg-shell/xdg-shell.xml",
-    "/usr/share/X11/xkb/rules/base.xml",
-    "/usr/share/gir-1.0/GIRepository-2.0.gir",
-    "/usr/share/gir-1.0/GObject-2.0.gir",
-    "/usr/share/gir-1.0/GLib-2.0.gir",
-};
-
-std::vector<Document> realDocuments() {
-    std::vector<Document> docs;
-    for (const char* path : realPaths) {
-        std::string bytes = readFile(path);
-        if (!bytes.empty())
-            docs.push_back({std::filesystem::path(path).filename().string(), std::move(bytes)});
-    }
-    return docs;
-}
-
-std::string wide(std::size_t the_count) {
-    std::string s = "<root>\n";
-    for (std::size_t i = 0; i < the_count; ++i)
-        s += "  <item id=\"" + std::to_string(i) + "\">value " + std::to_string(i) + "</item>\n";
-    return s + "</root>\n";
-}
-
-std::string deep(std::size_t the_depth) {
-    std::string s;
-    for (std::size_t i = 0; i < the_depth; ++i)
-        s += "<n d=\"" + std::to_string(i % 10) + "\">";
-    s += "leaf";
-    for (std::size_t i = 0; i < the_depth; ++i)
-        s += "</n>";
-    return s;
-}
-
-std::string attributeHeavy(std::size_t the_count) {
-    std::string s = "<root>\n";
-    for (std::size_t i = 0; i < the_count; ++i) {
-        s += "  <e";
-        for (int a = 0; a < 8; ++a)
-            s += " attr" + std::to_string(a) + "=\"value-" + std::to_string(i * 8 + a) + "\"";
-        s += "/>\n";
-    }
-    return s + "</root>\n";
-}
-
-std::string textHeavy(std::size_t the_count) {
-    std::string s = "<root>\n";
-    for (std::size_t i = 0; i < the_count; ++i)
-        s += "  <p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
-             "tempor incididunt ut labore et dolore magna aliqua " +
-             std::to_string(i) + "</p>\n";
-    return s + "</root>\n";
-}
-
-std::vector<Document> generatedDocuments() {
-    return {{"wide", wide(50000)},
-            {"deep", deep(20000)},
-            {"attributes", attributeHeavy(20000)},
-            {"text", textHeavy(20000)}};
 }
 
 template <typename Library>
