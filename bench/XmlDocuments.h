@@ -128,8 +128,7 @@ inline SimpleDOM::Node* buildTree(const SimpleDOM::Node* the_root) {
         SimpleDOM::Node* to = pending.back().second;
         pending.pop_back();
         for (const auto& attribute : vtsupport::detail::NodeAccess::attributes(*from))
-            vtsupport::detail::NodeAccess::setAttribute(to, attribute.first,
-                                                        std::string(attribute.second));
+            vtsupport::detail::NodeAccess::setAttribute(to, attribute.first, attribute.second);
         if (!from->getText().empty())
             to->setText(from->getText());
         SimpleDOM::Node* last = nullptr;

@@ -1,5 +1,5 @@
 // The tokenizer's public face: settings, push-back and classification. Its
-// tokens come from the scan in detail/TokenScan.h, inlined here on these fields.
+// tokens come from the scan in detail/TokenScan.h, run on these fields.
 #include "vtsupport/text/StreamTokenizer.h"
 
 #include <istream>
@@ -13,7 +13,7 @@ using vtsupport::detail::kOrdinary;
 using vtsupport::detail::kQuote;
 using vtsupport::detail::kSpace;
 
-const char* StreamTokenizer::TT_EOF = "StreamTokenizer::TT_EOF";
+const char* StreamTokenizer::TT_EOF = vtsupport::detail::kEndText;
 
 StreamTokenizer::StreamTokenizer(std::istream& the_stream)
     : its_in_quote(false), its_whitespace_tokens(false), its_stream(&the_stream),
@@ -32,44 +32,53 @@ std::string StreamTokenizer::nextToken() {
     return token;
 }
 
-// Held-back tokens, and characters that are tokens of their own, are handed
-// out without setting up the scan; the scan runs out of line, where it has
-// the registers to itself.
+// Held-back tokens, and a character that is a token of its own first in the
+// buffer, are handed out without setting up the scan, which runs out of line.
 void StreamTokenizer::nextToken(std::string& the_token) {
     using namespace vtsupport::detail;
+    const ScanSettings settings{
+        its_char_flags,       its_whitespace_tokens, static_cast<unsigned char>(its_escape[0]),
+        its_sl_comment_start, its_ml_comment_start,  its_ml_comment_end};
+    ScanState state{its_in_quote, its_pending_token, its_last_token, its_current_line,
+                    its_token_line};
     struct Scan {
-        static TokenFields fields(StreamTokenizer& the_owner) {
-            return TokenFields{the_owner.its_char_flags,       the_owner.its_escape,
-                               the_owner.its_sl_comment_start, the_owner.its_ml_comment_start,
-                               the_owner.its_ml_comment_end,   the_owner.its_whitespace_tokens,
-                               the_owner.its_collected,        the_owner.its_in_quote,
-                               the_owner.its_current_line,     the_owner.its_token_line,
-                               the_owner.its_pending_token,    the_owner.its_last_token};
-        }
-        VTSUPPORT_DETAIL_NOINLINE static void
-        plain(StreamTokenizer& the_owner, std::streambuf* the_buffer, std::string& the_token) {
-            StreamCursor cursor(*the_owner.its_stream, the_buffer);
-            scanning::scanToken<false>(fields(the_owner), cursor, the_token);
-            cursor.finish();
-        }
-        VTSUPPORT_DETAIL_NOINLINE static void withMarkers(StreamTokenizer& the_owner,
-                                                          std::streambuf* the_buffer,
-                                                          std::string& the_token) {
-            StreamCursor cursor(*the_owner.its_stream, the_buffer);
-            scanning::scanToken<true>(fields(the_owner), cursor, the_token);
-            cursor.finish();
+        VTSUPPORT_DETAIL_NOINLINE static void run(StreamTokenizer& the_owner,
+                                                  const ScanSettings& the_settings,
+                                                  ScanState& the_state, std::streambuf* the_buffer,
+                                                  std::string& the_token) {
+            TokenSource source(*the_owner.its_stream, the_buffer, the_owner.its_collected);
+            const bool markers =
+                !the_settings.its_sl_start.empty() || !the_settings.its_ml_start.empty();
+            const Token token = markers
+                                    ? scanWithMarkers(the_settings, the_state, source, the_token)
+                                    : scanToken(the_settings, the_state, source);
+            if (token.data() != the_token.data())
+                the_token.assign(token.data(), token.size());
+            source.its_cursor.finish();
         }
     };
-    if (!takeHeldToken(its_pushback_token, its_pending_token, the_token)) {
+    if (!its_pushback_token.empty()) {
+        the_token.swap(its_pushback_token);
+        its_pushback_token.clear();
+    } else if (its_pending_token != -1) {
+        the_token.assign(1, static_cast<char>(its_pending_token));
+        its_pending_token = -1;
+    } else {
         std::streambuf* const buffer = StreamCursor::open(*its_stream, true);
-        if (takeOwnToken(Scan::fields(*this), buffer, the_token)) {
-        } else if (its_sl_comment_start.empty() && its_ml_comment_start.empty()) {
-            Scan::plain(*this, buffer, the_token);
+        const char* const next = buffer != nullptr ? GetAreaAccess::next(*buffer) : nullptr;
+        if (next != nullptr && next != GetAreaAccess::end(*buffer) && !its_in_quote &&
+            ownToken(settings, state, static_cast<unsigned char>(*next))) {
+            the_token.assign(next, 1);
+            GetAreaAccess::skip(*buffer, 1);
         } else {
-            Scan::withMarkers(*this, buffer, the_token);
+            Scan::run(*this, settings, state, buffer, the_token);
         }
+        its_in_quote = state.its_in_quote;
+        its_pending_token = state.its_pending;
+        its_current_line = state.its_current_line;
+        its_token_line = state.its_token_line;
     }
-    its_last_token = lastTokenOf(the_token);
+    its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
 
 // nextToken has just emptied the push-back, so pushing back cannot trip the

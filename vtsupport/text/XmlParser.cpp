@@ -1,15 +1,41 @@
-// The XML reader's rules, token by token, and its main loop: wherever the
-// input allows, readDirect (XmlDirectRead.cpp) takes the next stretch with the
-// same effects; the rules take over token by token where it stops.
+// The XML reader behind SimpleDOM::parse: the reading rules, token by token,
+// with a few flags and a stack of open elements, over the tokens of the
+// tokenizer's scan (TokenScan.h) set up as configureForXml sets up a
+// StreamTokenizer: each of ">=<?/\"" and ";:,." is a token of its own, every
+// whitespace character is a token, everything else forms words, quoting is off.
+//
+// Tokens are views into the stream buffer's piece. Where a rule takes a whole
+// run of tokens (the text up to the next tag, an attribute value, what a
+// comment, a processing instruction or a document type declaration skips),
+// it takes the run from the piece at once, leaving the current token what
+// the last token of the run would have left; at the end of a piece, or where
+// something is held back, it goes on token by token. Lines are not counted
+// while reading: every character read has been classified the same way, so
+// the line of the last word begun is found from the characters themselves
+// when a failure needs it, or when a piece is given back to the stream.
+//
+// The reader is lenient on purpose: it decodes no references, never compares
+// end tags with start tags and skips comments, processing instructions and
+// document type declarations. Two things it adds to the bare rules: each open
+// element remembers its last child, so appending costs the same however many
+// children precede it; and the tree built so far is freed when reading fails.
+// A rule that addresses the innermost open element while none is open (a
+// second top-level element, an attribute before any element, text before an
+// end tag at the top level) fails like any other malformed input.
+#include <cctype>
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <istream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "vtsupport/text/SimpleDOM.h"
-#include "vtsupport/text/StreamTokenizer.h"
+#include "vtsupport/text/detail/CharClasses.h"
 #include "vtsupport/text/detail/NodeAccess.h"
+#include "vtsupport/text/detail/StreamCursor.h"
 #include "vtsupport/text/detail/TokenScan.h"
-#include "vtsupport/text/detail/XmlReader.h"
 #include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace vtsupport {
@@ -20,199 +46,418 @@ using SimpleDOM::ParseException;
 
 namespace {
 
-bool isChar(const std::string& the_token, char the_char) {
+bool isChar(Token the_token, char the_char) {
     return the_token.size() == 1 && the_token[0] == the_char;
 }
 
-// Equality with a literal, its length known at compile time.
-template <std::size_t N>
-bool is(const std::string& the_token, const char (&the_text)[N]) {
-    return the_token.size() == N - 1 && the_token.compare(0, N - 1, the_text, N - 1) == 0;
+bool isXmlSpace(Token the_token) {
+    return the_token.size() == 1 && detail::isXmlSpace(the_token[0]);
+}
+
+// Whether "<" may follow the_token directly even when no text was collected:
+// after nothing, blank, tab, line feed, carriage return, a double quote or ">".
+bool mayPrecedeTag(Token the_token) {
+    return the_token.empty() || isXmlSpace(the_token) || isChar(the_token, '"') ||
+           isChar(the_token, '>');
+}
+
+bool onlyWhitespace(const std::string& the_text) {
+    for (char c : the_text) {
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+// The start of the last word in [the_begin, the_end), null when there is none.
+const char* lastWord(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
+    const char* p = the_end;
+    while (p != the_begin && the_classes[static_cast<unsigned char>(p[-1])] != 0)
+        --p;
+    if (p == the_begin)
+        return nullptr;
+    while (p != the_begin && the_classes[static_cast<unsigned char>(p[-1])] == 0)
+        --p;
+    return p;
+}
+
+// The first the_char in [the_begin, the_end), or null. Values are mostly
+// short: the first characters are looked at one by one.
+const char* findChar(const char* the_begin, const char* the_end, char the_char) {
+    for (const char* const shortEnd = the_end - the_begin > 16 ? the_begin + 16 : the_end;
+         the_begin != shortEnd; ++the_begin) {
+        if (*the_begin == the_char)
+            return the_begin;
+    }
+    if (the_begin == the_end)
+        return nullptr;
+    return static_cast<const char*>(
+        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
+}
+
+// The first "<" or ">" in [the_begin, the_end), or the_end.
+const char* findTagChar(const char* the_begin, const char* the_end) {
+    const char* const open = findChar(the_begin, the_end, '<');
+    const char* const stop = open != nullptr ? open : the_end;
+    const char* const close = findChar(the_begin, stop, '>');
+    return close != nullptr ? close : stop;
 }
 
 } // namespace
 
-XmlReader::XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-    : its_escape(kDefaultEscape), its_whitespace_tokens(kXmlWhitespaceTokens),
-      its_cursor(the_stream, true), its_keep_whitespace_text(the_keep_whitespace_text) {
-    fillXmlCharClasses(its_classes);
-    its_open.reserve(16);
-}
+class XmlReader {
+public:
+    XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
+        : its_cursor(the_stream, true), its_settings{its_classes, kXmlWhitespaceTokens,
+                                                     '\\',        its_empty,
+                                                     its_empty,   its_empty},
+          its_piece(its_cursor.its_next), its_keep_whitespace_text(the_keep_whitespace_text) {
+        fillXmlCharClasses(its_classes);
+        its_open.reserve(16);
+    }
+    ~XmlReader() { SimpleDOM::deleteTree(its_root); }
+    XmlReader(const XmlReader&) = delete;
+    XmlReader& operator=(const XmlReader&) = delete;
 
-XmlReader::~XmlReader() {
-    SimpleDOM::deleteTree(its_root);
-}
+    // The root, owned by the caller from then on; null when the input holds no
+    // element. Throws ParseException for malformed input.
+    Node* read();
+
+    // The scan's source: the next piece of the stream (the_peek: a character
+    // of an unbuffered stream only shown, for a run that may stop before it).
+    // Whatever the tokens still refer to in the old piece is kept first, and
+    // so, when the_taking, is [the_partial, end), a token that goes on
+    // (the_continued: after what the spill holds of it).
+    bool refill(bool the_taking, const char* the_partial, bool the_continued,
+                bool the_peek = false);
+    StreamCursor its_cursor;
+    std::string its_spill;
+
+private:
+    struct OpenElement {
+        Node* its_node;
+        Node* its_last_child;
+    };
+
+    [[noreturn]] void fail(Token the_token);
+    int line() const;
+    bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
+    Token next();
+    Token peek();
+    void advance();
+    void handleToken();
+    void handleOpenBracket();
+    void handleCloseBracket();
+    void readAttributeValue();
+    void handleName();
+    void appendText(Token the_token);
+    void takeText();
+    void skipBlanks();
+    template <class Find>
+    void skipTo(Find the_find);
+    template <class Find>
+    void skipMarkup(bool the_comment, Token the_end, Find the_find);
+    Node* innermost(Token the_offending_token);
+    void closeElement();
+
+    CharClassTable its_classes;
+    const std::string its_empty;
+    ScanSettings its_settings;
+    ScanState its_scan{false, -1, -1, 1, 1};
+    // Lines: at the start of the current piece, and of the last word begun in
+    // an earlier piece; whether the piece before ended inside a word.
+    const char* its_piece;
+    int its_line = 1;
+    int its_word_line = 1;
+    bool its_word_goes_on = false;
+    // The current token T, the previous one P, the one read ahead (null data:
+    // none) and the attribute name, with room to keep each when its piece goes.
+    Token its_token;
+    Token its_previous;
+    Token its_pushback;
+    Token its_attribute_name;
+    std::string its_kept[4];
+
+    const bool its_keep_whitespace_text;
+    Node* its_root = nullptr;
+    std::vector<OpenElement> its_open;
+    std::string its_text;
+    bool its_in_start_tag = false;
+    bool its_in_end_tag = false;
+    bool its_collect_whitespace = false;
+};
 
 Node* XmlReader::read() {
-    for (;;) {
-        if (its_pushback.empty() && its_pending_token == -1)
-            readDirect();
-        nextToken(*its_current);
-        if (isEnd(*its_current))
-            break;
+    for (its_token = next(); its_token.data() != kEndText; advance())
         handleToken();
-        std::swap(its_previous, its_current);
-    }
     if (!its_open.empty())
         fail(its_open.back().its_node->getName());
     its_cursor.finish();
     return std::exchange(its_root, nullptr);
 }
 
-void XmlReader::fail(const std::string& the_token) const {
-    throw ParseException("Document not well-formed. (" + the_token + ")", its_token_line);
+void XmlReader::fail(Token the_token) {
+    throw ParseException("Document not well-formed. (" + std::string(the_token) + ")", line());
 }
 
-TokenFields XmlReader::fields() {
-    return TokenFields{its_classes,    its_escape,        its_empty,
-                       its_empty,      its_empty,         its_whitespace_tokens,
-                       its_collected,  its_in_quote,      its_current_line,
-                       its_token_line, its_pending_token, its_last_token};
+// The line of the last word begun: in the piece read so far unless that
+// holds none, or only the end of one begun before.
+int XmlReader::line() const {
+    const char* word = lastWord(its_classes, its_piece, its_cursor.its_next);
+    if (word == nullptr || (word == its_piece && its_word_goes_on))
+        return its_word_line;
+    return its_line + countLineFeeds(its_piece, word);
 }
 
-// No comment markers are ever set here.
-void XmlReader::nextToken(std::string& the_token) {
-    if (!takeHeldToken(its_pushback, its_pending_token, the_token))
-        scanning::scanToken<false>(fields(), its_cursor, the_token);
-    its_last_token = lastTokenOf(the_token);
+bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_continued,
+                       bool the_peek) {
+    its_word_line = line();
+    const char* const read = its_cursor.its_next;
+    if (read != its_piece)
+        its_word_goes_on = its_classes[static_cast<unsigned char>(read[-1])] == 0;
+    its_line += countLineFeeds(its_piece, read);
+    // In this order: a view may refer to the room kept for one later in it.
+    Token* const views[] = {&its_previous, &its_attribute_name, &its_token, &its_pushback};
+    for (int i = 0; i < 4; ++i) {
+        if (views[i]->data() != nullptr && views[i]->data() != its_kept[i].data()) {
+            its_kept[i].assign(views[i]->data(), views[i]->size());
+            *views[i] = Token(its_kept[i]);
+        }
+    }
+    if (the_taking) {
+        if (!the_continued)
+            its_spill.clear();
+        its_spill.append(the_partial, static_cast<std::size_t>(its_cursor.its_end - the_partial));
+    }
+    its_cursor.its_next = its_cursor.its_end;
+    const bool more = its_cursor.fill(the_peek);
+    its_piece = its_cursor.its_next;
+    return more;
 }
 
-// The token peekToken would return, left pushed back; no copy is made.
-// Valid only until the next token is read.
-const std::string& XmlReader::peek() {
-    if (its_pushback.empty())
-        nextToken(its_pushback);
-    else
-        its_last_token = lastTokenOf(its_pushback);
+VTSUPPORT_DETAIL_INLINE Token XmlReader::next() {
+    if (its_pushback.data() != nullptr)
+        return std::exchange(its_pushback, Token());
+    if (its_scan.its_pending != -1)
+        return ownChar(static_cast<unsigned char>(std::exchange(its_scan.its_pending, -1)));
+    return scanToken(its_settings, its_scan, *this);
+}
+
+// The next token without taking it: valid until the next is read.
+Token XmlReader::peek() {
+    if (its_pushback.data() == nullptr)
+        its_pushback = next();
     return its_pushback;
 }
 
 // The current token becomes the previous one, and the next is read.
-void XmlReader::advance() {
-    std::swap(its_previous, its_current);
-    nextToken(*its_current);
+VTSUPPORT_DETAIL_INLINE void XmlReader::advance() {
+    its_previous = its_token;
+    its_token = next();
 }
 
-bool XmlReader::isEnd(const std::string& the_token) const {
-    return is(the_token, "StreamTokenizer::TT_EOF");
-}
-
-Node* XmlReader::innermost(const std::string& the_offending_token) {
+Node* XmlReader::innermost(Token the_offending_token) {
     if (its_open.empty())
         fail(the_offending_token);
     return its_open.back().its_node;
 }
 
 void XmlReader::handleToken() {
-    const std::string& token = *its_current;
-    if (token.size() == 1) {
-        switch (token[0]) {
-        case '<':
-            handleOpenBracket();
-            return;
-        case '>':
-            handleCloseBracket();
-            return;
-        case '/':
-            if (!its_in_start_tag && !its_in_end_tag)
-                its_text += '/';
-            return;
-        case '=':
-            if (!its_in_start_tag)
-                its_text += '=';
-            return;
+    const Token token = its_token;
+    const int c = token.size() == 1 ? static_cast<unsigned char>(token[0]) : -1;
+    if (c == '<') {
+        handleOpenBracket();
+    } else if (c == '>') {
+        handleCloseBracket();
+    } else if (!its_in_start_tag && !its_in_end_tag) {
+        takeText(); // outside tags every other token is text
+    } else {
+        switch (c) {
         case '"':
             if (its_in_start_tag)
                 readAttributeValue();
             else
                 its_text += '"';
-            return;
+            break;
+        case '=':
+            if (!its_in_start_tag)
+                its_text += '=';
+            break;
         case ' ':
         case '\t':
         case '\n':
         case '\r':
-            if (!its_in_start_tag && !its_in_end_tag && its_collect_whitespace)
-                its_text += token[0];
-            return;
-        default:
+            skipBlanks(); // ignored in tags
             break;
+        case '/': // nothing in a tag
+            break;
+        default: // the name in an end tag is ignored
+            if (its_in_start_tag)
+                handleName();
         }
     }
-    handleWord();
+}
+
+// Whitespace is text only while collect whitespace is set.
+void XmlReader::appendText(Token the_token) {
+    if (its_collect_whitespace || !isXmlSpace(the_token))
+        its_text.append(the_token.data(), the_token.size());
+}
+
+// The current token and every one after it up to the next "<" or ">" are
+// appended to the text as the rules append them, the last becoming the
+// current token. Where the current token and the character that ended it
+// lie right before the cursor, the stretch is taken from its first character.
+void XmlReader::takeText() {
+    const char* from = its_token.data();
+    const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
+    if (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
+        std::less<const char*>()(its_cursor.its_next, from) || from + read != its_cursor.its_next ||
+        its_scan.its_pending == '<' || its_scan.its_pending == '>') {
+        appendText(its_token);
+        if (held())
+            return;
+        from = its_cursor.its_next;
+    }
+    its_scan.its_pending = -1;
+    its_cursor.its_next = from;
+    for (;;) {
+        const char* const begin = its_cursor.its_next;
+        const char* const end = its_cursor.its_end;
+        const char* stop = begin;
+        while (stop != end && detail::isXmlSpace(*stop)) // indentation, mostly
+            ++stop;
+        if (stop != end && *stop != '<' && *stop != '>')
+            stop = findTagChar(stop, end);
+        if (its_collect_whitespace) {
+            its_text.append(begin, static_cast<std::size_t>(stop - begin));
+        } else {
+            for (const char* p = begin; p != stop;) {
+                while (p != stop && detail::isXmlSpace(*p))
+                    ++p;
+                const char* const word = p;
+                while (p != stop && !detail::isXmlSpace(*p))
+                    ++p;
+                its_text.append(word, static_cast<std::size_t>(p - word));
+            }
+        }
+        if (stop != begin) {
+            const char* last = stop - 1;
+            if (its_classes[static_cast<unsigned char>(*last)] == 0)
+                last = lastWord(its_classes, begin, stop);
+            its_token = Token(last, static_cast<std::size_t>(stop - last));
+        }
+        its_cursor.its_next = stop;
+        if (stop != end || !refill(false, nullptr, false, true))
+            return;
+    }
+}
+
+// The rest of a stretch of blanks in a tag at once, the last the current token.
+void XmlReader::skipBlanks() {
+    if (held())
+        return;
+    const char* p = its_cursor.its_next;
+    while (p != its_cursor.its_end && detail::isXmlSpace(*p))
+        ++p;
+    if (p != its_cursor.its_next)
+        its_token = Token(p - 1, 1);
+    its_cursor.its_next = p;
 }
 
 void XmlReader::handleOpenBracket() {
-    if (!mayPrecedeTag(its_previous->data(), its_previous->size()) && its_text.empty())
-        fail(*its_previous);
+    if (!mayPrecedeTag(its_previous) && its_text.empty())
+        fail(its_previous);
     // Valid only until the next token is read: each branch decides on it first.
-    const std::string& next = peek();
+    const Token next = peek();
     if (isChar(next, '/')) {
         its_in_end_tag = true;
         if (!its_keep_whitespace_text && onlyWhitespace(its_text))
             its_text.clear();
         if (!its_text.empty())
             NodeAccess::takeText(innermost(its_text), its_text);
-    } else if (is(next, "!--")) {
-        skipComment();
+    } else if (next == "!--") {
+        skipMarkup(true, "--", [this](const char* the_begin, const char* the_end) {
+            // "--" standing alone: a word character on neither side
+            for (const char* p = the_begin; (p = findChar(p, the_end, '-')) != nullptr; ++p) {
+                if (the_end - p > 2 && p[1] == '-' &&
+                    (p == the_begin || its_classes[static_cast<unsigned char>(p[-1])] != 0) &&
+                    its_classes[static_cast<unsigned char>(p[2])] != 0)
+                    return p;
+            }
+            return static_cast<const char*>(nullptr);
+        });
     } else if (isChar(next, '?')) {
-        skipProcessingInstruction();
-    } else if (is(next, "!DOCTYPE")) {
-        skipDocumentType();
+        skipMarkup(false, "?", [](const char* the_begin, const char* the_end) {
+            return findChar(the_begin, the_end, '?');
+        });
+    } else if (next == "!DOCTYPE") {
+        skipMarkup(false, ">", [](const char* the_begin, const char* the_end) {
+            return findChar(the_begin, the_end, '>');
+        });
     } else {
         its_in_start_tag = true;
         its_collect_whitespace = true;
     }
 }
 
-// Reads on until the current token is the_end; the input must not end first.
-template <std::size_t N>
-void XmlReader::skipUntil(const char (&the_end)[N]) {
-    while (!is(*its_current, the_end)) {
-        if (isEnd(*its_current))
-            fail(*its_previous);
+// With whitespace tokens off and nothing held back: the tokens before the
+// first place in the piece the_find finds (before the word the piece ends
+// with, which may go on, when it finds none) are skipped, the last of them
+// becoming the current token.
+template <class Find>
+void XmlReader::skipTo(Find the_find) {
+    if (held())
+        return;
+    const char* const begin = its_cursor.its_next;
+    const char* stop = the_find(begin, its_cursor.its_end);
+    if (stop == nullptr) {
+        stop = its_cursor.its_end;
+        while (stop != begin && its_classes[static_cast<unsigned char>(stop[-1])] == 0)
+            --stop;
+    }
+    const char* last = stop;
+    while (last != begin && (its_classes[static_cast<unsigned char>(last[-1])] & kSpace))
+        --last;
+    if (last != begin) {
+        const char* first = last - 1;
+        if (its_classes[static_cast<unsigned char>(*first)] == 0)
+            first = lastWord(its_classes, begin, last);
+        its_token = Token(first, static_cast<std::size_t>(last - first));
+    }
+    its_cursor.its_next = stop;
+}
+
+// A comment runs to the first "--" token, a processing instruction (from the
+// token after the opening "?") to the first "?" token, each of which must be
+// followed by ">"; a document type declaration (from the token after
+// "!DOCTYPE") to the first ">". the_find finds the end in a piece.
+template <class Find>
+void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
+    its_settings.its_whitespace_tokens = false;
+    if (!the_comment) {
+        advance();
         advance();
     }
-}
-
-// Up to the first the_marker token and the ">" that must follow it.
-template <std::size_t N>
-void XmlReader::skipThroughClosing(const char (&the_marker)[N]) {
-    skipUntil(the_marker);
-    advance();
-    if (!isChar(*its_current, '>'))
-        fail(*its_previous);
-}
-
-// Up to the first "--" token, which must be followed by ">".
-void XmlReader::skipComment() {
-    its_whitespace_tokens = false;
-    skipThroughClosing("--");
-    its_whitespace_tokens = true;
-}
-
-// Up to the first "?" token after the opening one, which must be followed by ">".
-void XmlReader::skipProcessingInstruction() {
-    its_whitespace_tokens = false;
-    advance();
-    advance();
-    skipThroughClosing("?");
-    its_whitespace_tokens = true;
-}
-
-// Up to the first ">", whatever comes before it.
-void XmlReader::skipDocumentType() {
-    its_whitespace_tokens = false;
-    advance();
-    advance();
-    skipUntil(">");
-    its_whitespace_tokens = true;
+    while (its_token != the_end) {
+        if (its_token.data() == kEndText)
+            fail(its_previous);
+        skipTo(the_find);
+        advance();
+    }
+    if (!isChar(the_end, '>')) {
+        advance();
+        if (!isChar(its_token, '>'))
+            fail(its_previous);
+    }
+    its_settings.its_whitespace_tokens = true;
 }
 
 void XmlReader::handleCloseBracket() {
     if (its_in_start_tag) {
         its_text.clear();
         its_in_start_tag = false;
-        if (isChar(*its_previous, '/'))
+        if (isChar(its_previous, '/'))
             closeElement();
     } else if (its_in_end_tag) {
         its_in_end_tag = false;
@@ -229,46 +474,67 @@ void XmlReader::closeElement() {
         its_open.pop_back();
 }
 
-// Every token up to the next double quote, exactly as read.
+// Every token up to the next double quote, exactly as read: the characters
+// up to it, taken at once where nothing is held back.
 void XmlReader::readAttributeValue() {
     std::string value;
-    advance();
-    while (!isChar(*its_current, '"')) {
-        value += *its_current;
-        if (isEnd(*its_current))
-            fail(*its_current);
-        advance();
+    Token whole; // the value where it lies in one piece
+    for (;;) {
+        if (!held()) {
+            const char* const begin = its_cursor.its_next;
+            const char* const quote = findChar(begin, its_cursor.its_end, '"');
+            if (quote != nullptr) {
+                its_cursor.its_next = quote + 1;
+                its_token = ownChar('"');
+                if (value.empty())
+                    whole = Token(begin, static_cast<std::size_t>(quote - begin));
+                else
+                    value.append(begin, quote);
+                break;
+            }
+            value.append(begin, its_cursor.its_end);
+            its_cursor.its_next = its_cursor.its_end;
+            if (!refill(false, nullptr, false))
+                its_token = kEndToken;
+        } else {
+            advance();
+            if (isChar(its_token, '"'))
+                break;
+            value.append(its_token.data(), its_token.size());
+        }
+        if (its_token.data() == kEndText)
+            fail(its_token);
     }
-    NodeAccess::setAttribute(
-        innermost(its_attribute_name.empty() ? *its_current : its_attribute_name),
-        its_attribute_name, std::move(value));
+    if (whole.data() == nullptr)
+        whole = value;
+    NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
+                             its_attribute_name, whole);
 }
 
-void XmlReader::handleWord() {
-    const std::string& token = *its_current;
-    if (its_in_start_tag && isChar(*its_previous, '<')) {
+// A word, or one of ";:,.?", vertical tab or form feed, in a start tag: the
+// element's name right after "<", otherwise an attribute's (set empty unless
+// "=" follows).
+void XmlReader::handleName() {
+    const Token token = its_token;
+    if (isChar(its_previous, '<')) {
         if (its_root != nullptr && its_open.empty())
             fail(token); // a second top-level element
-        openElement(token.data(), token.size());
-    } else if (its_in_start_tag) {
-        its_attribute_name = token;
-        if (!isChar(peek(), '='))
-            NodeAccess::setAttribute(innermost(token), token, std::string());
-    } else if (!its_in_end_tag) {
-        its_text += token;
-    }
-}
-
-void XmlReader::openElement(const char* the_name, std::size_t the_length) {
-    Node* node = NodeAccess::make(its_empty, the_name, the_length);
-    if (its_root == nullptr) {
-        its_root = node;
+        Node* node = NodeAccess::make(its_empty, token);
+        if (its_root == nullptr) {
+            its_root = node;
+        } else {
+            OpenElement& parent = its_open.back();
+            NodeAccess::appendAfterTail(parent.its_node, parent.its_last_child, node);
+            parent.its_last_child = node;
+        }
+        its_open.push_back(OpenElement{node, nullptr});
     } else {
-        OpenElement& parent = its_open.back();
-        NodeAccess::appendAfterTail(parent.its_node, parent.its_last_child, node);
-        parent.its_last_child = node;
+        its_attribute_name = token;
+        // A character read after the name is the next token as it stands.
+        const int pending = its_scan.its_pending;
+        if (pending != -1 && its_pushback.data() == nullptr ? pending != '=' : !isChar(peek(), '='))
+            NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
     }
-    its_open.push_back(OpenElement{node, nullptr});
 }
 
 } // namespace detail

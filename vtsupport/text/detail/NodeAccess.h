@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -20,38 +21,26 @@ class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
-    // A new node named by the_length characters at the_name, its name made
-    // once in place (no temporary Node name is copied). The node is freed
-    // again when its name cannot be allocated.
-    static Node* make(const std::string& the_empty, const char* the_name, std::size_t the_length) {
+    // A new node named the_name, its name made once in place (no temporary
+    // Node name is copied). The node is freed again when its name cannot be
+    // allocated.
+    static Node* make(const std::string& the_empty, std::string_view the_name) {
         std::unique_ptr<Node> node(new Node(the_empty));
-        node->its_name = std::string(the_name, the_length);
+        node->its_name = std::string(the_name);
         return node.release();
     }
 
-    // What setAttribute does, taking the value over instead of copying it.
-    // Names often come in ascending order, so the end is tried first as the
-    // place of a new name, which then costs one comparison instead of a search.
-    static void setAttribute(Node* the_node, const std::string& the_name, std::string&& the_value) {
-        AttributeMap& attributes = the_node->its_attributes;
-        if (attributes.empty() || attributes.rbegin()->first < the_name)
-            attributes.emplace_hint(attributes.end(), the_name, std::move(the_value));
-        else
-            attributes.insert_or_assign(the_name, std::move(the_value));
-    }
-
-    // The same for a name and a value given as characters in place, each
-    // string made once, in the map. The map tries the end first itself.
-    static void setAttribute(Node* the_node, const char* the_name, std::size_t the_name_length,
-                             const char* the_value, std::size_t the_value_length) {
+    // What setAttribute does, each string made once, in the map. Names often
+    // come in ascending order, and the map tries the end first.
+    static void setAttribute(Node* the_node, std::string_view the_name,
+                             std::string_view the_value) {
         AttributeMap& attributes = the_node->its_attributes;
         const std::size_t count = attributes.size();
-        const auto entry =
-            attributes.emplace_hint(attributes.end(), std::piecewise_construct,
-                                    std::forward_as_tuple(the_name, the_name_length),
-                                    std::forward_as_tuple(the_value, the_value_length));
+        const auto entry = attributes.emplace_hint(attributes.end(), std::piecewise_construct,
+                                                   std::forward_as_tuple(the_name),
+                                                   std::forward_as_tuple(the_value));
         if (attributes.size() == count)
-            entry->second.assign(the_value, the_value_length);
+            entry->second.assign(the_value.data(), the_value.size());
     }
 
     // the_text becomes the node's text and is emptied. A text that fills its

@@ -1,21 +1,23 @@
-// Library-internal: the tokenizer's one scan loop, shared by StreamTokenizer
-// and the XML reader's token rules (inline, so that each caller reaches its
-// own fields directly and pays for nothing it does not use).
+// Library-internal: the tokenizer's one scan, shared by StreamTokenizer and
+// the XML reader (inline, so that each reaches its own state directly).
 //
-// The loop takes the characters the stream buffer holds in pieces
-// (StreamCursor), refilling as it goes, and keeps where it stands in one Scan
-// value. Stretches that need no decision per character are found with the
-// class table and appended at once, their line feeds counted over the
-// stretch: a word, quoted text up to the next quote character, and skipped
-// whitespace. Everything else is decided one character at a time.
+// A token comes back as a view: into the stream buffer's piece that holds
+// it, into the source's spill when it went on past the piece (or was
+// collected with comment markers set), or into static text (TT_EOF). The
+// scan works on the piece in place and asks its source for the next one
+// (Source::refill), which also keeps whatever the caller still needs from
+// the old piece. Stretches that need no decision per character are taken at
+// once: a word, quoted text up to the next quote character, and whitespace
+// that is skipped.
 //
 // Classes: whitespace (isspace), quote and ordinary characters come from the
 // table; a quote character right after the escape token is a word character,
 // and so is an ordinary character inside quoted text.
 //
 // Lines: its_current_line is 1 plus the line feeds read so far, comments
-// included; its_token_line copies it only when a word begins, so
-// one-character tokens and quoted text leave lineno() alone.
+// included; its_token_line copies it when a word begins, so one-character
+// tokens and quoted text leave lineno() alone. Words never hold a line feed,
+// which is always whitespace, so only whitespace and quoted text are counted.
 //
 // Comments: markers are matched against the collected word characters only,
 // so a marker of whitespace or ordinary characters is never seen, and inside
@@ -30,9 +32,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <string>
-#include <utility>
+#include <string_view>
 
 #include "vtsupport/text/StreamTokenizer.h"
 #include "vtsupport/text/detail/CharClasses.h"
@@ -42,55 +43,45 @@
 namespace vtsupport {
 namespace detail {
 
-// A tokenizer's fields as the scan reads and changes them: the settings, and
-// the state kept between tokens, held by the tokenizer (a StreamTokenizer or
-// the XML reader). Made for one call where the scan is inlined, so that the
-// references cost nothing.
-struct TokenFields {
-    const unsigned char* its_classes; // the CharClassTable of the current sets
-    const std::string& its_escape;
-    const std::string& its_sl_comment_start;
-    const std::string& its_ml_comment_start;
-    const std::string& its_ml_comment_end;
-    const bool& its_whitespace_tokens;
-    // The token being collected while comment markers are set.
-    std::string& its_collected;
-    bool& its_in_quote;
-    int& its_current_line;
-    int& its_token_line;
-    // The one-character token that ended the previous word or quoted text; -1 if none.
-    int& its_pending_token;
-    // The token most recently returned, as far as classifying needs it: its
-    // character when it was one character long (the escape always is), else -1.
-    int& its_last_token;
+using Token = std::string_view;
+
+// What the scan reads: the class table of the current sets, the flags, the
+// escape character and the comment markers (all empty for the reader).
+struct ScanSettings {
+    const unsigned char* its_classes;
+    bool its_whitespace_tokens;
+    unsigned char its_escape;
+    const std::string& its_sl_start;
+    const std::string& its_ml_start;
+    const std::string& its_ml_end;
 };
 
-// Line feeds in [the_begin, the_end). Counted in blocks whose count fits in
+// What the scan keeps between tokens.
+struct ScanState {
+    bool its_in_quote;
+    // The one-character token that ended the previous word or quoted text; -1 if none.
+    int its_pending;
+    // The token handed out last, as far as classifying needs it: its character
+    // when it was one character long (the escape always is), else -1.
+    int its_last_token;
+    int its_current_line;
+    int its_token_line;
+};
+
+// Line feeds in [the_begin, the_end), counted in blocks whose count fits in
 // a byte, which the compiler turns into vector code.
 inline int countLineFeeds(const char* the_begin, const char* the_end) {
     int count = 0;
     const char* p = the_begin;
-    for (; the_end - p >= 64; p += 64) {
+    for (; the_end - p >= 240; p += 240) {
         unsigned char block = 0;
-        for (int i = 0; i < 64; ++i)
+        for (int i = 0; i < 240; ++i)
             block = static_cast<unsigned char>(block + (p[i] == '\n'));
         count += block;
     }
     for (; p != the_end; ++p)
         count += *p == '\n';
     return count;
-}
-
-// the_string becomes the one character the_char. Tokens are mostly one
-// character, and replacing the first of a string that is not empty costs
-// less than clearing it and appending.
-VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, unsigned char the_char) {
-    if (the_string.empty()) {
-        the_string.push_back(static_cast<char>(the_char));
-        return;
-    }
-    the_string[0] = static_cast<char>(the_char);
-    the_string.erase(1);
 }
 
 // The end of the run of plain word characters (no class bit) from the_begin.
@@ -101,25 +92,50 @@ inline const char* wordEnd(const unsigned char* the_classes, const char* the_beg
     return the_begin;
 }
 
-namespace scanning {
+inline Token ownChar(unsigned char the_char) {
+    return Token(&kByteValues.its_chars[the_char], 1);
+}
 
-enum class Scan : unsigned char {
-    Between,               // nothing collected yet
-    Word,                  // collecting a word
-    Quoted,                // collecting quoted text
-    LineComment,           // skipping to the line feed
-    LineCommentAfterWord,  // the same, the word before the comment being the result
-    BlockComment,          // skipping to the end marker
-    BlockCommentAfterWord, // the same, the word before the comment being the result
-    BothComments,          // both markers matched on one character
-    BothCommentsAfterWord, // the same, the word before them being the result
-    LineCommentRest,       // the block comment of BothComments ended: word characters skipped
-    BlockCommentRest       // its line comment ended: word characters collected for the end marker
+constexpr char kEndText[] = "StreamTokenizer::TT_EOF";
+// The end of the input, told from every other token by where its text is.
+constexpr Token kEndToken(kEndText, sizeof kEndText - 1);
+
+// The source of a StreamTokenizer's scan: its stream's pieces, and the
+// collected string as the spill.
+class TokenSource {
+public:
+    TokenSource(std::istream& the_stream, std::streambuf* the_buffer, std::string& the_spill)
+        : its_cursor(the_stream, the_buffer), its_spill(the_spill) {}
+    // The next piece, false at the end of the input. When the_taking, a token
+    // that goes on, [the_partial, end) of the old one is kept in the spill
+    // first, after what it holds of the same token (the_continued).
+    bool refill(bool the_taking, const char* the_partial, bool the_continued) {
+        if (the_taking) {
+            if (!the_continued)
+                its_spill.clear();
+            its_spill.append(the_partial,
+                             static_cast<std::size_t>(its_cursor.its_end - the_partial));
+        }
+        its_cursor.its_next = its_cursor.its_end;
+        return its_cursor.fill(false);
+    }
+
+    StreamCursor its_cursor;
+    std::string& its_spill;
 };
 
-// Whitespace, ordinary and quote characters are dropped in these.
-inline bool hidesAll(Scan the_scan) {
-    return the_scan >= Scan::LineComment && the_scan <= Scan::BothCommentsAfterWord;
+// Whether the token handed out last was the escape, which takes the meaning
+// of quote characters for the next one.
+inline bool escaped(const ScanSettings& the_settings, const ScanState& the_state) {
+    return the_state.its_last_token == the_settings.its_escape;
+}
+
+// Outside quoted text, whether a character of the_bits (not whitespace) is a
+// token of its own: a quote character unless the escape token came before
+// it, an ordinary character.
+inline bool endsToken(unsigned char the_bits, const ScanSettings& the_settings,
+                      const ScanState& the_state) {
+    return (the_bits & kQuote) ? !escaped(the_settings, the_state) : (the_bits & kOrdinary) != 0;
 }
 
 inline bool endsWith(const std::string& the_token, const std::string& the_marker) {
@@ -127,351 +143,282 @@ inline bool endsWith(const std::string& the_token, const std::string& the_marker
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
 
-// The next piece of the stream after [the_next, the_end) has been taken;
-// false at the end of the input.
-VTSUPPORT_DETAIL_INLINE bool refill(StreamCursor& the_cursor, const char*& the_next,
-                                    const char*& the_end) {
-    the_cursor.its_next = the_next;
-    if (!the_cursor.fill(false))
+// Between tokens, whether the_char is a token of its own (whitespace while
+// whitespace tokens are on, a quote or an ordinary character); a quote
+// character then opens quoted text. False for a word's first character and
+// for whitespace to skip.
+inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
+                     unsigned char the_char) {
+    const unsigned char bits = the_settings.its_classes[the_char];
+    if (bits == kOrdinary)
+        return true;
+    if (bits & kSpace) {
+        if (!the_settings.its_whitespace_tokens)
+            return false;
+        the_state.its_current_line += the_char == '\n';
+        return true;
+    }
+    if (bits == 0 || !endsToken(bits, the_settings, the_state))
         return false;
-    the_next = the_cursor.its_next;
-    the_end = the_cursor.its_end;
+    if (bits & kQuote)
+        the_state.its_in_quote = true;
     return true;
 }
 
-// Whether the token handed out last was the escape, which takes the meaning
-// of quote characters for the next one.
-VTSUPPORT_DETAIL_INLINE bool escaped(const TokenFields& the_fields) {
-    return the_fields.its_last_token == static_cast<unsigned char>(the_fields.its_escape[0]);
+// Whether the_char, after a word, ends it, as whitespace or a character
+// that is a token of its own; it is then taken too, and comes back next
+// unless it is whitespace while whitespace tokens are off.
+inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
+                     unsigned char the_char) {
+    const unsigned char bits = the_settings.its_classes[the_char];
+    if (bits & kSpace) {
+        if (the_settings.its_whitespace_tokens)
+            the_state.its_pending = the_char;
+        the_state.its_current_line += the_char == '\n';
+        return true;
+    }
+    if (!endsToken(bits, the_settings, the_state))
+        return false; // a quote character after the escape: a word character
+    the_state.its_pending = the_char;
+    return true;
 }
 
-// Outside quoted text, whether a character of the_bits (not whitespace) is a
-// token of its own: a quote character unless the escape token came before
-// it, an ordinary character.
-VTSUPPORT_DETAIL_INLINE bool endsToken(unsigned char the_bits, const TokenFields& the_fields) {
-    return (the_bits & kQuote) ? !escaped(the_fields) : (the_bits & kOrdinary) != 0;
+// The whole scan of one token, nothing being held back, no comment markers
+// set (scanWithMarkers takes them); TT_EOF at the end of the input.
+template <class Source>
+Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Source& the_source) {
+    const unsigned char* const classes = the_settings.its_classes;
+    StreamCursor& cursor = the_source.its_cursor;
+    const char* p = cursor.its_next;
+    bool taking = false; // a word or quoted text, from start
+    const char* start = p;
+    bool spilled = false; // the spill holds its beginning
+    // The next piece; the token being taken, if any, goes on in it.
+    const auto next = [&]() {
+        cursor.its_next = p;
+        const bool more = the_source.refill(taking, start, spilled);
+        spilled = spilled || taking;
+        p = cursor.its_next;
+        start = p;
+        return more;
+    };
+    // The token taken, the character after it (which ended it) taken too.
+    const auto taken = [&](const char* the_stop) {
+        cursor.its_next = the_stop + 1;
+        if (!spilled)
+            return Token(start, static_cast<std::size_t>(the_stop - start));
+        the_source.its_spill.append(start, static_cast<std::size_t>(the_stop - start));
+        return Token(the_source.its_spill);
+    };
+    if (!the_state.its_in_quote) {
+        for (;;) { // between tokens
+            if (p == cursor.its_end && !next())
+                return kEndToken;
+            const unsigned char c = static_cast<unsigned char>(*p);
+            if (ownToken(the_settings, the_state, c)) {
+                cursor.its_next = p + 1;
+                return Token(p, 1);
+            }
+            if (!(classes[c] & kSpace))
+                break;
+            // The stretch of whitespace is skipped at once.
+            const char* q = p;
+            while (q < cursor.its_end && (classes[static_cast<unsigned char>(*q)] & kSpace))
+                ++q;
+            the_state.its_current_line += countLineFeeds(p, q);
+            p = q;
+        }
+        // A word, up to the character that ends it, which is taken too: it
+        // comes back next, unless it is whitespace while whitespace tokens are off.
+        the_state.its_token_line = the_state.its_current_line;
+        taking = true;
+        start = p;
+        for (;;) {
+            p = wordEnd(classes, p, cursor.its_end);
+            if (p == cursor.its_end) {
+                if (!next())
+                    return Token(the_source.its_spill); // the end of the input ends it
+                continue;
+            }
+            if (endsWord(the_settings, the_state, static_cast<unsigned char>(*p)))
+                return taken(p);
+            ++p;
+        }
+    }
+    // Quoted text, up to the next quote character, which ends it and comes
+    // next; after the escape token none does, and the text runs to the end.
+    taking = true;
+    for (;;) {
+        const char* q = escaped(the_settings, the_state) ? cursor.its_end : p;
+        while (q < cursor.its_end && !(classes[static_cast<unsigned char>(*q)] & kQuote))
+            ++q;
+        the_state.its_current_line += countLineFeeds(p, q);
+        p = q;
+        if (p == cursor.its_end) {
+            if (next())
+                continue;
+            if (!spilled || the_source.its_spill.empty())
+                return kEndToken;
+            return Token(the_source.its_spill);
+        }
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (classes[c] & kSpace) { // whitespace first, whatever sets it is in
+            the_state.its_current_line += c == '\n';
+            ++p;
+            continue;
+        }
+        the_state.its_pending = c;
+        the_state.its_in_quote = false;
+        return taken(p);
+    }
 }
 
-// What a character does between tokens.
-enum class Between {
-    Skip,     // whitespace while whitespace tokens are off
-    OwnToken, // a token of its own: whitespace, an ordinary or a quote character
-    Word      // the first of a word
+// One token, nothing being held back; TT_EOF at the end of the input. A
+// character that is a token of its own, or a word that ends in the piece,
+// is settled at once; everything else goes through the whole scan.
+template <class Source>
+VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanState& the_state,
+                                        Source& the_source) {
+    StreamCursor& cursor = the_source.its_cursor;
+    const char* const p = cursor.its_next;
+    if (p != cursor.its_end && !the_state.its_in_quote) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (ownToken(the_settings, the_state, c)) {
+            cursor.its_next = p + 1;
+            return Token(p, 1);
+        }
+        if (the_settings.its_classes[c] == 0) {
+            const char* const q = wordEnd(the_settings.its_classes, p + 1, cursor.its_end);
+            const int line = the_state.its_current_line;
+            if (q != cursor.its_end &&
+                endsWord(the_settings, the_state, static_cast<unsigned char>(*q))) {
+                the_state.its_token_line = line;
+                cursor.its_next = q + 1;
+                return Token(p, static_cast<std::size_t>(q - p));
+            }
+        }
+    }
+    return scanAnyToken(the_settings, the_state, the_source);
+}
+
+// The comment kinds of a scan with markers.
+enum class Comment : unsigned char {
+    None,
+    Line,     // skipping to the line feed
+    Block,    // skipping to the end marker
+    Both,     // both markers matched on one character
+    LineRest, // the block comment of Both ended: word characters skipped
+    BlockRest // its line comment ended: word characters collected for the end marker
 };
 
-VTSUPPORT_DETAIL_INLINE Between between(unsigned char the_bits, const TokenFields& the_fields) {
-    if (the_bits & kSpace)
-        return the_fields.its_whitespace_tokens ? Between::OwnToken : Between::Skip;
-    return the_bits != 0 && endsToken(the_bits, the_fields) ? Between::OwnToken : Between::Word;
-}
-
-// A character that is a token of its own into the_result; a quote character
-// opens quoted text.
-VTSUPPORT_DETAIL_INLINE void ownToken(const TokenFields& the_fields, unsigned char the_char,
-                                      unsigned char the_bits, std::string& the_result) {
-    assignChar(the_result, the_char);
-    if (the_bits & kSpace) {
-        if (the_char == '\n')
-            ++the_fields.its_current_line;
-    } else if (the_bits & kQuote) {
-        the_fields.its_in_quote = true;
-    }
-}
-
-VTSUPPORT_DETAIL_INLINE void resultIs(const std::string& the_token, std::string& the_result) {
-    if (&the_token != &the_result)
-        the_result = the_token;
-}
-
-// One call of nextToken that finds nothing held back: the next token into
-// the_result, TT_EOF at the end of the input. the_markers: comment markers are
-// set, and the token is collected in the_fields.its_collected (otherwise in
-// the_result itself). The loop's phases are places in the code: between
-// tokens, in a word, in quoted text, and (with markers) in a comment, whose
-// kind and whether a word came before it the Scan value tells.
-template <bool the_markers>
-VTSUPPORT_DETAIL_INLINE void scanToken(const TokenFields& the_fields, StreamCursor& the_cursor,
-                                       std::string& the_result) {
-    const unsigned char* const classes = the_fields.its_classes;
-    std::string& token = the_markers ? the_fields.its_collected : the_result;
-    Scan scan = Scan::Between;
-    unsigned char c;
-    unsigned char bits;
-    const char* p = the_cursor.its_next;
-    const char* end = the_cursor.its_end;
-    if (the_markers) {
-        token.clear();
-        the_result.clear();
-    }
-    if (the_fields.its_in_quote)
-        goto quoted;
-
-between:
+// The same scan with comment markers set: characters one at a time, words
+// collected in the spill, the text before a comment that cut a word into
+// the_result.
+template <class Source>
+Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, Source& the_source,
+                      std::string& the_result) {
+    if (the_state.its_in_quote) // markers are not looked for in quoted text
+        return scanToken(the_settings, the_state, the_source);
+    const unsigned char* const classes = the_settings.its_classes;
+    StreamCursor& cursor = the_source.its_cursor;
+    std::string& token = the_source.its_spill;
+    the_result.clear();
+    Comment comment = Comment::None;
+    bool inWord = false; // a word is being collected, or was before the comment
+    // A comment begins when the collected characters end with its marker;
+    // the text before the marker, if any, is the result.
+    const auto beginsComment = [&](const std::string& the_marker) {
+        if (!endsWith(token, the_marker))
+            return false;
+        if (token.length() == the_marker.length()) {
+            inWord = false;
+            token.clear();
+        } else {
+            the_result.assign(token, 0, token.length() - the_marker.length());
+        }
+        return true;
+    };
     for (;;) {
-        if (p == end && !refill(the_cursor, p, end))
-            goto ended;
-        c = static_cast<unsigned char>(*p++);
-        bits = classes[c];
-        switch (between(bits, the_fields)) {
-        case Between::Skip: {
-            // The stretch of whitespace is skipped at once.
-            const char* q = p - 1;
-            while (q < end && (classes[static_cast<unsigned char>(*q)] & kSpace))
-                ++q;
-            the_fields.its_current_line += countLineFeeds(p - 1, q);
-            p = q;
-            continue;
+        if (cursor.its_next == cursor.its_end && !the_source.refill(false, nullptr, false)) {
+            if (!the_result.empty())
+                return Token(the_result);
+            return comment == Comment::None && inWord ? Token(token) : kEndToken;
         }
-        case Between::OwnToken:
-            ownToken(the_fields, c, bits, the_result);
-            goto done;
-        case Between::Word:
-            break;
+        const unsigned char c = static_cast<unsigned char>(*cursor.its_next++);
+        const unsigned char bits = classes[c];
+        if (comment == Comment::None && !inWord) { // between tokens
+            if (ownToken(the_settings, the_state, c))
+                return ownChar(c);
+            if (bits & kSpace) {
+                the_state.its_current_line += c == '\n';
+                continue;
+            }
+            inWord = true;
+            the_state.its_token_line = the_state.its_current_line;
+            token.clear();
         }
-        // A word begins with this character.
-        the_fields.its_token_line = the_fields.its_current_line;
-        token.clear();
-        --p;
-        goto word;
-    }
-
-word:
-    scan = Scan::Word;
-    for (;;) {
-        if (!the_markers) {
-            // The stretch of plain word characters is taken at once.
-            const char* q = wordEnd(classes, p, end);
-            token.append(p, static_cast<std::size_t>(q - p));
-            p = q;
-        }
-        if (p == end && !refill(the_cursor, p, end))
-            goto ended;
-        c = static_cast<unsigned char>(*p++);
-        bits = classes[c];
-        if (bits & kSpace) {
-            // The word ends; the blank comes back next only while
-            // whitespace tokens are on.
-            resultIs(token, the_result);
-            if (the_fields.its_whitespace_tokens)
-                the_fields.its_pending_token = c;
-            if (c == '\n')
-                ++the_fields.its_current_line;
-            goto done;
-        }
-        if (bits != 0 && endsToken(bits, the_fields)) {
-            // Ends the word and comes next, opening nothing.
-            resultIs(token, the_result);
-            the_fields.its_pending_token = c;
-            goto done;
-        }
-        token.push_back(static_cast<char>(c));
-        if (!the_markers)
-            continue;
-        {
-            bool inWord = true;
-            // A comment begins when the collected characters end with its
-            // marker; the text before the marker, if any, is the result.
-            const auto beginsComment = [&](const std::string& the_marker) {
-                if (!endsWith(token, the_marker))
-                    return false;
-                if (token.length() == the_marker.length()) {
-                    inWord = false;
-                    token.clear();
-                } else {
-                    the_result.assign(token, 0, token.length() - the_marker.length());
-                }
-                return true;
-            };
-            const std::string& slStart = the_fields.its_sl_comment_start;
-            const std::string& mlStart = the_fields.its_ml_comment_start;
-            const bool line = !slStart.empty() && beginsComment(slStart);
+        if (comment == Comment::None) { // in a word
+            if (bits & kSpace) {
+                if (the_settings.its_whitespace_tokens)
+                    the_state.its_pending = c;
+                the_state.its_current_line += c == '\n';
+                return Token(token);
+            }
+            if (bits != 0 && endsToken(bits, the_settings, the_state)) {
+                the_state.its_pending = c;
+                return Token(token);
+            }
+            token.push_back(static_cast<char>(c));
+            const bool line =
+                !the_settings.its_sl_start.empty() && beginsComment(the_settings.its_sl_start);
             bool block = false;
-            if (!mlStart.empty()) {
+            if (!the_settings.its_ml_start.empty()) {
                 // A start marker without an end marker is a caller's error.
                 // Left dormant, the empty end marker closes the comment at
                 // the first word character after the start marker.
-                const std::string::size_type ml_end_length = the_fields.its_ml_comment_end.length();
+                const std::string::size_type ml_end_length = the_settings.its_ml_end.length();
                 JAssertAt("StreamTokenizer", 243, ml_end_length);
-                block = beginsComment(mlStart);
+                block = beginsComment(the_settings.its_ml_start);
             }
-            if (line && block)
-                scan = inWord ? Scan::BothCommentsAfterWord : Scan::BothComments;
-            else if (line)
-                scan = inWord ? Scan::LineCommentAfterWord : Scan::LineComment;
-            else if (block)
-                scan = inWord ? Scan::BlockCommentAfterWord : Scan::BlockComment;
-            else
-                continue;
-            goto comment;
-        }
-    }
-
-quoted:
-    // Up to the next quote character, which ends the text and comes next;
-    // after the escape token none does, and the text runs to the end.
-    scan = Scan::Quoted;
-    token.clear();
-    for (;;) {
-        const char* q = escaped(the_fields) ? end : p;
-        while (q < end && !(classes[static_cast<unsigned char>(*q)] & kQuote))
-            ++q;
-        the_fields.its_current_line += countLineFeeds(p, q);
-        token.append(p, static_cast<std::size_t>(q - p));
-        p = q;
-        if (p == end) {
-            if (!refill(the_cursor, p, end))
-                goto ended;
+            comment = line && block ? Comment::Both
+                      : line        ? Comment::Line
+                      : block       ? Comment::Block
+                                    : Comment::None;
             continue;
         }
-        c = static_cast<unsigned char>(*p++);
-        if (classes[c] & kSpace) {
-            // Whitespace first, whatever sets it is in.
-            if (c == '\n')
-                ++the_fields.its_current_line;
-            token.push_back(static_cast<char>(c));
-            continue;
-        }
-        resultIs(token, the_result);
-        the_fields.its_pending_token = c;
-        the_fields.its_in_quote = false;
-        goto done;
-    }
-
-comment:
-    // Comment markers only: skipping a comment, or what is left of two.
-    for (;;) {
-        if (p == end && !refill(the_cursor, p, end))
-            goto ended;
-        c = static_cast<unsigned char>(*p++);
-        bits = classes[c];
+        // In a comment: whitespace, ordinary and quote characters are
+        // dropped until one of the two has ended.
+        const bool hidesAll =
+            comment == Comment::Line || comment == Comment::Block || comment == Comment::Both;
+        const bool lineComment = comment == Comment::Line || comment == Comment::LineRest;
         if (bits & kSpace) {
-            bool isToken = false;
-            if (!hidesAll(scan) && the_fields.its_whitespace_tokens) {
-                assignChar(the_result, c);
-                isToken = true;
-            }
-            if (c == '\n') {
-                ++the_fields.its_current_line;
-                switch (scan) {
-                case Scan::LineComment:
-                case Scan::LineCommentRest:
-                    if (isToken)
-                        goto done;
-                    goto between;
-                case Scan::BothComments:
-                    scan = Scan::BlockCommentRest;
-                    break;
-                case Scan::LineCommentAfterWord:
-                case Scan::BothCommentsAfterWord:
-                    goto done; // the text before the comment
-                default:
-                    break;
-                }
+            const bool isToken = !hidesAll && the_settings.its_whitespace_tokens;
+            the_state.its_current_line += c == '\n';
+            if (c == '\n' && (lineComment || comment == Comment::Both)) {
+                if (inWord)
+                    return Token(the_result); // the text before the comment
+                comment = lineComment ? Comment::None : Comment::BlockRest;
             }
             if (isToken)
-                goto done;
+                return ownChar(c);
             continue;
         }
-        if (bits != 0 && endsToken(bits, the_fields)) {
-            if (hidesAll(scan))
+        if (bits != 0 && endsToken(bits, the_settings, the_state)) {
+            if (hidesAll)
                 continue;
-            ownToken(the_fields, c, bits, the_result);
-            goto done;
+            ownToken(the_settings, the_state, c);
+            return ownChar(c);
         }
-        switch (scan) {
-        case Scan::LineComment:
-        case Scan::LineCommentAfterWord:
-        case Scan::LineCommentRest:
+        if (lineComment)
             continue; // skipped to the line end
-        default:
-            break;
-        }
         token.push_back(static_cast<char>(c));
-        if (!endsWith(token, the_fields.its_ml_comment_end))
+        if (!endsWith(token, the_settings.its_ml_end))
             continue;
         token.clear();
-        if (scan == Scan::BlockCommentAfterWord || scan == Scan::BothCommentsAfterWord)
-            goto done; // the text before the comment
-        if (scan != Scan::BothComments)
-            goto between;
-        scan = Scan::LineCommentRest;
+        if (inWord)
+            return Token(the_result); // the text before the comment
+        comment = comment == Comment::Both ? Comment::LineRest : Comment::None;
     }
-
-ended:
-    // The end of the input. A word or quoted text still being collected is
-    // handed out first; the next call then finds the end again. With markers,
-    // a word cut by a comment is.
-    if (the_markers && !the_result.empty())
-        return;
-    if ((scan == Scan::Word || scan == Scan::Quoted) && !token.empty())
-        resultIs(token, the_result);
-    else
-        the_result = StreamTokenizer::TT_EOF;
-    return;
-
-done:
-    the_cursor.its_next = p;
-}
-
-} // namespace scanning
-
-// The token held back, if any, into the_token: the pushed-back one, else the
-// pending one (which is then gone). False when none is held back.
-inline bool takeHeldToken(std::string& the_pushback, int& the_pending, std::string& the_token) {
-    if (!the_pushback.empty()) {
-        the_token.swap(the_pushback);
-        the_pushback.clear();
-        return true;
-    }
-    if (the_pending == -1)
-        return false;
-    assignChar(the_token, static_cast<unsigned char>(the_pending));
-    the_pending = -1;
-    return true;
-}
-
-// What a tokenizer remembers of the token it hands out (its_last_token).
-inline int lastTokenOf(const std::string& the_token) {
-    return the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
-}
-
-// A token scanned from the stream through the_cursor, which must be over the
-// tokenizer's stream and its only reader (nothing held back). TT_EOF at the
-// end of the input.
-VTSUPPORT_DETAIL_INLINE void scanToken(const TokenFields& the_fields, StreamCursor& the_cursor,
-                                       std::string& the_token) {
-    if (!the_fields.its_sl_comment_start.empty() || !the_fields.its_ml_comment_start.empty())
-        scanning::scanToken<true>(the_fields, the_cursor, the_token);
-    else
-        scanning::scanToken<false>(the_fields, the_cursor, the_token);
-}
-
-// For a tokenizer that reads its stream only while it scans a token: when the
-// first character the_buffer holds (the stream opened by StreamCursor::open
-// for this token) is a token of its own, takes it into the_token without
-// setting up the loop, and answers true. Most tokens are such characters.
-VTSUPPORT_DETAIL_INLINE bool takeOwnToken(const TokenFields& the_fields, std::streambuf* the_buffer,
-                                          std::string& the_token) {
-    if (the_buffer == nullptr || the_fields.its_in_quote)
-        return false;
-    const char* const next = GetAreaAccess::next(*the_buffer);
-    if (next == GetAreaAccess::end(*the_buffer))
-        return false;
-    const unsigned char c = static_cast<unsigned char>(*next);
-    const unsigned char bits = the_fields.its_classes[c];
-    if (scanning::between(bits, the_fields) != scanning::Between::OwnToken)
-        return false;
-    scanning::ownToken(the_fields, c, bits, the_token);
-    GetAreaAccess::skip(*the_buffer, 1);
-    return true;
-}
-
-// The next token: the one held back, else one scanned from the stream.
-inline void nextToken(const TokenFields& the_fields, StreamCursor& the_cursor,
-                      std::string& the_pushback, std::string& the_token) {
-    if (!takeHeldToken(the_pushback, the_fields.its_pending_token, the_token))
-        scanToken(the_fields, the_cursor, the_token);
-    the_fields.its_last_token = lastTokenOf(the_token);
 }
 
 } // namespace detail
