@@ -1,36 +1,37 @@
-// The XML reading rules written out plainly, token by token through the
-// tokenizer's public operations, with no shortcut of any kind: the reference
-// that the library's reader, with its shortcuts through the stream buffer,
-// must agree with exactly (tree or failure message and line). Where the rules
-// leave a case open (no element open when one is needed) it makes the
-// library's choice: fail with the token in hand.
+// The XML reading rules written out plainly, token by token, over the plain
+// tokenizer of ReferenceTokenizer.h: the reference that the library's reader
+// must agree with exactly (tree or failure message and line, and where the
+// stream stands after it). Where the rules leave a case open (no element open
+// when one is needed) it makes the library's choice: fail with the token in hand.
 #pragma once
 
-#include <cctype>
 #include <istream>
 #include <string>
 #include <vector>
 
+#include "ReferenceTokenizer.h"
 #include "vtsupport/text/SimpleDOM.h"
-#include "vtsupport/text/StreamTokenizer.h"
-#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace reference {
 
 class Reader {
 public:
     Reader(std::istream& the_in, bool the_keep) : its_tok(the_in), its_keep(the_keep) {
-        vtsupport::detail::configureForXml(its_tok);
+        configure(its_tok);
     }
     ~Reader() { SimpleDOM::deleteTree(its_root); }
 
+    // The reader's tokenizer: six markup characters before the usual
+    // ordinary ones, no quoting, whitespace tokens.
+    static void configure(Tokenizer& the_tokenizer) {
+        the_tokenizer.ordinary = ">=<?/\"" + the_tokenizer.ordinary;
+        the_tokenizer.quotes.clear();
+        the_tokenizer.whitespaceTokens = true;
+    }
+
     SimpleDOM::Node* read() {
-        T = its_tok.nextToken();
-        while (T != StreamTokenizer::TT_EOF) {
+        for (T = its_tok.nextToken(); T != StreamTokenizer::TT_EOF; step())
             handle();
-            P = T;
-            T = its_tok.nextToken();
-        }
         if (!its_open.empty())
             fail(its_open.back()->getName());
         SimpleDOM::Node* root = its_root;
@@ -52,17 +53,26 @@ private:
             fail(the_token);
         return its_open.back();
     }
-    void closeElement() {
-        its_collect = false;
-        if (!its_open.empty())
-            its_open.pop_back();
+    // Reads on until T is the_end; the input must not end first.
+    void skipUntil(const std::string& the_end) {
+        while (T != the_end) {
+            if (T == StreamTokenizer::TT_EOF)
+                fail(P);
+            step();
+        }
+    }
+    // The token after the end of a comment or an instruction must be ">".
+    void closingBracket() {
+        step();
+        if (T != ">")
+            fail(P);
     }
 
     void handle() {
         if (T == "<") {
-            const bool mayPrecede = P.empty() || P == " " || P == "\t" || P == "\n" || P == "\r" ||
-                                    P == "\"" || P == ">";
-            if (!mayPrecede && its_text.empty())
+            if (!(P.empty() || P == " " || P == "\t" || P == "\n" || P == "\r" || P == "\"" ||
+                  P == ">") &&
+                its_text.empty())
                 fail(P);
             const std::string N = its_tok.peekToken();
             if (N == "/") {
@@ -73,35 +83,20 @@ private:
                     its_text.clear();
                 }
             } else if (N == "!--") {
-                its_tok.setWhitespaceTokens(false);
-                while (T != "--") {
-                    if (T == StreamTokenizer::TT_EOF)
-                        fail(P);
-                    step();
-                }
-                step();
-                if (T != ">")
-                    fail(P);
-                its_tok.setWhitespaceTokens(true);
+                its_tok.whitespaceTokens = false;
+                skipUntil("--");
+                closingBracket();
+                its_tok.whitespaceTokens = true;
             } else if (N == "?" || N == "!DOCTYPE") {
-                const std::string end = N == "?" ? "?" : ">";
-                its_tok.setWhitespaceTokens(false);
+                its_tok.whitespaceTokens = false;
                 step();
                 step();
-                while (T != end) {
-                    if (T == StreamTokenizer::TT_EOF)
-                        fail(P);
-                    step();
-                }
-                if (N == "?") {
-                    step();
-                    if (T != ">")
-                        fail("?");
-                }
-                its_tok.setWhitespaceTokens(true);
+                skipUntil(N == "?" ? "?" : ">");
+                if (N == "?")
+                    closingBracket();
+                its_tok.whitespaceTokens = true;
             } else {
-                its_in_start = true;
-                its_collect = true;
+                its_in_start = its_collect = true;
             }
         } else if (T == ">") {
             if (its_in_start) {
@@ -117,24 +112,22 @@ private:
             }
         } else if (T == "/") {
             if (!its_in_start && !its_in_end)
-                its_text += "/";
+                its_text += T;
         } else if (T == "=") {
             if (!its_in_start)
-                its_text += "=";
+                its_text += T;
         } else if (T == "\"") {
-            if (its_in_start) {
-                std::string value;
-                step();
-                while (T != "\"") {
-                    value += T;
-                    if (T == StreamTokenizer::TT_EOF)
-                        fail(T);
-                    step();
-                }
-                top(its_name.empty() ? T : its_name)->setAttribute(its_name, value);
-            } else {
-                its_text += "\"";
+            if (!its_in_start) {
+                its_text += T;
+                return;
             }
+            std::string value;
+            for (step(); T != "\""; step()) {
+                value += T;
+                if (T == StreamTokenizer::TT_EOF)
+                    fail(T);
+            }
+            top(its_name.empty() ? T : its_name)->setAttribute(its_name, value);
         } else if (T == " " || T == "\t" || T == "\n" || T == "\r") {
             if (!its_in_start && !its_in_end && its_collect)
                 its_text += T;
@@ -155,8 +148,13 @@ private:
             its_text += T;
         }
     }
+    void closeElement() {
+        its_collect = false;
+        if (!its_open.empty())
+            its_open.pop_back();
+    }
 
-    StreamTokenizer its_tok;
+    Tokenizer its_tok;
     const bool its_keep;
     SimpleDOM::Node* its_root = nullptr;
     std::vector<SimpleDOM::Node*> its_open;

@@ -1,9 +1,8 @@
 // The tokenizer's rules written out plainly: one character at a time through
-// istream::get, the five flags of one call as separate booleans, no table and
-// no shortcut. The library's tokenizer, with its one scan over the stream
-// buffer's pieces, must give exactly the same tokens on the same lines. Where
-// the rules leave a choice it makes the library's: a word or quoted text still
-// being collected at the end of the input is handed out before the end token.
+// istream::get, the flags of one call as separate booleans, no table and no
+// shortcut. The library's tokenizer must give exactly the same tokens on the
+// same lines. Where the rules leave a choice it makes the library's: a word or
+// quoted text still being collected at the end is handed out before the end.
 #pragma once
 
 #include <cctype>
@@ -18,33 +17,20 @@ class Tokenizer {
 public:
     explicit Tokenizer(std::istream& the_in) : its_in(the_in) {}
 
-    std::string ordinary = ";:,.";
-    std::string quotes = "\"'";
-    std::string escape = "\\";
-    std::string slStart, mlStart, mlEnd;
+    std::string ordinary = ";:,.", quotes = "\"'", escape = "\\", slStart, mlStart, mlEnd;
     bool whitespaceTokens = false;
 
     int lineno() const { return its_token_line; }
-
-    std::string peekToken() {
-        std::string token = nextToken();
-        its_pushback = token;
-        return token;
-    }
-
+    std::string peekToken() { return its_pushback = nextToken(); }
     std::string nextToken() {
         std::string result;
-        if (!its_pushback.empty()) {
-            result = its_pushback;
-            its_pushback.clear();
-        } else if (!its_pending.empty()) {
-            result = its_pending;
-            its_pending.clear();
-        } else {
+        if (!its_pushback.empty())
+            result.swap(its_pushback);
+        else if (!its_pending.empty())
+            result.swap(its_pending);
+        else
             result = scan();
-        }
-        its_last = result;
-        return result;
+        return its_last = result;
     }
 
 private:
@@ -59,17 +45,28 @@ private:
             return its_in_quote ? kWord : kOrdinary;
         return kWord;
     }
-
     static bool endsWith(const std::string& the_token, const std::string& the_marker) {
         return the_token.size() >= the_marker.size() &&
                the_token.rfind(the_marker) == the_token.size() - the_marker.size();
     }
 
     std::string scan() {
-        std::string token;
-        std::string result = StreamTokenizer::TT_EOF;
+        std::string token, result = StreamTokenizer::TT_EOF;
         bool inWord = false, inComment = false, inSL = false, inML = false, done = false;
         bool haveResult = false;
+        // A comment begins when the collected word ends with its marker.
+        const auto comment = [&](const std::string& the_marker, bool& the_flag) {
+            if (the_marker.empty() || !endsWith(token, the_marker))
+                return;
+            inComment = the_flag = true;
+            if (token.size() == the_marker.size()) {
+                inWord = false;
+                token.clear();
+            } else {
+                result = token.substr(0, token.size() - the_marker.size());
+                haveResult = true;
+            }
+        };
         for (int c = its_in.get(); c != std::char_traits<char>::eof(); c = its_in.get()) {
             const int cls = classify(c);
             if (cls == kOrdinary || cls == kQuote) {
@@ -78,11 +75,11 @@ private:
                 if (inWord || its_in_quote) {
                     its_pending.assign(1, static_cast<char>(c));
                     if (!inWord && cls == kQuote)
-                        its_in_quote = !its_in_quote;
+                        its_in_quote = false;
                     return token;
                 }
                 if (cls == kQuote)
-                    its_in_quote = !its_in_quote;
+                    its_in_quote = true;
                 return std::string(1, static_cast<char>(c));
             }
             if (cls == kWord) {
@@ -100,27 +97,9 @@ private:
                         its_token_line = its_line;
                     }
                     token += static_cast<char>(c);
-                    if (its_in_quote)
-                        continue;
-                    if (!slStart.empty() && endsWith(token, slStart)) {
-                        inComment = inSL = true;
-                        if (token.size() == slStart.size()) {
-                            inWord = false;
-                            token.clear();
-                        } else {
-                            result = token.substr(0, token.size() - slStart.size());
-                            haveResult = true;
-                        }
-                    }
-                    if (!mlStart.empty() && endsWith(token, mlStart)) {
-                        inComment = inML = true;
-                        if (token.size() == mlStart.size()) {
-                            inWord = false;
-                            token.clear();
-                        } else {
-                            result = token.substr(0, token.size() - mlStart.size());
-                            haveResult = true;
-                        }
+                    if (!its_in_quote) {
+                        comment(slStart, inSL);
+                        comment(mlStart, inML);
                     }
                 }
                 continue;
@@ -159,8 +138,7 @@ private:
     std::istream& its_in;
     std::string its_pushback, its_pending, its_last;
     bool its_in_quote = false;
-    int its_line = 1;
-    int its_token_line = 1;
+    int its_line = 1, its_token_line = 1;
 };
 
 } // namespace reference
