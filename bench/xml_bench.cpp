@@ -16,7 +16,7 @@
 
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
-#include "vtsupport/text/detail/XmlTokenizerSettings.h"
+#include "vtsupport/text/detail/CharClasses.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "support/TrickleBuffer.h"
 #include "vtsupport/text/SimpleDOM.h"
 #include "vtsupport/text/StreamTokenizer.h"
-#include "vtsupport/text/detail/XmlTokenizerSettings.h"
+#include "vtsupport/text/detail/CharClasses.h"
 
 namespace {
 using SimpleDOM::Node;

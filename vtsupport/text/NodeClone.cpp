@@ -36,7 +36,6 @@ protected:
 private:
     std::string& its_text;
 };
-
 class StringSource : public std::streambuf {
 public:
     explicit StringSource(const std::string& the_text) {

@@ -14,7 +14,6 @@ ParseException& ParseException::operator=(const ParseException& the_other) {
     its_line = the_other.its_line;
     return *this;
 }
-
 ParseException::~ParseException() = default;
 
 const char* ParseException::what() const noexcept {

@@ -28,7 +28,6 @@ NodeList Node::getChildren() const {
         children.push_back(child);
     return children;
 }
-
 // The parent link is set before the walk, and insertAfter then copies it from
 // the tail, so both ways of linking leave the same parent behind.
 void Node::appendChild(Node* the_child) {
@@ -46,7 +45,6 @@ void Node::appendChild(Node* the_child) {
     the_child->its_previous_sibling = nullptr;
     the_child->its_next_sibling = nullptr;
 }
-
 // A null sibling is a caller's error, reported when assertions are on for
 // SimpleDOM; with them dormant the call quietly does nothing. the_node is not
 // tested: appendChild never passes null, and other callers must not. Its old
@@ -65,7 +63,6 @@ void Node::insertAfter(Node* the_sibling, Node* the_node) {
     if (next != nullptr)
         next->its_previous_sibling = the_node;
 }
-
 // Called on the_sibling's parent: that is the node whose first child becomes
 // the_node when the_sibling was first (this node, not the sibling's recorded
 // parent). Never walks the chain, and never checks that the_sibling really
@@ -84,7 +81,6 @@ void Node::insertBefore(Node* the_sibling, Node* the_node) {
     else
         its_first_child = the_node;
 }
-
 // The removed node keeps its parent and sibling links: callers that move a
 // node elsewhere relink it, and callers that keep it may still look back.
 // Neighbours are found through the child itself, so the chain must hold it.

@@ -23,7 +23,6 @@ StreamTokenizer::StreamTokenizer(std::istream& the_stream)
       its_current_line(1), its_token_line(1) {
     vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
 }
-
 StreamTokenizer::~StreamTokenizer() = default;
 
 std::string StreamTokenizer::nextToken() {
@@ -31,56 +30,77 @@ std::string StreamTokenizer::nextToken() {
     nextToken(token);
     return token;
 }
+namespace {
 
-// Held-back tokens, and a character that is a token of its own first in the
-// buffer, are handed out without setting up the scan, which runs out of line.
+// the_string becomes the one character the_char: replacing the first of a
+// string that is not empty costs less than assigning.
+VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) {
+    if (the_string.empty()) {
+        the_string.push_back(the_char);
+        return;
+    }
+    the_string[0] = the_char;
+    the_string.erase(1);
+}
+
+} // namespace
+
+// Held-back tokens, and a character that its class alone makes a token of its
+// own (an ordinary character, whitespace while whitespace tokens are on)
+// first in the buffer, are handed out without setting up the scan, which
+// runs out of line.
 void StreamTokenizer::nextToken(std::string& the_token) {
     using namespace vtsupport::detail;
-    const ScanSettings settings{
-        its_char_flags,       its_whitespace_tokens, static_cast<unsigned char>(its_escape[0]),
-        its_sl_comment_start, its_ml_comment_start,  its_ml_comment_end};
-    ScanState state{its_in_quote, its_pending_token, its_last_token, its_current_line,
-                    its_token_line};
     struct Scan {
-        VTSUPPORT_DETAIL_NOINLINE static void run(StreamTokenizer& the_owner,
-                                                  const ScanSettings& the_settings,
-                                                  ScanState& the_state, std::streambuf* the_buffer,
-                                                  std::string& the_token) {
-            TokenSource source(*the_owner.its_stream, the_buffer, the_owner.its_collected);
-            const bool markers =
-                !the_settings.its_sl_start.empty() || !the_settings.its_ml_start.empty();
-            const Token token = markers
-                                    ? scanWithMarkers(the_settings, the_state, source, the_token)
-                                    : scanToken(the_settings, the_state, source);
-            if (token.data() != the_token.data())
-                the_token.assign(token.data(), token.size());
+        VTSUPPORT_DETAIL_NOINLINE static void
+        run(StreamTokenizer& the_owner, std::streambuf* the_buffer, std::string& the_token) {
+            StreamTokenizer& t = the_owner;
+            const ScanSettings settings{t.its_char_flags,
+                                        t.its_whitespace_tokens,
+                                        static_cast<unsigned char>(t.its_escape[0]),
+                                        t.its_sl_comment_start,
+                                        t.its_ml_comment_start,
+                                        t.its_ml_comment_end};
+            ScanState state{t.its_in_quote, t.its_pending_token, t.its_last_token,
+                            t.its_current_line, t.its_token_line};
+            TokenSource source(*t.its_stream, the_buffer, t.its_collected);
+            const Token token = t.its_sl_comment_start.empty() && t.its_ml_comment_start.empty()
+                                    ? scanToken(settings, state, source)
+                                    : scanWithMarkers(settings, state, source, the_token);
+            if (token.size() == 1)
+                assignChar(the_token, token[0]);
+            else if (token.data() != the_token.data())
+                the_token.clear(), the_token.append(token.data(), token.size());
             source.its_cursor.finish();
+            t.its_in_quote = state.its_in_quote;
+            t.its_pending_token = state.its_pending;
+            t.its_current_line = state.its_current_line;
+            t.its_token_line = state.its_token_line;
         }
     };
     if (!its_pushback_token.empty()) {
         the_token.swap(its_pushback_token);
         its_pushback_token.clear();
     } else if (its_pending_token != -1) {
-        the_token.assign(1, static_cast<char>(its_pending_token));
+        assignChar(the_token, static_cast<char>(its_pending_token));
         its_pending_token = -1;
     } else {
         std::streambuf* const buffer = StreamCursor::open(*its_stream, true);
         const char* const next = buffer != nullptr ? GetAreaAccess::next(*buffer) : nullptr;
-        if (next != nullptr && next != GetAreaAccess::end(*buffer) && !its_in_quote &&
-            ownToken(settings, state, static_cast<unsigned char>(*next))) {
-            the_token.assign(next, 1);
+        const unsigned char bits =
+            next != nullptr && next != GetAreaAccess::end(*buffer)
+                ? its_char_flags[static_cast<unsigned char>(*next)]
+                : static_cast<unsigned char>(kQuote); // none: the scan decides
+        if (!its_in_quote && (bits == kOrdinary || ((bits & kSpace) && its_whitespace_tokens))) {
+            assignChar(the_token, *next);
             GetAreaAccess::skip(*buffer, 1);
+            its_current_line += *next == '\n';
         } else {
-            Scan::run(*this, settings, state, buffer, the_token);
+            Scan::run(*this, buffer, the_token);
         }
-        its_in_quote = state.its_in_quote;
-        its_pending_token = state.its_pending;
-        its_current_line = state.its_current_line;
-        its_token_line = state.its_token_line;
     }
     its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
-
 // nextToken has just emptied the push-back, so pushing back cannot trip the
 // assertion here and the token is stored directly. An empty token (empty
 // quoted text) is therefore peeked but not handed out again, as with pushBack.
@@ -90,7 +110,6 @@ std::string StreamTokenizer::peekToken() {
     its_pushback_token = token;
     return token;
 }
-
 // One token of look-ahead only: a second push-back before the first was taken
 // is a caller's error (reported when assertions are on for this file, else it
 // replaces the first). nextToken never hands back an empty pushed-back token.
@@ -98,7 +117,6 @@ void StreamTokenizer::pushBack(const std::string& the_token) {
     JAssertAt("StreamTokenizer", 73, its_pushback_token.length() == 0);
     its_pushback_token = the_token;
 }
-
 int StreamTokenizer::read() {
     vtsupport::detail::StreamCursor cursor(*its_stream, false);
     if (cursor.its_next == cursor.its_end && !cursor.fill(false))
@@ -107,7 +125,6 @@ int StreamTokenizer::read() {
     cursor.finish();
     return c;
 }
-
 int StreamTokenizer::classify(int the_char) const {
     if (the_char < 0 || the_char > 255)
         return CC_WORD;
@@ -120,12 +137,10 @@ int StreamTokenizer::classify(int the_char) const {
         return its_in_quote ? CC_WORD : CC_ORDINARY;
     return CC_WORD;
 }
-
 void StreamTokenizer::setOrdinaryChars(const std::string& the_chars) {
     its_ordinary_chars = the_chars;
     vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
 }
-
 void StreamTokenizer::setQuoteChars(const std::string& the_chars) {
     its_quote_chars = the_chars;
     vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);

@@ -1,27 +1,21 @@
 // The XML reader behind SimpleDOM::parse: the reading rules, token by token,
 // with a few flags and a stack of open elements, over the tokens of the
 // tokenizer's scan (TokenScan.h) set up as configureForXml sets up a
-// StreamTokenizer: each of ">=<?/\"" and ";:,." is a token of its own, every
-// whitespace character is a token, everything else forms words, quoting is off.
+// StreamTokenizer. Where a rule takes a whole run of tokens (the text up to
+// the next tag, an attribute value, what a comment, a processing instruction
+// or a document type declaration skips), it takes the run from the piece at
+// once, leaving the current token what the run's last token would; at the
+// end of a piece, or where a token is held back, it goes token by token.
+// Lines are not counted while reading: every character read is classified
+// alike, so the line of the last word begun is found from the characters when
+// a failure needs it, or when a piece goes back to the stream.
 //
-// Tokens are views into the stream buffer's piece. Where a rule takes a whole
-// run of tokens (the text up to the next tag, an attribute value, what a
-// comment, a processing instruction or a document type declaration skips),
-// it takes the run from the piece at once, leaving the current token what
-// the last token of the run would have left; at the end of a piece, or where
-// something is held back, it goes on token by token. Lines are not counted
-// while reading: every character read has been classified the same way, so
-// the line of the last word begun is found from the characters themselves
-// when a failure needs it, or when a piece is given back to the stream.
-//
-// The reader is lenient on purpose: it decodes no references, never compares
-// end tags with start tags and skips comments, processing instructions and
-// document type declarations. Two things it adds to the bare rules: each open
-// element remembers its last child, so appending costs the same however many
-// children precede it; and the tree built so far is freed when reading fails.
-// A rule that addresses the innermost open element while none is open (a
-// second top-level element, an attribute before any element, text before an
-// end tag at the top level) fails like any other malformed input.
+// Lenient on purpose (no references decoded, end tags never compared).
+// Each open element remembers its last child, so appending costs the same
+// however many children precede it; the tree built so far is freed when
+// reading fails. A rule that needs an open element while none is open (a
+// second root, an attribute before any element, text before an end tag at
+// the top level) fails like any other malformed input.
 #include <cctype>
 #include <cstddef>
 #include <cstring>
@@ -36,7 +30,6 @@
 #include "vtsupport/text/detail/NodeAccess.h"
 #include "vtsupport/text/detail/StreamCursor.h"
 #include "vtsupport/text/detail/TokenScan.h"
-#include "vtsupport/text/detail/XmlTokenizerSettings.h"
 
 namespace vtsupport {
 namespace detail {
@@ -49,18 +42,15 @@ namespace {
 bool isChar(Token the_token, char the_char) {
     return the_token.size() == 1 && the_token[0] == the_char;
 }
-
 bool isXmlSpace(Token the_token) {
     return the_token.size() == 1 && detail::isXmlSpace(the_token[0]);
 }
-
 // Whether "<" may follow the_token directly even when no text was collected:
 // after nothing, blank, tab, line feed, carriage return, a double quote or ">".
 bool mayPrecedeTag(Token the_token) {
     return the_token.empty() || isXmlSpace(the_token) || isChar(the_token, '"') ||
            isChar(the_token, '>');
 }
-
 bool onlyWhitespace(const std::string& the_text) {
     for (char c : the_text) {
         if (!std::isspace(static_cast<unsigned char>(c)))
@@ -68,7 +58,6 @@ bool onlyWhitespace(const std::string& the_text) {
     }
     return true;
 }
-
 // The start of the last word in [the_begin, the_end), null when there is none.
 const char* lastWord(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
     const char* p = the_end;
@@ -80,7 +69,6 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-
 // The first the_char in [the_begin, the_end), or null. Values are mostly
 // short: the first characters are looked at one by one.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
@@ -94,7 +82,6 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
     return static_cast<const char*>(
         std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
 }
-
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
     const char* const open = findChar(the_begin, the_end, '<');
@@ -119,15 +106,12 @@ public:
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
-    // The root, owned by the caller from then on; null when the input holds no
-    // element. Throws ParseException for malformed input.
+    // The root, the caller's from then on; null when the input holds no element.
     Node* read();
 
-    // The scan's source: the next piece of the stream (the_peek: a character
-    // of an unbuffered stream only shown, for a run that may stop before it).
-    // Whatever the tokens still refer to in the old piece is kept first, and
-    // so, when the_taking, is [the_partial, end), a token that goes on
-    // (the_continued: after what the spill holds of it).
+    // The scan's source (TokenSource's part, with the_peek for a run that may
+    // stop before an unbuffered stream's character); what the tokens still
+    // refer to in the old piece is kept first.
     bool refill(bool the_taking, const char* the_partial, bool the_continued,
                 bool the_peek = false);
     StreamCursor its_cursor;
@@ -138,27 +122,51 @@ private:
         Node* its_node;
         Node* its_last_child;
     };
-
-    [[noreturn]] void fail(Token the_token);
+    [[noreturn]] void fail(Token the_token) {
+        throw ParseException("Document not well-formed. (" + std::string(the_token) + ")", line());
+    }
     int line() const;
     bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
-    Token next();
-    Token peek();
-    void advance();
+    VTSUPPORT_DETAIL_INLINE Token next() {
+        if (its_pushback.data() != nullptr)
+            return std::exchange(its_pushback, Token());
+        if (its_scan.its_pending != -1)
+            return ownChar(static_cast<unsigned char>(std::exchange(its_scan.its_pending, -1)));
+        return scanToken(its_settings, its_scan, *this);
+    }
+    // The next token without taking it: valid until the next is read.
+    Token peek() {
+        if (its_pushback.data() == nullptr)
+            its_pushback = next();
+        return its_pushback;
+    }
+    // The current token becomes the previous one, and the next is read.
+    VTSUPPORT_DETAIL_INLINE void advance() {
+        its_previous = its_token;
+        its_token = next();
+    }
+    Node* innermost(Token the_offending_token) {
+        if (its_open.empty())
+            fail(the_offending_token);
+        return its_open.back().its_node;
+    }
+    // The end tag's name, if any, is never compared with the element's.
+    void closeElement() {
+        its_collect_whitespace = false;
+        if (!its_open.empty())
+            its_open.pop_back();
+    }
     void handleToken();
     void handleOpenBracket();
     void handleCloseBracket();
     void readAttributeValue();
     void handleName();
-    void appendText(Token the_token);
     void takeText();
     void skipBlanks();
     template <class Find>
     void skipTo(Find the_find);
     template <class Find>
     void skipMarkup(bool the_comment, Token the_end, Find the_find);
-    Node* innermost(Token the_offending_token);
-    void closeElement();
 
     CharClassTable its_classes;
     const std::string its_empty;
@@ -167,26 +175,19 @@ private:
     // Lines: at the start of the current piece, and of the last word begun in
     // an earlier piece; whether the piece before ended inside a word.
     const char* its_piece;
-    int its_line = 1;
-    int its_word_line = 1;
+    int its_line = 1, its_word_line = 1;
     bool its_word_goes_on = false;
-    // The current token T, the previous one P, the one read ahead (null data:
+    // The current token, the previous one, the one read ahead (null data:
     // none) and the attribute name, with room to keep each when its piece goes.
-    Token its_token;
-    Token its_previous;
-    Token its_pushback;
-    Token its_attribute_name;
+    Token its_token, its_previous, its_pushback, its_attribute_name;
     std::string its_kept[4];
 
     const bool its_keep_whitespace_text;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
     std::string its_text;
-    bool its_in_start_tag = false;
-    bool its_in_end_tag = false;
-    bool its_collect_whitespace = false;
+    bool its_in_start_tag = false, its_in_end_tag = false, its_collect_whitespace = false;
 };
-
 Node* XmlReader::read() {
     for (its_token = next(); its_token.data() != kEndText; advance())
         handleToken();
@@ -195,11 +196,6 @@ Node* XmlReader::read() {
     its_cursor.finish();
     return std::exchange(its_root, nullptr);
 }
-
-void XmlReader::fail(Token the_token) {
-    throw ParseException("Document not well-formed. (" + std::string(the_token) + ")", line());
-}
-
 // The line of the last word begun: in the piece read so far unless that
 // holds none, or only the end of one begun before.
 int XmlReader::line() const {
@@ -208,7 +204,6 @@ int XmlReader::line() const {
         return its_word_line;
     return its_line + countLineFeeds(its_piece, word);
 }
-
 bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_continued,
                        bool the_peek) {
     its_word_line = line();
@@ -234,34 +229,6 @@ bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_contin
     its_piece = its_cursor.its_next;
     return more;
 }
-
-VTSUPPORT_DETAIL_INLINE Token XmlReader::next() {
-    if (its_pushback.data() != nullptr)
-        return std::exchange(its_pushback, Token());
-    if (its_scan.its_pending != -1)
-        return ownChar(static_cast<unsigned char>(std::exchange(its_scan.its_pending, -1)));
-    return scanToken(its_settings, its_scan, *this);
-}
-
-// The next token without taking it: valid until the next is read.
-Token XmlReader::peek() {
-    if (its_pushback.data() == nullptr)
-        its_pushback = next();
-    return its_pushback;
-}
-
-// The current token becomes the previous one, and the next is read.
-VTSUPPORT_DETAIL_INLINE void XmlReader::advance() {
-    its_previous = its_token;
-    its_token = next();
-}
-
-Node* XmlReader::innermost(Token the_offending_token) {
-    if (its_open.empty())
-        fail(the_offending_token);
-    return its_open.back().its_node;
-}
-
 void XmlReader::handleToken() {
     const Token token = its_token;
     const int c = token.size() == 1 ? static_cast<unsigned char>(token[0]) : -1;
@@ -297,13 +264,6 @@ void XmlReader::handleToken() {
         }
     }
 }
-
-// Whitespace is text only while collect whitespace is set.
-void XmlReader::appendText(Token the_token) {
-    if (its_collect_whitespace || !isXmlSpace(the_token))
-        its_text.append(the_token.data(), the_token.size());
-}
-
 // The current token and every one after it up to the next "<" or ">" are
 // appended to the text as the rules append them, the last becoming the
 // current token. Where the current token and the character that ended it
@@ -314,7 +274,8 @@ void XmlReader::takeText() {
     if (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
         std::less<const char*>()(its_cursor.its_next, from) || from + read != its_cursor.its_next ||
         its_scan.its_pending == '<' || its_scan.its_pending == '>') {
-        appendText(its_token);
+        if (its_collect_whitespace || !isXmlSpace(its_token)) // whitespace only while collecting
+            its_text.append(its_token.data(), its_token.size());
         if (held())
             return;
         from = its_cursor.its_next;
@@ -352,7 +313,6 @@ void XmlReader::takeText() {
             return;
     }
 }
-
 // The rest of a stretch of blanks in a tag at once, the last the current token.
 void XmlReader::skipBlanks() {
     if (held())
@@ -364,7 +324,6 @@ void XmlReader::skipBlanks() {
         its_token = Token(p - 1, 1);
     its_cursor.its_next = p;
 }
-
 void XmlReader::handleOpenBracket() {
     if (!mayPrecedeTag(its_previous) && its_text.empty())
         fail(its_previous);
@@ -400,7 +359,6 @@ void XmlReader::handleOpenBracket() {
         its_collect_whitespace = true;
     }
 }
-
 // With whitespace tokens off and nothing held back: the tokens before the
 // first place in the piece the_find finds (before the word the piece ends
 // with, which may go on, when it finds none) are skipped, the last of them
@@ -427,7 +385,6 @@ void XmlReader::skipTo(Find the_find) {
     }
     its_cursor.its_next = stop;
 }
-
 // A comment runs to the first "--" token, a processing instruction (from the
 // token after the opening "?") to the first "?" token, each of which must be
 // followed by ">"; a document type declaration (from the token after
@@ -452,7 +409,6 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     }
     its_settings.its_whitespace_tokens = true;
 }
-
 void XmlReader::handleCloseBracket() {
     if (its_in_start_tag) {
         its_text.clear();
@@ -466,14 +422,6 @@ void XmlReader::handleCloseBracket() {
         fail(">");
     }
 }
-
-// The end tag's name, if any, is never compared with the element's.
-void XmlReader::closeElement() {
-    its_collect_whitespace = false;
-    if (!its_open.empty())
-        its_open.pop_back();
-}
-
 // Every token up to the next double quote, exactly as read: the characters
 // up to it, taken at once where nothing is held back.
 void XmlReader::readAttributeValue() {
@@ -510,7 +458,6 @@ void XmlReader::readAttributeValue() {
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
                              its_attribute_name, whole);
 }
-
 // A word, or one of ";:,.?", vertical tab or form feed, in a start tag: the
 // element's name right after "<", otherwise an attribute's (set empty unless
 // "=" follows).
@@ -548,7 +495,6 @@ Node* parse(std::istream& in, bool keepWhitespaceText) {
     vtsupport::detail::XmlReader reader(in, keepWhitespaceText);
     return reader.read();
 }
-
 std::string normalizeText(const std::string& text, bool keepWhitespaceText) {
     if (keepWhitespaceText || !vtsupport::detail::onlyWhitespace(text))
         return text;

@@ -22,7 +22,6 @@ void checkStream(const std::ostream& os) {
     if (!os.good())
         throw ParseException("Error: Stream is bad.", 0);
 }
-
 // Writes the start tag and the text; true when the tag was closed by ">".
 bool writeStart(std::ostream& os, const Node& node, const std::string& indent,
                 bool attributesOnSeparateLines) {
@@ -36,7 +35,6 @@ bool writeStart(std::ostream& os, const Node& node, const std::string& indent,
     os << ">" << node.getText();
     return true;
 }
-
 void writeEnd(std::ostream& os, const Node& node, bool closed) {
     if (closed)
         os << "</" << node.getName() << ">\n";
@@ -85,11 +83,9 @@ std::ostream& write(std::ostream& os, const Node* node, const std::string& inden
         }
     }
 }
-
 std::ostream& write(std::ostream& os, const Node* node, bool attributesOnSeparateLines) {
     return write(os, node, std::string(), attributesOnSeparateLines);
 }
-
 std::ostream& operator<<(std::ostream& os, const Node* node) {
     return write(os, node, false);
 }

@@ -29,7 +29,6 @@ public:
         node->its_name = std::string(the_name);
         return node.release();
     }
-
     // What setAttribute does, each string made once, in the map. Names often
     // come in ascending order, and the map tries the end first.
     static void setAttribute(Node* the_node, std::string_view the_name,
@@ -42,7 +41,6 @@ public:
         if (attributes.size() == count)
             entry->second.assign(the_value.data(), the_value.size());
     }
-
     // the_text becomes the node's text and is emptied. A text that fills its
     // buffer is handed over whole; one in a larger buffer (kept from a longer
     // text) is copied, so that the node holds no more than it needs.
@@ -53,7 +51,6 @@ public:
             the_node->its_text = the_text;
         the_text.clear();
     }
-
     // For freeing a tree without memory of its own: the chain links are
     // reused as the walk's lists.
     static void setFirstChild(Node* the_node, Node* the_child) {

@@ -1,15 +1,10 @@
 // Library-internal: the characters of an input stream in pieces, straight
-// from its buffer's get area, for scanning runs of them at once.
-//
-// A piece [its_next, its_end) is what the buffer already holds; the scan
-// moves its_next over the characters it takes, and fill() hands them over to
-// the buffer (gbump) and asks it for more (sgetc, which refills). A buffer
-// that keeps no get area (an unbuffered one) is read through a piece of one
-// character: a scan that takes every character it looks at takes it at once
-// (sbumpc), as istream::get does; one that may stop before it has it shown
-// (sgetc) and taken only once it has moved past it. Characters a scan stops
-// before therefore stay in the stream, and the stream gains eofbit and
-// failbit at the end of the input, badbit when its buffer throws.
+// from its buffer's get area. A scan moves its_next over what it takes;
+// fill() hands that to the buffer (gbump) and asks for more. A buffer with no
+// get area is read through pieces of one character, taken at once (sbumpc,
+// as istream::get does) or, for a scan that may stop before it, shown
+// (sgetc) and taken once passed. The stream gains eofbit and failbit at the
+// end of the input, badbit when its buffer throws.
 #pragma once
 
 #include <climits>
@@ -18,9 +13,7 @@
 #include <ostream>
 #include <streambuf>
 
-// For the few functions of a hot loop that must be inlined into their one
-// caller whatever the compiler's estimate says, and the cold paths kept out
-// of them.
+// For the few functions of a hot loop that must be inlined, and cold paths.
 #if defined(_MSC_VER)
 #define VTSUPPORT_DETAIL_INLINE __forceinline
 #define VTSUPPORT_DETAIL_NOINLINE __declspec(noinline)
@@ -42,7 +35,6 @@ struct GetAreaAccess : std::streambuf {
         (the_buffer.*&GetAreaAccess::gbump)(the_count);
     }
 };
-
 // Every byte value in its place, so that a character taken from an unbuffered
 // stream can be a piece of its own without storage of its own.
 struct ByteValues {
@@ -56,10 +48,8 @@ inline constexpr ByteValues kByteValues{};
 
 class StreamCursor {
 public:
-    // Flushes the tied stream first when the_flush_tie says so, as an
-    // istream's sentry does, and starts with the characters the buffer holds.
-    // A stream that has already failed or ended gains failbit and gives
-    // nothing, as istream::get would do.
+    // Flushes the tied stream first when the_flush_tie says so, as a sentry
+    // does; a stream already failed or ended gains failbit and gives nothing.
     StreamCursor(std::istream& the_stream, bool the_flush_tie)
         : StreamCursor(the_stream, open(the_stream, the_flush_tie)) {}
     // The same on a stream already opened: the_buffer is what open() gave.
@@ -75,9 +65,8 @@ public:
     }
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
-    // Whatever finish() has not handed over yet is handed over here; a stream
-    // that would throw for the badbit this may set does not (a destructor
-    // must not throw), which only matters when a scan is left by an exception.
+    // What finish() has not handed over is handed over here, never throwing
+    // (it matters only when a scan is left by an exception).
     ~StreamCursor() {
         if (its_next == its_start)
             return;
@@ -86,19 +75,15 @@ public:
         } catch (...) {
         }
     }
-
-    // Hands over the characters taken. With the stream's exceptions on, the
-    // badbit an unbuffered stream's failure sets throws here, as it would from
-    // istream::get.
+    // Hands over the characters taken (an unbuffered stream's failure may
+    // throw here, as from istream::get, with its exceptions on).
     void finish() {
         if (its_next != its_start)
             release();
     }
-
     // Hands over the characters taken and makes the next piece current; false
-    // at the end of the input (or once the stream has failed). Without a get
-    // area the one character is taken at once (sbumpc) unless the_peek says
-    // the scan may stop before it.
+    // at the end of the input. Without a get area the one character is taken
+    // at once unless the_peek says the scan may stop before it.
     bool fill(bool the_peek) {
         finish();
         if (its_buffer == nullptr)
@@ -120,15 +105,10 @@ public:
         its_end = its_start + 1;
         return true;
     }
-
-    // True while the piece is the buffer's own get area.
-    bool inGetArea() const { return !its_one_char && its_next != its_end; }
-
     const char* its_next;
     const char* its_end;
 
-    // Flushes the tied stream when the_flush_tie says so; the stream's buffer,
-    // or null (the stream gaining failbit) when it has already failed or ended.
+    // The stream's buffer, or null (failbit set) when it has failed or ended.
     static std::streambuf* open(std::istream& the_stream, bool the_flush_tie) {
         if (the_flush_tie && the_stream.tie() != nullptr)
             the_stream.tie()->flush();
@@ -149,11 +129,8 @@ private:
         its_end = GetAreaAccess::end(*its_buffer);
         return begin != its_end;
     }
-
     // The get area is empty: one character through the buffer's virtual
-    // functions (which may refill the get area), or -1 when there is none,
-    // the stream then gaining eofbit and failbit, or badbit when the buffer
-    // throws.
+    // functions, or -1 at the end (eofbit, failbit) or when it throws (badbit).
     VTSUPPORT_DETAIL_NOINLINE static int takeOne(std::istream& the_stream,
                                                  std::streambuf& the_buffer, bool the_peek) {
         int c;
@@ -169,9 +146,7 @@ private:
         }
         return c;
     }
-
-    // Takes the character a peek has shown; false, the stream gaining badbit,
-    // when the buffer throws.
+    // Takes the character a peek has shown; false (badbit) when the buffer throws.
     VTSUPPORT_DETAIL_NOINLINE static bool bumpOne(std::istream& the_stream,
                                                   std::streambuf& the_buffer) {
         try {
@@ -182,7 +157,6 @@ private:
             return false;
         }
     }
-
     // Takes from the buffer what the scan has moved past.
     void release() {
         std::ptrdiff_t taken = its_next - its_start;
@@ -195,7 +169,6 @@ private:
             its_buffer = nullptr;
         }
     }
-
     std::istream& its_stream;
     // Null once the input has ended or failed.
     std::streambuf* its_buffer;

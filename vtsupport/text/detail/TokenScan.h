@@ -1,33 +1,19 @@
 // Library-internal: the tokenizer's one scan, shared by StreamTokenizer and
-// the XML reader (inline, so that each reaches its own state directly).
+// the XML reader (inline, so that each reaches its own state directly). A
+// token is a view into the stream buffer's piece, into the source's spill
+// when it went on past the piece (or was collected with comment markers set),
+// or into static text (TT_EOF). Source::refill hands out the next piece,
+// keeping first what its owner still needs of the old one. Lines:
+// its_current_line is 1 plus the line feeds read so far (a line feed is
+// always whitespace), its_token_line copies it when a word begins.
 //
-// A token comes back as a view: into the stream buffer's piece that holds
-// it, into the source's spill when it went on past the piece (or was
-// collected with comment markers set), or into static text (TT_EOF). The
-// scan works on the piece in place and asks its source for the next one
-// (Source::refill), which also keeps whatever the caller still needs from
-// the old piece. Stretches that need no decision per character are taken at
-// once: a word, quoted text up to the next quote character, and whitespace
-// that is skipped.
-//
-// Classes: whitespace (isspace), quote and ordinary characters come from the
-// table; a quote character right after the escape token is a word character,
-// and so is an ordinary character inside quoted text.
-//
-// Lines: its_current_line is 1 plus the line feeds read so far, comments
-// included; its_token_line copies it when a word begins, so one-character
-// tokens and quoted text leave lineno() alone. Words never hold a line feed,
-// which is always whitespace, so only whitespace and quoted text are counted.
-//
-// Comments: markers are matched against the collected word characters only,
-// so a marker of whitespace or ordinary characters is never seen, and inside
-// a comment the characters of the other classes are dropped. A comment that
-// begins inside a word makes the text before it the result, handed out when
-// the comment ends (or at the end of the input). The collected characters are
-// kept when a comment begins: the end marker is looked for in the word and the
-// comment together, exactly as they were read. Both markers may match on the
-// same character; then each comment ends by its own rule, and once one has
-// ended the other goes on hiding only the characters it alone would hide.
+// Comments: markers are matched against the collected word characters only;
+// inside a comment the characters of the other classes are dropped. A
+// comment that begins inside a word makes the text before it the result,
+// handed out when the comment ends (or at the end of the input); the end
+// marker is looked for in the word and the comment together. Both markers
+// may match on one character: each comment then ends by its own rule, and
+// once one has ended the other hides only what it alone would hide.
 #pragma once
 
 #include <algorithm>
@@ -45,8 +31,7 @@ namespace detail {
 
 using Token = std::string_view;
 
-// What the scan reads: the class table of the current sets, the flags, the
-// escape character and the comment markers (all empty for the reader).
+// What the scan reads; the reader sets no comment markers.
 struct ScanSettings {
     const unsigned char* its_classes;
     bool its_whitespace_tokens;
@@ -55,19 +40,16 @@ struct ScanSettings {
     const std::string& its_ml_start;
     const std::string& its_ml_end;
 };
-
 // What the scan keeps between tokens.
 struct ScanState {
     bool its_in_quote;
     // The one-character token that ended the previous word or quoted text; -1 if none.
     int its_pending;
-    // The token handed out last, as far as classifying needs it: its character
-    // when it was one character long (the escape always is), else -1.
+    // The character of the token handed out last when it was one long, else -1.
     int its_last_token;
     int its_current_line;
     int its_token_line;
 };
-
 // Line feeds in [the_begin, the_end), counted in blocks whose count fits in
 // a byte, which the compiler turns into vector code.
 inline int countLineFeeds(const char* the_begin, const char* the_end) {
@@ -83,7 +65,6 @@ inline int countLineFeeds(const char* the_begin, const char* the_end) {
         count += *p == '\n';
     return count;
 }
-
 // The end of the run of plain word characters (no class bit) from the_begin.
 inline const char* wordEnd(const unsigned char* the_classes, const char* the_begin,
                            const char* the_end) {
@@ -91,11 +72,9 @@ inline const char* wordEnd(const unsigned char* the_classes, const char* the_beg
         ++the_begin;
     return the_begin;
 }
-
 inline Token ownChar(unsigned char the_char) {
     return Token(&kByteValues.its_chars[the_char], 1);
 }
-
 constexpr char kEndText[] = "StreamTokenizer::TT_EOF";
 // The end of the input, told from every other token by where its text is.
 constexpr Token kEndToken(kEndText, sizeof kEndText - 1);
@@ -119,17 +98,14 @@ public:
         its_cursor.its_next = its_cursor.its_end;
         return its_cursor.fill(false);
     }
-
     StreamCursor its_cursor;
     std::string& its_spill;
 };
-
 // Whether the token handed out last was the escape, which takes the meaning
 // of quote characters for the next one.
 inline bool escaped(const ScanSettings& the_settings, const ScanState& the_state) {
     return the_state.its_last_token == the_settings.its_escape;
 }
-
 // Outside quoted text, whether a character of the_bits (not whitespace) is a
 // token of its own: a quote character unless the escape token came before
 // it, an ordinary character.
@@ -137,12 +113,10 @@ inline bool endsToken(unsigned char the_bits, const ScanSettings& the_settings,
                       const ScanState& the_state) {
     return (the_bits & kQuote) ? !escaped(the_settings, the_state) : (the_bits & kOrdinary) != 0;
 }
-
 inline bool endsWith(const std::string& the_token, const std::string& the_marker) {
     return the_token.size() >= the_marker.size() &&
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
-
 // Between tokens, whether the_char is a token of its own (whitespace while
 // whitespace tokens are on, a quote or an ordinary character); a quote
 // character then opens quoted text. False for a word's first character and
@@ -164,7 +138,6 @@ inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
         the_state.its_in_quote = true;
     return true;
 }
-
 // Whether the_char, after a word, ends it, as whitespace or a character
 // that is a token of its own; it is then taken too, and comes back next
 // unless it is whitespace while whitespace tokens are off.
@@ -182,7 +155,15 @@ inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
     the_state.its_pending = the_char;
     return true;
 }
-
+// The end of the stretch of whitespace from the_begin, its lines counted.
+inline const char* skipWhitespace(const ScanSettings& the_settings, ScanState& the_state,
+                                  const char* the_begin, const char* the_end) {
+    const char* p = the_begin;
+    while (p < the_end && (the_settings.its_classes[static_cast<unsigned char>(*p)] & kSpace))
+        ++p;
+    the_state.its_current_line += countLineFeeds(the_begin, p);
+    return p;
+}
 // The whole scan of one token, nothing being held back, no comment markers
 // set (scanWithMarkers takes them); TT_EOF at the end of the input.
 template <class Source>
@@ -221,12 +202,7 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
             }
             if (!(classes[c] & kSpace))
                 break;
-            // The stretch of whitespace is skipped at once.
-            const char* q = p;
-            while (q < cursor.its_end && (classes[static_cast<unsigned char>(*q)] & kSpace))
-                ++q;
-            the_state.its_current_line += countLineFeeds(p, q);
-            p = q;
+            p = skipWhitespace(the_settings, the_state, p, cursor.its_end);
         }
         // A word, up to the character that ends it, which is taken too: it
         // comes back next, unless it is whitespace while whitespace tokens are off.
@@ -272,7 +248,6 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
         return taken(p);
     }
 }
-
 // One token, nothing being held back; TT_EOF at the end of the input. A
 // character that is a token of its own, or a word that ends in the piece,
 // is settled at once; everything else goes through the whole scan.
@@ -300,7 +275,6 @@ VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanSt
     }
     return scanAnyToken(the_settings, the_state, the_source);
 }
-
 // The comment kinds of a scan with markers.
 enum class Comment : unsigned char {
     None,
@@ -310,7 +284,6 @@ enum class Comment : unsigned char {
     LineRest, // the block comment of Both ended: word characters skipped
     BlockRest // its line comment ended: word characters collected for the end marker
 };
-
 // The same scan with comment markers set: characters one at a time, words
 // collected in the spill, the text before a comment that cut a word into
 // the_result.
@@ -358,16 +331,8 @@ Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, So
             token.clear();
         }
         if (comment == Comment::None) { // in a word
-            if (bits & kSpace) {
-                if (the_settings.its_whitespace_tokens)
-                    the_state.its_pending = c;
-                the_state.its_current_line += c == '\n';
+            if (endsWord(the_settings, the_state, c))
                 return Token(token);
-            }
-            if (bits != 0 && endsToken(bits, the_settings, the_state)) {
-                the_state.its_pending = c;
-                return Token(token);
-            }
             token.push_back(static_cast<char>(c));
             const bool line =
                 !the_settings.its_sl_start.empty() && beginsComment(the_settings.its_sl_start);
