@@ -1,10 +1,7 @@
-// Node::clone: the subtree written out and read back.
-//
-// The text goes into a string and is read from that same string in place, so
-// a deep subtree (whose text grows with the square of its depth) is held once,
-// not three times as a string stream round trip would. The stream rethrows
-// what the string throws when memory runs out, where it would otherwise only
-// turn bad and leave a cut text for the reader to fail on.
+// Node::clone: the subtree written into a string and read back from it in
+// place, so a deep subtree (its text grows with the square of its depth) is
+// held once. The stream rethrows what the string throws when memory runs out,
+// where it would otherwise turn bad and leave a cut text for the reader.
 #include <ios>
 #include <istream>
 #include <ostream>

@@ -1,11 +1,7 @@
 // Node construction, the child list and the linking operations of the chain.
-//
-// The chain has no tail pointer and no count on purpose: a node is a handful of
-// pointers, and appendChild finds the tail by walking. The reader, which builds
-// wide trees, remembers each open element's tail and links through NodeAccess.
-//
-// The two insert operations check their sibling with JAssert, reported as
-// SimpleDOM lines 65 and 96 wherever the checks stand.
+// The chain has no tail pointer and no count on purpose: appendChild walks to
+// the tail (the reader remembers each open element's tail instead). The two
+// insert checks report as SimpleDOM lines 65 and 96 wherever they stand.
 #include "vtsupport/text/SimpleDOM.h"
 
 #include "vtsupport/utils/detail/JAssertAt.h"
@@ -46,11 +42,9 @@ void Node::appendChild(Node* the_child) {
     the_child->its_next_sibling = nullptr;
 }
 // A null sibling is a caller's error, reported when assertions are on for
-// SimpleDOM; with them dormant the call quietly does nothing. the_node is not
-// tested: appendChild never passes null, and other callers must not. Its old
-// links are overwritten, so linking a node that still sits in another chain
-// leaves that chain pointing at it. The parent's first-child link never
-// changes here: the_sibling precedes the_node.
+// SimpleDOM, else nothing happens. the_node is not tested (appendChild never
+// passes null); its old links are overwritten. The parent's first-child link
+// never changes here: the_sibling precedes the_node.
 void Node::insertAfter(Node* the_sibling, Node* the_node) {
     JAssertAt("SimpleDOM", 65, the_sibling != 0);
     if (the_sibling == nullptr)
@@ -63,10 +57,8 @@ void Node::insertAfter(Node* the_sibling, Node* the_node) {
     if (next != nullptr)
         next->its_previous_sibling = the_node;
 }
-// Called on the_sibling's parent: that is the node whose first child becomes
-// the_node when the_sibling was first (this node, not the sibling's recorded
-// parent). Never walks the chain, and never checks that the_sibling really
-// belongs to this node.
+// Called on the_sibling's parent: this node's first child becomes the_node
+// when the_sibling was first. Never checks that the_sibling belongs here.
 void Node::insertBefore(Node* the_sibling, Node* the_node) {
     JAssertAt("SimpleDOM", 96, the_sibling != 0);
     if (the_sibling == nullptr)
@@ -81,9 +73,8 @@ void Node::insertBefore(Node* the_sibling, Node* the_node) {
     else
         its_first_child = the_node;
 }
-// The removed node keeps its parent and sibling links: callers that move a
-// node elsewhere relink it, and callers that keep it may still look back.
-// Neighbours are found through the child itself, so the chain must hold it.
+// The removed node keeps its links (callers may still look back); its
+// neighbours are found through it, so the chain must hold it.
 void Node::removeChild(Node* the_child) {
     if (the_child == nullptr)
         return;

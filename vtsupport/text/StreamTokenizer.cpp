@@ -9,19 +9,16 @@
 #include "vtsupport/text/detail/TokenScan.h"
 #include "vtsupport/utils/detail/JAssertAt.h"
 
-using vtsupport::detail::kOrdinary;
-using vtsupport::detail::kQuote;
-using vtsupport::detail::kSpace;
+using namespace vtsupport::detail;
 
-const char* StreamTokenizer::TT_EOF = vtsupport::detail::kEndText;
+const char* StreamTokenizer::TT_EOF = kEndText;
 
 StreamTokenizer::StreamTokenizer(std::istream& the_stream)
     : its_in_quote(false), its_whitespace_tokens(false), its_stream(&the_stream),
-      its_escape(vtsupport::detail::kDefaultEscape),
-      its_ordinary_chars(vtsupport::detail::kDefaultOrdinaryChars), its_last_token(-1),
-      its_pending_token(-1), its_quote_chars(vtsupport::detail::kDefaultQuoteChars),
-      its_current_line(1), its_token_line(1) {
-    vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
+      its_escape(kDefaultEscape), its_ordinary_chars(kDefaultOrdinaryChars), its_last_token(-1),
+      its_pending_token(-1), its_quote_chars(kDefaultQuoteChars), its_current_line(1),
+      its_token_line(1) {
+    fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
 }
 StreamTokenizer::~StreamTokenizer() = default;
 
@@ -101,24 +98,22 @@ void StreamTokenizer::nextToken(std::string& the_token) {
     }
     its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
-// nextToken has just emptied the push-back, so pushing back cannot trip the
-// assertion here and the token is stored directly. An empty token (empty
-// quoted text) is therefore peeked but not handed out again, as with pushBack.
+// nextToken has just emptied the push-back, so the token is stored directly;
+// an empty one (empty quoted text) is not handed out again, as with pushBack.
 std::string StreamTokenizer::peekToken() {
     std::string token;
     nextToken(token);
     its_pushback_token = token;
     return token;
 }
-// One token of look-ahead only: a second push-back before the first was taken
-// is a caller's error (reported when assertions are on for this file, else it
-// replaces the first). nextToken never hands back an empty pushed-back token.
+// One token of look-ahead: a second push-back before the first was taken is
+// a caller's error (reported when assertions are on, else it replaces the first).
 void StreamTokenizer::pushBack(const std::string& the_token) {
     JAssertAt("StreamTokenizer", 73, its_pushback_token.length() == 0);
     its_pushback_token = the_token;
 }
 int StreamTokenizer::read() {
-    vtsupport::detail::StreamCursor cursor(*its_stream, false);
+    StreamCursor cursor(*its_stream, false);
     if (cursor.its_next == cursor.its_end && !cursor.fill(false))
         return -1;
     const int c = static_cast<unsigned char>(*cursor.its_next++);
@@ -139,9 +134,9 @@ int StreamTokenizer::classify(int the_char) const {
 }
 void StreamTokenizer::setOrdinaryChars(const std::string& the_chars) {
     its_ordinary_chars = the_chars;
-    vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
+    fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
 }
 void StreamTokenizer::setQuoteChars(const std::string& the_chars) {
     its_quote_chars = the_chars;
-    vtsupport::detail::fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
+    fillCharClasses(its_char_flags, its_quote_chars, its_ordinary_chars);
 }

@@ -100,8 +100,7 @@ public:
     std::string getSLCommentStart() const { return its_sl_comment_start; }
 
 private:
-    // The fields in their published order; the scan itself and its helpers
-    // live in the library (vtsupport/text/detail/TokenScan.h).
+    // The fields in their published order; the scan is in detail/TokenScan.h.
     bool its_in_quote;
     bool its_whitespace_tokens;
     std::istream* its_stream;
@@ -110,21 +109,17 @@ private:
     std::string its_ml_comment_start;
     std::string its_ordinary_chars;
     std::string its_pushback_token;
-    // The token most recently returned, as far as classifying needs it: its
-    // character when it was one character long (the escape is always one
-    // character), else -1.
+    // The character of the token returned last when it was one long, else -1.
     int its_last_token;
-    // The one-character token that ended the previous word or quoted text,
-    // handed out by the next nextToken; -1 when there is none.
+    // The character that ended the previous word or quoted text, the next token; or -1.
     int its_pending_token;
     std::string its_quote_chars;
     std::string its_sl_comment_start;
     int its_current_line;
     int its_token_line;
-    // Per character: whitespace, quote and ordinary membership bits, kept in
-    // step with the character sets so that classifying is one lookup.
+    // Per character: whitespace, quote and ordinary bits, in step with the sets.
     unsigned char its_char_flags[256];
-    // The token being collected while comment markers are set; kept between
-    // calls for its capacity only.
+    // The scan's spill: a token going on past the stream buffer's piece, or
+    // collected while comment markers are set; kept for its capacity only.
     std::string its_collected;
 };

@@ -1,10 +1,7 @@
-// Whole-subtree walks: search and freeing.
-//
-// Neither recurses, so a tree a million levels deep costs no stack (Windows
-// threads get 1 MiB). The search keeps its path in a vector of its own rather
-// than reading it back from parent links, which callers may have overwritten
-// with setParent; the freeing keeps its path in the links of the nodes it is
-// about to free, so that it needs no memory at all.
+// Whole-subtree walks: search and freeing. Neither recurses (a million levels
+// cost no stack). The search keeps its path in a vector, not in parent links
+// callers may have overwritten; the freeing keeps it in the links of the
+// nodes it is about to free, needing no memory at all.
 #include <vector>
 
 #include "vtsupport/text/SimpleDOM.h"
@@ -38,8 +35,7 @@ NodeList Node::findElements(const std::string& the_name) const {
 
 namespace {
 
-// Reverses the chain of the_node's children in place: the last child becomes
-// the first.
+// Reverses the chain of the_node's children in place.
 void reverseChildren(Node* the_node) {
     Node* reversed = nullptr;
     Node* child = the_node->getFirstChild();
@@ -54,17 +50,12 @@ void reverseChildren(Node* the_node) {
 
 } // namespace
 
-// Children before their parents, each node exactly once, found through the
-// first-child and next-sibling links only. It allocates nothing, so it may run
-// from a destructor while memory is short (the reader frees a partial tree
-// that way), and it never throws: each node's chain is reversed when the walk
-// enters the node, then taken from the front, and the path back up runs
-// through the parent links of the nodes on it, set by the walk itself.
-// Siblings are released last to first, which for a tree the reader built is
-// the reverse of the order its nodes were allocated in: the allocator then
-// gets its memory back from the top down and hands it out again in one piece,
-// where releasing in allocation order leaves it sorting a long list of small
-// blocks.
+// Children before their parents, each node once. It allocates nothing (it
+// may run while memory is short) and never throws: each node's chain is
+// reversed when the walk enters it, then taken from the front, and the path
+// back up runs through the parent links of the nodes on it. Siblings go last
+// to first, the reverse of the order the reader allocated them in, which the
+// allocator takes back as one piece rather than a long list of small blocks.
 void deleteTree(Node* root) {
     using vtsupport::detail::NodeAccess;
     if (root == nullptr)

@@ -45,8 +45,7 @@ bool isChar(Token the_token, char the_char) {
 bool isXmlSpace(Token the_token) {
     return the_token.size() == 1 && detail::isXmlSpace(the_token[0]);
 }
-// Whether "<" may follow the_token directly even when no text was collected:
-// after nothing, blank, tab, line feed, carriage return, a double quote or ">".
+// Whether "<" may follow the_token when no text was collected.
 bool mayPrecedeTag(Token the_token) {
     return the_token.empty() || isXmlSpace(the_token) || isChar(the_token, '"') ||
            isChar(the_token, '>');
@@ -69,8 +68,7 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The first the_char in [the_begin, the_end), or null. Values are mostly
-// short: the first characters are looked at one by one.
+// The first the_char in [the_begin, the_end), or null; a short value by hand.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     for (const char* const shortEnd = the_end - the_begin > 16 ? the_begin + 16 : the_end;
          the_begin != shortEnd; ++the_begin) {
@@ -84,20 +82,23 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
 }
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
-    const char* const open = findChar(the_begin, the_end, '<');
-    const char* const stop = open != nullptr ? open : the_end;
-    const char* const close = findChar(the_begin, stop, '>');
-    return close != nullptr ? close : stop;
+    if (the_begin == the_end)
+        return the_end;
+    const void* const open =
+        std::memchr(the_begin, '<', static_cast<std::size_t>(the_end - the_begin));
+    const char* const stop = open != nullptr ? static_cast<const char*>(open) : the_end;
+    const void* const close =
+        std::memchr(the_begin, '>', static_cast<std::size_t>(stop - the_begin));
+    return close != nullptr ? static_cast<const char*>(close) : stop;
 }
 
 } // namespace
 
-class XmlReader {
+class XmlReader : public TokenSource {
 public:
     XmlReader(std::istream& the_stream, bool the_keep_whitespace_text)
-        : its_cursor(the_stream, true), its_settings{its_classes, kXmlWhitespaceTokens,
-                                                     '\\',        its_empty,
-                                                     its_empty,   its_empty},
+        : TokenSource(the_stream, StreamCursor::open(the_stream, true), its_spill_text),
+          its_settings{its_classes, kXmlWhitespaceTokens, '\\', its_empty, its_empty, its_empty},
           its_piece(its_cursor.its_next), its_keep_whitespace_text(the_keep_whitespace_text) {
         fillXmlCharClasses(its_classes);
         its_open.reserve(16);
@@ -109,13 +110,9 @@ public:
     // The root, the caller's from then on; null when the input holds no element.
     Node* read();
 
-    // The scan's source (TokenSource's part, with the_peek for a run that may
-    // stop before an unbuffered stream's character); what the tokens still
-    // refer to in the old piece is kept first.
+    // The scan's source: what the tokens refer to in the old piece is kept first.
     bool refill(bool the_taking, const char* the_partial, bool the_continued,
                 bool the_peek = false);
-    StreamCursor its_cursor;
-    std::string its_spill;
 
 private:
     struct OpenElement {
@@ -168,12 +165,13 @@ private:
     template <class Find>
     void skipMarkup(bool the_comment, Token the_end, Find the_find);
 
+    std::string its_spill_text;
     CharClassTable its_classes;
     const std::string its_empty;
     ScanSettings its_settings;
     ScanState its_scan{false, -1, -1, 1, 1};
-    // Lines: at the start of the current piece, and of the last word begun in
-    // an earlier piece; whether the piece before ended inside a word.
+    // Lines at the start of the piece and of the last word begun before it;
+    // whether the piece before ended inside a word.
     const char* its_piece;
     int its_line = 1, its_word_line = 1;
     bool its_word_goes_on = false;
@@ -196,8 +194,7 @@ Node* XmlReader::read() {
     its_cursor.finish();
     return std::exchange(its_root, nullptr);
 }
-// The line of the last word begun: in the piece read so far unless that
-// holds none, or only the end of one begun before.
+// The line of the last word begun, in the piece read so far or before it.
 int XmlReader::line() const {
     const char* word = lastWord(its_classes, its_piece, its_cursor.its_next);
     if (word == nullptr || (word == its_piece && its_word_goes_on))
@@ -219,13 +216,7 @@ bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_contin
             *views[i] = Token(its_kept[i]);
         }
     }
-    if (the_taking) {
-        if (!the_continued)
-            its_spill.clear();
-        its_spill.append(the_partial, static_cast<std::size_t>(its_cursor.its_end - the_partial));
-    }
-    its_cursor.its_next = its_cursor.its_end;
-    const bool more = its_cursor.fill(the_peek);
+    const bool more = TokenSource::refill(the_taking, the_partial, the_continued, the_peek);
     its_piece = its_cursor.its_next;
     return more;
 }
@@ -265,9 +256,8 @@ void XmlReader::handleToken() {
     }
 }
 // The current token and every one after it up to the next "<" or ">" are
-// appended to the text as the rules append them, the last becoming the
-// current token. Where the current token and the character that ended it
-// lie right before the cursor, the stretch is taken from its first character.
+// appended to the text as the rules append them, the last the current token;
+// taken at once from the current token's start where it lies in the piece.
 void XmlReader::takeText() {
     const char* from = its_token.data();
     const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
@@ -359,10 +349,9 @@ void XmlReader::handleOpenBracket() {
         its_collect_whitespace = true;
     }
 }
-// With whitespace tokens off and nothing held back: the tokens before the
-// first place in the piece the_find finds (before the word the piece ends
-// with, which may go on, when it finds none) are skipped, the last of them
-// becoming the current token.
+// Nothing held back, whitespace tokens off: the tokens before what the_find
+// finds in the piece (or before the word it ends with, which may go on) are
+// skipped, the last of them becoming the current token.
 template <class Find>
 void XmlReader::skipTo(Find the_find) {
     if (held())
@@ -386,9 +375,8 @@ void XmlReader::skipTo(Find the_find) {
     its_cursor.its_next = stop;
 }
 // A comment runs to the first "--" token, a processing instruction (from the
-// token after the opening "?") to the first "?" token, each of which must be
-// followed by ">"; a document type declaration (from the token after
-// "!DOCTYPE") to the first ">". the_find finds the end in a piece.
+// token after "?") to the first "?" token, each followed by ">"; a document
+// type declaration (after "!DOCTYPE") to the first ">", found by the_find.
 template <class Find>
 void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     its_settings.its_whitespace_tokens = false;
@@ -422,39 +410,26 @@ void XmlReader::handleCloseBracket() {
         fail(">");
     }
 }
-// Every token up to the next double quote, exactly as read: the characters
-// up to it, taken at once where nothing is held back.
+// Every token up to the next double quote, exactly as read, taken at once:
+// nothing is held back after the opening quote, a one-character token.
 void XmlReader::readAttributeValue() {
     std::string value;
     Token whole; // the value where it lies in one piece
     for (;;) {
-        if (!held()) {
-            const char* const begin = its_cursor.its_next;
-            const char* const quote = findChar(begin, its_cursor.its_end, '"');
-            if (quote != nullptr) {
-                its_cursor.its_next = quote + 1;
-                its_token = ownChar('"');
-                if (value.empty())
-                    whole = Token(begin, static_cast<std::size_t>(quote - begin));
-                else
-                    value.append(begin, quote);
-                break;
-            }
-            value.append(begin, its_cursor.its_end);
-            its_cursor.its_next = its_cursor.its_end;
-            if (!refill(false, nullptr, false))
-                its_token = kEndToken;
-        } else {
-            advance();
-            if (isChar(its_token, '"'))
-                break;
-            value.append(its_token.data(), its_token.size());
+        const char* const begin = its_cursor.its_next;
+        const char* const quote = findChar(begin, its_cursor.its_end, '"');
+        if (quote != nullptr) {
+            its_cursor.its_next = quote + 1;
+            its_token = ownChar('"');
+            whole = value.empty() ? Token(begin, static_cast<std::size_t>(quote - begin))
+                                  : Token(value.append(begin, quote));
+            break;
         }
-        if (its_token.data() == kEndText)
-            fail(its_token);
+        value.append(begin, its_cursor.its_end);
+        its_cursor.its_next = its_cursor.its_end;
+        if (!refill(false, nullptr, false))
+            fail(kEndToken);
     }
-    if (whole.data() == nullptr)
-        whole = value;
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
                              its_attribute_name, whole);
 }

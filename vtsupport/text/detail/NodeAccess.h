@@ -21,9 +21,8 @@ class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
-    // A new node named the_name, its name made once in place (no temporary
-    // Node name is copied). The node is freed again when its name cannot be
-    // allocated.
+    // A new node named the_name, the name made once in place; the node is
+    // freed again when its name cannot be allocated.
     static Node* make(const std::string& the_empty, std::string_view the_name) {
         std::unique_ptr<Node> node(new Node(the_empty));
         node->its_name = std::string(the_name);
@@ -41,9 +40,8 @@ public:
         if (attributes.size() == count)
             entry->second.assign(the_value.data(), the_value.size());
     }
-    // the_text becomes the node's text and is emptied. A text that fills its
-    // buffer is handed over whole; one in a larger buffer (kept from a longer
-    // text) is copied, so that the node holds no more than it needs.
+    // the_text becomes the node's text and is emptied: handed over whole when
+    // it fills its buffer, else copied, so the node holds no more than it needs.
     static void takeText(Node* the_node, std::string& the_text) {
         if (the_text.capacity() == the_text.size())
             the_node->its_text = std::move(the_text);
@@ -51,8 +49,7 @@ public:
             the_node->its_text = the_text;
         the_text.clear();
     }
-    // For freeing a tree without memory of its own: the chain links are
-    // reused as the walk's lists.
+    // For freeing a tree: the chain links are reused as the walk's lists.
     static void setFirstChild(Node* the_node, Node* the_child) {
         the_node->its_first_child = the_child;
     }

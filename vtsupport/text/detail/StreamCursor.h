@@ -25,9 +25,7 @@
 namespace vtsupport {
 namespace detail {
 
-// The get area of any stream buffer. Naming the protected members through a
-// derived class is what makes the member pointers legal; they then apply to
-// every std::streambuf.
+// The get area of any stream buffer (members named through a derived class).
 struct GetAreaAccess : std::streambuf {
     static char* next(std::streambuf& the_buffer) { return (the_buffer.*&GetAreaAccess::gptr)(); }
     static char* end(std::streambuf& the_buffer) { return (the_buffer.*&GetAreaAccess::egptr)(); }
@@ -35,8 +33,7 @@ struct GetAreaAccess : std::streambuf {
         (the_buffer.*&GetAreaAccess::gbump)(the_count);
     }
 };
-// Every byte value in its place, so that a character taken from an unbuffered
-// stream can be a piece of its own without storage of its own.
+// Every byte value in its place: a piece of one character needs no storage.
 struct ByteValues {
     constexpr ByteValues() : its_chars() {
         for (int c = 0; c < 256; ++c)

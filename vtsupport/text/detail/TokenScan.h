@@ -50,8 +50,7 @@ struct ScanState {
     int its_current_line;
     int its_token_line;
 };
-// Line feeds in [the_begin, the_end), counted in blocks whose count fits in
-// a byte, which the compiler turns into vector code.
+// Line feeds in [the_begin, the_end), counted in blocks (vector code).
 inline int countLineFeeds(const char* the_begin, const char* the_end) {
     int count = 0;
     const char* p = the_begin;
@@ -79,16 +78,17 @@ constexpr char kEndText[] = "StreamTokenizer::TT_EOF";
 // The end of the input, told from every other token by where its text is.
 constexpr Token kEndToken(kEndText, sizeof kEndText - 1);
 
-// The source of a StreamTokenizer's scan: its stream's pieces, and the
-// collected string as the spill.
+// The source of a scan: the stream's pieces, and a spill.
 class TokenSource {
 public:
     TokenSource(std::istream& the_stream, std::streambuf* the_buffer, std::string& the_spill)
         : its_cursor(the_stream, the_buffer), its_spill(the_spill) {}
     // The next piece, false at the end of the input. When the_taking, a token
     // that goes on, [the_partial, end) of the old one is kept in the spill
-    // first, after what it holds of the same token (the_continued).
-    bool refill(bool the_taking, const char* the_partial, bool the_continued) {
+    // first, after what it holds of the same token (the_continued). the_peek:
+    // a character of an unbuffered stream is only shown (StreamCursor::fill).
+    bool refill(bool the_taking, const char* the_partial, bool the_continued,
+                bool the_peek = false) {
         if (the_taking) {
             if (!the_continued)
                 its_spill.clear();
@@ -96,19 +96,17 @@ public:
                              static_cast<std::size_t>(its_cursor.its_end - the_partial));
         }
         its_cursor.its_next = its_cursor.its_end;
-        return its_cursor.fill(false);
+        return its_cursor.fill(the_peek);
     }
     StreamCursor its_cursor;
     std::string& its_spill;
 };
-// Whether the token handed out last was the escape, which takes the meaning
-// of quote characters for the next one.
+// Whether the token handed out last was the escape (quotes lose their meaning).
 inline bool escaped(const ScanSettings& the_settings, const ScanState& the_state) {
     return the_state.its_last_token == the_settings.its_escape;
 }
 // Outside quoted text, whether a character of the_bits (not whitespace) is a
-// token of its own: a quote character unless the escape token came before
-// it, an ordinary character.
+// token of its own: a quote character unless escaped, an ordinary character.
 inline bool endsToken(unsigned char the_bits, const ScanSettings& the_settings,
                       const ScanState& the_state) {
     return (the_bits & kQuote) ? !escaped(the_settings, the_state) : (the_bits & kOrdinary) != 0;
@@ -118,9 +116,8 @@ inline bool endsWith(const std::string& the_token, const std::string& the_marker
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
 // Between tokens, whether the_char is a token of its own (whitespace while
-// whitespace tokens are on, a quote or an ordinary character); a quote
-// character then opens quoted text. False for a word's first character and
-// for whitespace to skip.
+// whitespace tokens are on, a quote, an ordinary character); a quote opens
+// quoted text.
 inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
                      unsigned char the_char) {
     const unsigned char bits = the_settings.its_classes[the_char];
@@ -138,9 +135,8 @@ inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
         the_state.its_in_quote = true;
     return true;
 }
-// Whether the_char, after a word, ends it, as whitespace or a character
-// that is a token of its own; it is then taken too, and comes back next
-// unless it is whitespace while whitespace tokens are off.
+// Whether the_char ends a word; it is taken too, and comes back next unless
+// it is whitespace while whitespace tokens are off.
 inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
                      unsigned char the_char) {
     const unsigned char bits = the_settings.its_classes[the_char];
@@ -248,9 +244,8 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
         return taken(p);
     }
 }
-// One token, nothing being held back; TT_EOF at the end of the input. A
-// character that is a token of its own, or a word that ends in the piece,
-// is settled at once; everything else goes through the whole scan.
+// One token, nothing being held back: a character that is a token of its
+// own, or a word ending in the piece, at once; anything else by the whole scan.
 template <class Source>
 VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanState& the_state,
                                         Source& the_source) {
@@ -275,18 +270,11 @@ VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanSt
     }
     return scanAnyToken(the_settings, the_state, the_source);
 }
-// The comment kinds of a scan with markers.
-enum class Comment : unsigned char {
-    None,
-    Line,     // skipping to the line feed
-    Block,    // skipping to the end marker
-    Both,     // both markers matched on one character
-    LineRest, // the block comment of Both ended: word characters skipped
-    BlockRest // its line comment ended: word characters collected for the end marker
-};
-// The same scan with comment markers set: characters one at a time, words
-// collected in the spill, the text before a comment that cut a word into
-// the_result.
+// The comments a scan with markers is in: LineRest is what is left of Both
+// once its block comment ended, BlockRest once its line comment ended.
+enum class Comment : unsigned char { None, Line, Block, Both, LineRest, BlockRest };
+// The same with comment markers set: characters one at a time, words
+// collected in the spill, the text before a comment that cut a word into the_result.
 template <class Source>
 Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, Source& the_source,
                       std::string& the_result) {
