@@ -42,10 +42,8 @@ VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) 
 
 } // namespace
 
-// Held-back tokens, and a character that its class alone makes a token of its
-// own (an ordinary character, whitespace while whitespace tokens are on)
-// first in the buffer, are handed out without setting up the scan, which
-// runs out of line.
+// Held-back tokens, and a character that is a token of its own first in the
+// buffer, are handed out without setting up the scan (out of line).
 void StreamTokenizer::nextToken(std::string& the_token) {
     using namespace vtsupport::detail;
     struct Scan {

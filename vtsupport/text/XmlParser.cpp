@@ -1,23 +1,19 @@
 // The XML reader behind SimpleDOM::parse: the reading rules, token by token,
-// with a few flags and a stack of open elements, over the tokens of the
-// tokenizer's scan (TokenScan.h) set up as configureForXml sets up a
-// StreamTokenizer. Where a rule takes a whole run of tokens (the text up to
-// the next tag, an attribute value, what a comment, a processing instruction
-// or a document type declaration skips), it takes the run from the piece at
-// once, leaving the current token what the run's last token would; at the
-// end of a piece, or where a token is held back, it goes token by token.
-// Lines are not counted while reading: every character read is classified
-// alike, so the line of the last word begun is found from the characters when
-// a failure needs it, or when a piece goes back to the stream.
+// over the tokens of the tokenizer's scan (TokenScan.h) set up as
+// configureForXml sets up a StreamTokenizer. A rule that takes a whole run of
+// tokens (text up to the next tag, an attribute value, a comment, processing
+// instruction or declaration) takes it from the piece at once, leaving the
+// current token what the run's last token would; at a piece's end, or where
+// a token is held back, it goes token by token. Lines are found from the
+// characters when a failure needs one, or when a piece goes back.
 //
-// Lenient on purpose (no references decoded, end tags never compared).
-// Each open element remembers its last child, so appending costs the same
-// however many children precede it; the tree built so far is freed when
-// reading fails. A rule that needs an open element while none is open (a
-// second root, an attribute before any element, text before an end tag at
-// the top level) fails like any other malformed input.
+// Lenient on purpose (no references decoded, end tags never compared). Each
+// open element remembers its last child (appending costs the same however
+// many precede it); the tree built so far is freed when reading fails. A rule
+// that needs an open element while none is open fails as malformed input.
 #include <cctype>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <istream>
@@ -68,22 +64,23 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The first the_char in [the_begin, the_end), or null; a short value by hand.
+// The first the_char in [the_begin, the_end), or null; eight bytes at a time.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
-    for (const char* const shortEnd = the_end - the_begin > 16 ? the_begin + 16 : the_end;
-         the_begin != shortEnd; ++the_begin) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    for (std::uint64_t word; the_end - the_begin >= 8; the_begin += 8) {
+        std::memcpy(&word, the_begin, 8);
+        word ^= kOnes * static_cast<unsigned char>(the_char); // a zero byte where the_char is
+        if (((word - kOnes) & ~word & kOnes << 7) != 0)
+            break;
+    }
+    for (; the_begin != the_end; ++the_begin) {
         if (*the_begin == the_char)
             return the_begin;
     }
-    if (the_begin == the_end)
-        return nullptr;
-    return static_cast<const char*>(
-        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
+    return nullptr;
 }
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
-    if (the_begin == the_end)
-        return the_end;
     const void* const open =
         std::memchr(the_begin, '<', static_cast<std::size_t>(the_end - the_begin));
     const char* const stop = open != nullptr ? static_cast<const char*>(open) : the_end;
@@ -170,16 +167,13 @@ private:
     const std::string its_empty;
     ScanSettings its_settings;
     ScanState its_scan{false, -1, -1, 1, 1};
-    // Lines at the start of the piece and of the last word begun before it;
-    // whether the piece before ended inside a word.
+    // Lines at the piece's start and of the last word begun before it.
     const char* its_piece;
     int its_line = 1, its_word_line = 1;
     bool its_word_goes_on = false;
-    // The current token, the previous one, the one read ahead (null data:
-    // none) and the attribute name, with room to keep each when its piece goes.
+    // Current, previous, read-ahead (null: none) token, attribute name; kept when the piece goes.
     Token its_token, its_previous, its_pushback, its_attribute_name;
     std::string its_kept[4];
-
     const bool its_keep_whitespace_text;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
@@ -432,6 +426,7 @@ void XmlReader::readAttributeValue() {
     }
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
                              its_attribute_name, whole);
+    skipBlanks(); // those before the next attribute, as the next tokens would
 }
 // A word, or one of ";:,.?", vertical tab or form feed, in a start tag: the
 // element's name right after "<", otherwise an attribute's (set empty unless
@@ -454,8 +449,16 @@ void XmlReader::handleName() {
         its_attribute_name = token;
         // A character read after the name is the next token as it stands.
         const int pending = its_scan.its_pending;
-        if (pending != -1 && its_pushback.data() == nullptr ? pending != '=' : !isChar(peek(), '='))
+        if (pending != -1 && its_pushback.data() == nullptr ? pending != '='
+                                                            : !isChar(peek(), '=')) {
             NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
+        } else if (pending == '=' && its_pushback.data() == nullptr &&
+                   its_cursor.its_next != its_cursor.its_end && *its_cursor.its_next == '"') {
+            // name="value": "=" and the opening quote change nothing here.
+            its_scan.its_pending = -1;
+            ++its_cursor.its_next;
+            readAttributeValue();
+        }
     }
 }
 

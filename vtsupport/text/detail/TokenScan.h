@@ -4,16 +4,15 @@
 // when it went on past the piece (or was collected with comment markers set),
 // or into static text (TT_EOF). Source::refill hands out the next piece,
 // keeping first what its owner still needs of the old one. Lines:
-// its_current_line is 1 plus the line feeds read so far (a line feed is
-// always whitespace), its_token_line copies it when a word begins.
+// its_current_line is 1 plus the line feeds read so far, its_token_line
+// copies it when a word begins.
 //
 // Comments: markers are matched against the collected word characters only;
-// inside a comment the characters of the other classes are dropped. A
-// comment that begins inside a word makes the text before it the result,
-// handed out when the comment ends (or at the end of the input); the end
-// marker is looked for in the word and the comment together. Both markers
-// may match on one character: each comment then ends by its own rule, and
-// once one has ended the other hides only what it alone would hide.
+// inside a comment the other classes' characters are dropped. A comment that
+// begins inside a word makes the text before it the result, handed out when
+// the comment ends; the end marker is looked for in the word and the comment
+// together. When both markers match on one character, each comment ends by
+// its own rule, and then the other hides only what it alone would hide.
 #pragma once
 
 #include <algorithm>
