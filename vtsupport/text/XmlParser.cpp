@@ -64,6 +64,14 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
+// The last token of [the_begin, the_end): the word that ends there, or the
+// one character.
+Token lastToken(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
+    const char* first = the_end - 1;
+    if (the_classes[static_cast<unsigned char>(*first)] == 0)
+        first = lastWord(the_classes, the_begin, the_end);
+    return Token(first, static_cast<std::size_t>(the_end - first));
+}
 // The first the_char in [the_begin, the_end), or null; eight bytes at a time.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -286,12 +294,8 @@ void XmlReader::takeText() {
                 its_text.append(word, static_cast<std::size_t>(p - word));
             }
         }
-        if (stop != begin) {
-            const char* last = stop - 1;
-            if (its_classes[static_cast<unsigned char>(*last)] == 0)
-                last = lastWord(its_classes, begin, stop);
-            its_token = Token(last, static_cast<std::size_t>(stop - last));
-        }
+        if (stop != begin)
+            its_token = lastToken(its_classes, begin, stop);
         its_cursor.its_next = stop;
         if (stop != end || !refill(false, nullptr, false, true))
             return;
@@ -360,12 +364,8 @@ void XmlReader::skipTo(Find the_find) {
     const char* last = stop;
     while (last != begin && (its_classes[static_cast<unsigned char>(last[-1])] & kSpace))
         --last;
-    if (last != begin) {
-        const char* first = last - 1;
-        if (its_classes[static_cast<unsigned char>(*first)] == 0)
-            first = lastWord(its_classes, begin, last);
-        its_token = Token(first, static_cast<std::size_t>(last - first));
-    }
+    if (last != begin)
+        its_token = lastToken(its_classes, begin, last);
     its_cursor.its_next = stop;
 }
 // A comment runs to the first "--" token, a processing instruction (from the
