@@ -32,9 +32,7 @@ NodeList Node::findElements(const std::string& the_name) const {
         }
     }
 }
-
 namespace {
-
 // Reverses the chain of the_node's children in place.
 void reverseChildren(Node* the_node) {
     Node* reversed = nullptr;

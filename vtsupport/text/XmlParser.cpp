@@ -257,9 +257,8 @@ void XmlReader::handleToken() {
         }
     }
 }
-// The current token and every one after it up to the next "<" or ">" are
-// appended to the text as the rules append them, the last the current token;
-// taken at once from the current token's start where it lies in the piece.
+// The current token and all up to the next "<" or ">" appended to the text
+// as the rules append them, at once from where the current token lies.
 void XmlReader::takeText() {
     const char* from = its_token.data();
     const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
@@ -323,6 +322,16 @@ void XmlReader::handleOpenBracket() {
             its_text.clear();
         if (!its_text.empty())
             NodeAccess::takeText(innermost(its_text), its_text);
+        // "</name>": "/" and the name change nothing outside a start tag.
+        const char* const end = wordEnd(its_classes, its_cursor.its_next, its_cursor.its_end);
+        if (!its_in_start_tag && end != its_cursor.its_next && end != its_cursor.its_end &&
+            *end == '>') {
+            its_pushback = Token();
+            its_token =
+                Token(its_cursor.its_next, static_cast<std::size_t>(end - its_cursor.its_next));
+            its_scan.its_pending = '>';
+            its_cursor.its_next = end + 1;
+        }
     } else if (next == "!--") {
         skipMarkup(true, "--", [this](const char* the_begin, const char* the_end) {
             // "--" standing alone: a word character on neither side
@@ -347,9 +356,8 @@ void XmlReader::handleOpenBracket() {
         its_collect_whitespace = true;
     }
 }
-// Nothing held back, whitespace tokens off: the tokens before what the_find
-// finds in the piece (or before the word it ends with, which may go on) are
-// skipped, the last of them becoming the current token.
+// Nothing held back, whitespace tokens off: the tokens before what the_find finds
+// in the piece (or the word it ends with) are skipped, the last one current.
 template <class Find>
 void XmlReader::skipTo(Find the_find) {
     if (held())
@@ -368,9 +376,8 @@ void XmlReader::skipTo(Find the_find) {
         its_token = lastToken(its_classes, begin, last);
     its_cursor.its_next = stop;
 }
-// A comment runs to the first "--" token, a processing instruction (from the
-// token after "?") to the first "?" token, each followed by ">"; a document
-// type declaration (after "!DOCTYPE") to the first ">", found by the_find.
+// A comment runs to the first "--" token, an instruction (from the token after
+// "?") to the first "?", each then ">"; a "!DOCTYPE" to the first ">".
 template <class Find>
 void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     its_settings.its_whitespace_tokens = false;
@@ -428,9 +435,8 @@ void XmlReader::readAttributeValue() {
                              its_attribute_name, whole);
     skipBlanks(); // those before the next attribute, as the next tokens would
 }
-// A word, or one of ";:,.?", vertical tab or form feed, in a start tag: the
-// element's name right after "<", otherwise an attribute's (set empty unless
-// "=" follows).
+// A word (or ";:,.?", vertical tab, form feed) in a start tag: the element's
+// name right after "<", else an attribute's (empty unless "=" follows).
 void XmlReader::handleName() {
     const Token token = its_token;
     if (isChar(its_previous, '<')) {
@@ -445,6 +451,11 @@ void XmlReader::handleName() {
             parent.its_last_child = node;
         }
         its_open.push_back(OpenElement{node, nullptr});
+        if (its_pushback.data() == nullptr && detail::isXmlSpace(its_scan.its_pending)) {
+            its_token =
+                ownChar(static_cast<unsigned char>(std::exchange(its_scan.its_pending, -1)));
+            skipBlanks(); // the blanks after the name
+        }
     } else {
         its_attribute_name = token;
         // A character read after the name is the next token as it stands.

@@ -21,15 +21,13 @@ class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
-    // A new node named the_name, the name made once in place; the node is
-    // freed again when its name cannot be allocated.
+    // A new node named the_name, freed again when its name cannot be allocated.
     static Node* make(const std::string& the_empty, std::string_view the_name) {
         std::unique_ptr<Node> node(new Node(the_empty));
         node->its_name = std::string(the_name);
         return node.release();
     }
-    // What setAttribute does, each string made once, in the map. Names often
-    // come in ascending order, and the map tries the end first.
+    // setAttribute, each string made once in the map, which tries the end first.
     static void setAttribute(Node* the_node, std::string_view the_name,
                              std::string_view the_value) {
         AttributeMap& attributes = the_node->its_attributes;
@@ -54,9 +52,7 @@ public:
         the_node->its_first_child = the_child;
     }
     static void link(Node* the_node, Node* the_next) { the_node->its_next_sibling = the_next; }
-
-    // Links the_child as the last child of the_parent, whose current last child
-    // is the_tail (null when it has none): what appendChild does, without the walk.
+    // appendChild without the walk: the_tail is the_parent's last child, or null.
     static void appendAfterTail(Node* the_parent, Node* the_tail, Node* the_child) {
         the_child->its_parent = the_parent;
         the_child->its_previous_sibling = the_tail;

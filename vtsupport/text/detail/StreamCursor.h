@@ -52,13 +52,8 @@ public:
     // The same on a stream already opened: the_buffer is what open() gave.
     StreamCursor(std::istream& the_stream, std::streambuf* the_buffer)
         : its_stream(the_stream), its_buffer(the_buffer) {
-        if (its_buffer != nullptr) {
+        if (its_buffer != nullptr)
             takeGetArea();
-            return;
-        }
-        its_start = nullptr;
-        its_next = nullptr;
-        its_end = nullptr;
     }
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
@@ -102,8 +97,8 @@ public:
         its_end = its_start + 1;
         return true;
     }
-    const char* its_next;
-    const char* its_end;
+    const char* its_next = nullptr;
+    const char* its_end = nullptr;
 
     // The stream's buffer, or null (failbit set) when it has failed or ended.
     static std::streambuf* open(std::istream& the_stream, bool the_flush_tie) {
@@ -169,7 +164,7 @@ private:
     std::istream& its_stream;
     // Null once the input has ended or failed.
     std::streambuf* its_buffer;
-    const char* its_start;
+    const char* its_start = nullptr;
     // A piece of one character was either taken by fill() or is taken by release().
     bool its_one_char = false;
     bool its_taken = false;
