@@ -13,6 +13,7 @@
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -143,9 +144,12 @@ bool spawnProgram(const std::string& commandLine, bool untilExit,
     std::vector<std::string> candidateTexts = programCandidates(words[0]);
     const std::vector<char*> candidates = pointersTo(candidateTexts);
     const std::vector<char*> arguments = pointersTo(words);
-    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    // Where descriptors are closed one by one, the loop runs to the hard limit: one
+    // may lie above the soft limit, when that was lowered after it was opened.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
     const int highestDescriptor =
-        openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
+        limit.rlim_max > 0 && limit.rlim_max < 65536 ? static_cast<int>(limit.rlim_max) : 65536;
 
     int report[2];
     if (!openCloseOnExecPipe(report))
