@@ -21,7 +21,7 @@ TEST(Trace, SilentWithoutTheSwitchAndChainedOnOneChannel) {
     utils::ITrace& channel = trace();
     EXPECT_EQ(&channel, &(channel << "text" << 42 << 7u << 2.5 << 'c' << std::string("s\n")));
     EXPECT_FALSE(utils::PTrace::isEnabled());
-    EXPECT_EQ("", out.text());
+    EXPECT_EQ("", out.str());
 }
 TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
     const ScopedEnv on(utils::traceSwitchName, "yes");
@@ -31,7 +31,7 @@ TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
               &(channel << std::numeric_limits<unsigned int>::max() << ' ' << -1 << ' '
                         << 3.14159265358979 << ' ' << 0.1 << ' ' << 1e20 << "ab\ncd"
                         << std::string("x\0y\n", 4) << "" << std::string() << 'z' << '\n'));
-    EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.text());
+    EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.str());
     EXPECT_EQ((std::vector<std::size_t>{34, 40, 42}), out.flushes());
 }
 // The channel writes through the program's own std::cout (one C++ runtime for
@@ -50,11 +50,11 @@ TEST(Trace, TheProgramsFormattingStateAppliesToWhatIsTraced) {
     trace() << 'x' << ' ';
     std::cout << std::setw(4);
     trace() << "ab" << '\n';
-    EXPECT_EQ("0xff 0xffffffff ***0xff **2.50 **x ***ab\n", out.text());
+    EXPECT_EQ("0xff 0xffffffff ***0xff **2.50 **x ***ab\n", out.str());
 }
 TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);
-    const ScopedEnv flag("VTSUPPORT_TEST_FLAG", nullptr);
+    const ScopedEnv flag("VTSUPPORT_TEST_FLAG", "an earlier value");
     vttest::CoutCapture out;
     utils::PTrace::instance()->enable();
     ASSERT_NE(nullptr, std::getenv(utils::traceSwitchName));
@@ -64,9 +64,9 @@ TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     utils::PTrace::instance()->disable();
     EXPECT_EQ(nullptr, std::getenv(utils::traceSwitchName));
     trace() << "off" << '\n';
-    EXPECT_EQ("on\n", out.text());
+    EXPECT_EQ("on\n", out.str());
     trace().setFlag("VTSUPPORT_TEST_FLAG");
-    EXPECT_STREQ("1", std::getenv("VTSUPPORT_TEST_FLAG"));
+    EXPECT_STREQ("1", std::getenv("VTSUPPORT_TEST_FLAG")) << "an earlier value is replaced";
     trace().clearFlag("VTSUPPORT_TEST_FLAG");
     trace().clearFlag("VTSUPPORT_TEST_FLAG"); // an absent variable is harmless
     EXPECT_EQ(nullptr, std::getenv("VTSUPPORT_TEST_FLAG"));

@@ -22,15 +22,16 @@ namespace vttest {
 class ScopedEnv {
 public:
     ScopedEnv(const std::string& name, const char* value)
-        : its_name(name), its_old(std::getenv(name.c_str()) ? std::getenv(name.c_str()) : ""),
-          its_had(std::getenv(name.c_str()) != nullptr) {
+        : its_name(name), its_had(std::getenv(name.c_str()) != nullptr),
+          its_old(its_had ? std::getenv(name.c_str()) : "") {
         setEnv(name, value);
     }
     ~ScopedEnv() { setEnv(its_name, its_had ? its_old.c_str() : nullptr); }
 
 private:
-    const std::string its_name, its_old;
+    const std::string its_name;
     const bool its_had;
+    const std::string its_old;
 };
 // A fresh directory in the temporary directory, removed with its contents on destruction.
 class ScratchDir {
@@ -68,39 +69,23 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 }
 // Puts a recording buffer under std::cout for its lifetime, the way a program
 // collects what the library traces, then restores the buffer and the formatting
-// state. text() is all that was written, flushes() its length at each flush.
-class CoutCapture : std::streambuf {
+// state. str() is all that was written, flushes() its length at each flush.
+class CoutCapture : public std::stringbuf {
 public:
-    CoutCapture() {
-        std::cout.flush();
-        its_format.copyfmt(std::cout);
-        its_saved = std::cout.rdbuf(this);
-    }
+    CoutCapture() : its_saved(std::cout.flush().rdbuf(this)) { its_format.copyfmt(std::cout); }
     ~CoutCapture() override {
         std::cout.rdbuf(its_saved);
         std::cout.copyfmt(its_format);
     }
-    const std::string& text() const { return its_text; }
     const std::vector<std::size_t>& flushes() const { return its_flushes; }
 
 private:
-    int_type overflow(int_type c) override {
-        its_text += traits_type::eq_int_type(c, traits_type::eof())
-                        ? ""
-                        : std::string(1, static_cast<char>(c));
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char* text, std::streamsize count) override {
-        its_text.append(text, static_cast<std::size_t>(count));
-        return count;
-    }
     int sync() override {
-        its_flushes.push_back(its_text.size());
+        its_flushes.push_back(str().size());
         return 0;
     }
-    std::ios its_format{nullptr};
     std::streambuf* its_saved;
-    std::string its_text;
+    std::ios its_format{nullptr};
     std::vector<std::size_t> its_flushes;
 };
 // The std::string that `action` throws, as the networking classes report errors;

@@ -4,6 +4,7 @@
 // library's on purpose: the networking classes are checked against them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace vttest {
@@ -35,9 +36,16 @@ long handleCountDrift();
 bool makeInheritablePipe(int ends[2]);
 void closeDescriptor(int descriptor);
 // A copy of `descriptor` above the descriptor limit, which stays lowered below it until
-// restoreDescriptorLimit (POSIX); elsewhere a plain copy.
+// restoreDescriptorLimit (POSIX; where privileged, the hard limit is lowered to the copy
+// itself); elsewhere a plain copy.
 int copyAboveDescriptorLimit(int descriptor);
 void restoreDescriptorLimit();
+// Makes the kernel refuse to close descriptors in bulk from now on, as older kernels
+// and some sandboxes do (irreversible: for a child process); false where it cannot.
+bool refuseBulkClose();
+// Runs `action` with standard input closed and reopens it after; false, running
+// nothing, where it cannot be closed.
+bool withoutStandardInput(const std::function<void()>& action);
 // Blocks until one byte or the end arrives; true at the end (no writer left).
 bool readsEndOfFile(int readEnd);
 // True when a child of this process has ended without being waited for (a zombie);

@@ -1,16 +1,22 @@
 #include "support/platform/TestPlatform.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -64,11 +70,29 @@ int copyAboveDescriptorLimit(int descriptor) {
     ::dup2(descriptor, high);
     rlimit lowered = savedLimit;
     lowered.rlim_cur = 64;
+    lowered.rlim_max = privileged() ? high : lowered.rlim_max; // the highest allowed, if root
     ::setrlimit(RLIMIT_NOFILE, &lowered);
     return high;
 }
 void restoreDescriptorLimit() {
     ::setrlimit(RLIMIT_NOFILE, &savedLimit);
+}
+bool refuseBulkClose() {
+    sock_filter filter[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_close_range, 0, 1),
+                            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+                            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+    sock_fprog program = {sizeof filter / sizeof filter[0], filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+bool withoutStandardInput(const std::function<void()>& action) {
+    const int saved = ::fcntl(0, F_DUPFD_CLOEXEC, 100);
+    ::close(0);
+    action();
+    ::dup2(saved, 0);
+    ::close(saved);
+    return true;
 }
 bool readsEndOfFile(int readEnd) {
     char byte;

@@ -92,6 +92,12 @@ bool makeInheritablePipe(int ends[2]) {
 void closeDescriptor(int descriptor) {
     _close(descriptor);
 }
+bool refuseBulkClose() {
+    return false;
+}
+bool withoutStandardInput(const std::function<void()>&) {
+    return false;
+}
 bool readsEndOfFile(int readEnd) {
     char byte;
     return _read(readEnd, &byte, 1) == 0;
