@@ -2,6 +2,7 @@
 // names, the command runner, program starts and the environment.
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -123,12 +124,10 @@ TEST(CommandLines, EachRuleGivesItsWordsOnEverySystem) {
         detail::appendQuotedArguments(text, words);
         return joined(words);
     };
-    const auto cmd = [](const std::string& name) {
-        return detail::interpreterWord(name, Syntax::WindowsCmd);
+    const auto word = [](Syntax syntax) {
+        return [syntax](const std::string& name) { return detail::interpreterWord(name, syntax); };
     };
-    const auto sh = [](const std::string& name) {
-        return detail::interpreterWord(name, Syntax::PosixShell);
-    };
+    const auto cmd = word(Syntax::WindowsCmd), sh = word(Syntax::PosixShell);
     const struct {
         const char* what;
         std::function<std::string(const std::string&)> rule;
@@ -482,6 +481,7 @@ TEST(Files, TemporaryAndUniqueNamesAreFree) {
     writeBytes(scratch.file("data_1.txt"), "");
     writeBytes(scratch.file("data_2.txt"), "");
     ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("data_3.txt"), 0755)); // no file
+    writeBytes(data, "");
     EXPECT_EQ(scratch.file("data_3.txt"), FileUtils::uniqueFileName(data));
     EXPECT_EQ(scratch.file("noext_1"), FileUtils::uniqueFileName(scratch.file("noext")));
     EXPECT_EQ("plain_1.txt", FileUtils::uniqueFileName("plain.txt"));
@@ -500,6 +500,10 @@ TEST(Files, TemporaryAndUniqueNamesAreFree) {
     EXPECT_EQ(start, FileUtils::tempFileName().substr(0, start.size()));
     const ScopedEnv root("TMPDIR", "/");
     EXPECT_EQ("/vttmp", FileUtils::tempFileName().substr(0, 6)) << "one separator after the root";
+    for (const char* notADirectory : {static_cast<const char*>(nullptr), data.c_str()}) {
+        const ScopedEnv passedOver("TMPDIR", notADirectory);
+        EXPECT_EQ("/tmp/vttmp", FileUtils::tempFileName().substr(0, 10));
+    }
     // A directory whose names would be too long for the system: no name can be made.
     std::string deep = scratch.path();
     while (deep.size() < 4090)
@@ -674,11 +678,18 @@ TEST(Commands, DescriptorsAreClosedOneByOneWhereTheKernelRefusesToInBulk) {
         },
         ::testing::ExitedWithCode(0), "");
 }
-// Waits go on through a signal that lands in the host process.
+// Waits go on through a signal that lands in the host process, and take no errno
+// that an earlier call of the host left behind for one of their own.
 TEST(Commands, WaitsGoOnThroughSignals) {
     Clock::time_point start = Clock::now();
+    errno = EINTR;
     sleepSeconds(0);
     EXPECT_LT(millisecondsSince(start), 500);
+    errno = EINTR;
+    EXPECT_EQ(3ul, runCommand("exit 3"));
+    errno = EINTR;
+    EXPECT_TRUE(startProgram(helper("exit 0"), true));
+    start = Clock::now();
     const bool signals = vttest::interruptAfter(200);
     sleepSeconds(1);
     EXPECT_GE(millisecondsSince(start), 950);

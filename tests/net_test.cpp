@@ -1,9 +1,11 @@
 // Networking: addresses and the resolution cache, the frame assembler, and the
 // framed socket against a peer on the OS socket calls, also when it misbehaves.
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <locale>
 #include <map>
 #include <string>
@@ -300,6 +302,7 @@ TEST(Socket, WritesOneFramePerPayload) {
     TCPSocket client(loopback(listener.port()));
     PeerConnection peer = listener.accept();
     const std::string large = pattern(1234), larger = pattern(5000);
+    errno = EINTR; // as an interrupted call of the host may leave it
     for (const std::string& payload :
          {std::string(), std::string("hello"), large, larger, std::string("\0\xFF\0", 3)})
         client.write(bytes(payload));
@@ -309,7 +312,7 @@ TEST(Socket, WritesOneFramePerPayload) {
     EXPECT_EQ(lead(4, "5000") + larger, peer.receive(5 + 5000));
     EXPECT_EQ(lead(1, std::string("3\0\xFF\0", 4)), peer.receive(5));
     client.close();
-    EXPECT_EQ("", peer.receiveAll());
+    EXPECT_EQ("", peer.receive(1));
     EXPECT_TRUE(peer.endSeen());
 }
 // A client reads once per message from a peer that sends each message, its pieces
@@ -318,20 +321,24 @@ TEST(Socket, WritesOneFramePerPayload) {
 TEST(Socket, ReadsFramesWholeInPiecesBackToBackAndPastBadHeaders) {
     const std::string spread = pattern(2500), large = pattern(70000), straddling = pattern(1018);
     // 1 + 4 + 1018 = 1023 bytes: the next header straddles the first 1024-byte chunk.
-    const std::vector<std::pair<std::vector<std::string>, std::string>> messages = {
-        {pieces(frameOf(spread), 250), spread},
-        {{frameOf(large)}, large},
-        {{frameOf(straddling) + frameOf("five!") + frameOf("")}, straddling},
-        {{}, "five!"},
-        {{}, ""},
-        {{lead(5, "12")}, partial},
-        {{lead(2, "-5abcde")}, "Error: Invalid message length: -5"},
-        {{frameOf("after")}, "after"}};
+    const struct {
+        const char* what;
+        std::vector<std::string> pieces; // sent a little apart
+        std::string outcome;
+    } messages[] = {
+        {"pieces apart", pieces(frameOf(spread), 250), spread},
+        {"many receives", {frameOf(large)}, large},
+        {"frames back to back", {frameOf(straddling) + frameOf("five!") + frameOf("")}, straddling},
+        {"the second, already read", {}, "five!"},
+        {"the third, empty", {}, ""},
+        {"a partial header", {lead(5, "12")}, partial},
+        {"a negative length", {lead(2, "-5abcde")}, "Error: Invalid message length: -5"},
+        {"a frame after bad headers", {frameOf("after")}, "after"}};
     PeerListener listener;
     std::string acks;
     PeerThread peer(listener, [&](PeerConnection& connection) {
         for (const auto& message : messages) {
-            for (const std::string& piece : message.first)
+            for (const std::string& piece : message.pieces)
                 connection.send(piece), pause(30);
             acks += connection.receive(frameOf("ok").size());
         }
@@ -341,12 +348,13 @@ TEST(Socket, ReadsFramesWholeInPiecesBackToBackAndPastBadHeaders) {
     for (const auto& message : messages) {
         std::string payload;
         const std::string thrown = thrownText([&] { payload = text(client.read()); });
-        EXPECT_EQ(message.second, thrown == "(nothing thrown)" ? payload : thrown);
-        EXPECT_EQ(descriptor, client.getSocket());
+        EXPECT_TRUE(message.outcome == (thrown == "(nothing thrown)" ? payload : thrown))
+            << message.what;
+        EXPECT_EQ(descriptor, client.getSocket()) << message.what;
         client.write(bytes("ok"));
     }
     peer.join();
-    EXPECT_EQ(messages.size() * frameOf("ok").size(), acks.size()) << "a read waited for more";
+    EXPECT_EQ(std::size(messages) * frameOf("ok").size(), acks.size()) << "a read waited for more";
 }
 // A peer that closes early ends the read with what arrived; a signal landing in
 // the process while the read waits does not end it.
@@ -384,6 +392,20 @@ TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
               thrownText([&] { unconnected.write(bytes("lost")); }));
     unconnected.close();
     EXPECT_EQ(-1, unconnected.getSocket());
+    vttest::withoutStandardInput([] { // then the first descriptor free, and a valid one, is 0
+        EXPECT_EQ(0, TCPSocketBase(loopback(9)).getSocket());
+    });
+    // A send that a signal cuts short, the peer reading nothing, fails with what it sent.
+    PeerListener listener;
+    TCPSocket stuck(loopback(listener.port()));
+    PeerConnection silent = listener.accept();
+    const std::vector<char> payload(64 << 20, 'x');
+    if (vttest::interruptAfter(300)) {
+        const std::string thrown = thrownText([&] { stuck.write(payload); });
+        EXPECT_EQ(0u, thrown.rfind("Error: Problem sending data to server: ", 0)) << thrown;
+        EXPECT_NE("-1", thrown.substr(thrown.rfind(' ') + 1));
+        EXPECT_EQ(-1, stuck.getSocket());
+    }
 }
 TEST(Socket, AResetOrAGonePeerFailsTheTransferInsteadOfEndingTheProcess) {
     PeerListener listener;

@@ -19,13 +19,10 @@ public:
         other.its_socket = -1;
     }
     ~PeerConnection() { close(); }
-    bool isOpen() const { return its_socket != -1; }
     // Sends every byte; false when the connection fails.
     bool send(const std::string& bytes);
-    // Up to `count` bytes; fewer when the other side ends or stays silent for the wait.
+    // Up to `count` bytes; fewer when the other side ends (endSeen) or stays silent.
     std::string receive(std::size_t count);
-    std::string receiveAll() { return receive(std::string::npos); }
-    // Whether a receive has met the other side's orderly end.
     bool endSeen() const { return its_end_seen; }
     // With `reset`, a reset instead of an orderly end.
     void close(bool reset = false);
