@@ -162,9 +162,7 @@ struct FrameRow {
     const char* what;
     std::string carried;             // kept from the frame before
     std::vector<std::string> chunks; // one per receive; after the last the peer has ended
-    std::string outcome;             // the payload, or the message thrown
-    std::string carriedAfter;        // kept for the frame after
-    std::size_t receives;            // an end of the input included
+    std::string expected;            // "payload or message thrown|kept for the next frame|receives"
     long long largest = FrameAssembler::anyLength;
 };
 // Receives one frame from the row's chunks: "outcome|kept for the next frame|receives".
@@ -173,10 +171,7 @@ std::string received(const FrameRow& row) {
     std::size_t receives = 0;
     const auto receive = [&](char* buffer, std::size_t capacity) -> std::size_t {
         EXPECT_EQ(FrameAssembler::chunkSize, capacity);
-        if (receives++ >= row.chunks.size())
-            return 0;
-        const std::string& chunk = row.chunks[receives - 1];
-        return chunk.copy(buffer, capacity);
+        return receives++ < row.chunks.size() ? row.chunks[receives - 1].copy(buffer, capacity) : 0;
     };
     std::string payload;
     const std::string thrown = thrownText(
@@ -186,92 +181,58 @@ std::string received(const FrameRow& row) {
 }
 const std::string partial = "Error: TCPSocketBase does not support partial header sends";
 const std::string notInt = "Error: Cannot convert to int: ";
+const std::string over = "Error: Message length over the limit of ";
 TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
     const std::string p3000 = pattern(3000), p2500 = pattern(2500), p500 = pattern(500);
+    const std::string p1500 = p500 + p500 + p500, two = frameOf("two"), ten = "0123456789";
     const std::vector<FrameRow> rows = {
-        {"one chunk", "", {lead(1, "5hello")}, "hello", "", 1},
-        {"an empty payload", "", {lead(1, "0")}, "", "", 1},
-        {"the header alone first", "", {lead(1, "9"), "abc", "defghi"}, "abcdefghi", "", 3},
-        {"receives of 1024 bytes", "", pieces(frameOf(p3000), 1024), p3000, "", 3},
-        {"the payload in later chunks",
-         "",
-         {lead(4, "1500"), p500, p500, p500},
-         p500 + p500 + p500,
-         "",
-         4},
-        {"a byte per receive", "", {lead(1, "3"), "a", "b", "c"}, "abc", "", 4},
-        {"the next frame is kept", "", {frameOf("one") + frameOf("two")}, "one", frameOf("two"), 1},
-        {"an empty frame keeps the next", "", {frameOf("") + frameOf("x")}, "", frameOf("x"), 1},
+        {"one chunk", "", {lead(1, "5hello")}, "hello||1"},
+        {"an empty payload", "", {lead(1, "0")}, "||1"},
+        {"the header alone first", "", {lead(1, "9"), "abc", "defghi"}, "abcdefghi||3"},
+        {"receives of 1024 bytes", "", pieces(frameOf(p3000), 1024), p3000 + "||3"},
+        {"the payload in later chunks", "", {lead(4, "1500"), p500, p500, p500}, p1500 + "||4"},
+        {"a byte per receive", "", {lead(1, "3"), "a", "b", "c"}, "abc||4"},
+        {"the next frame is kept", "", {frameOf("one") + two}, "one|" + two + "|1"},
+        {"an empty frame keeps the next", "", {frameOf("") + two}, "|" + two + "|1"},
         {"the next frame starts in a later chunk",
          "",
-         {lead(1, "5he"), "llo" + frameOf("ok")},
-         "hello",
-         frameOf("ok"),
-         2},
+         {lead(1, "5he"), "llo" + two},
+         "hello|" + two + "|2"},
         {"the next frame after full receives", "", pieces(frameOf(p2500) + frameOf("next"), 1024),
-         p2500, frameOf("next"), 3},
-        {"a carried frame needs no receive", frameOf("two") + "x", {}, "two", "x", 0},
-        {"a carried header is completed by the payload",
-         lead(1, "8abc"),
-         {"defgh"},
-         "abcdefgh",
-         "",
-         1},
+         p2500 + "|" + frameOf("next") + "|3"},
+        {"a carried frame needs no receive", two + "x", {}, "two|x|0"},
+        {"a carried header is completed by the payload", lead(1, "8abc"), {"defgh"}, "abcdefgh||1"},
         // Only a header cut short by the split of the frame before is completed.
-        {"a carried header cut short", lead(2, "1"), {"0abcdefghij"}, "abcdefghij", "", 1},
-        {"a carried header still short", lead(5, "1"), {"2"}, partial, "", 1},
-        {"a carried header that is no number", lead(1, "x"), {}, notInt + "x", "", 0},
-        {"a header split by the peer", "", {lead(5, "12")}, partial, "", 1},
-        {"a count without its digits", "", {lead(1, "")}, partial, "", 1},
+        {"a carried header cut short", lead(2, "1"), {"0abcdefghij"}, "abcdefghij||1"},
+        {"a carried header still short", lead(5, "1"), {"2"}, partial + "||1"},
+        {"a carried header that is no number", lead(1, "x"), {}, notInt + "x||0"},
+        {"a header split by the peer", "", {lead(5, "12")}, partial + "||1"},
+        {"a count without its digits", "", {lead(1, "")}, partial + "||1"},
         // The header read as a stream extraction of an int reads it; a failed one drops its chunk.
-        {"a letter", "", {lead(1, "xtail")}, notInt + "x", "", 1},
-        {"no digits", "", {lead(0, "")}, notInt, "", 1},
-        {"a negative count", "", {lead(-1, "12")}, notInt, "", 1},
-        {"more than an int", "", {lead(10, "9999999999")}, notInt + "9999999999", "", 1},
-        {"a negative length", "", {lead(2, "-5abcde")}, "Error: Invalid message length: -5", "", 1},
-        {"a failed header drops its chunk",
-         "",
-         {lead(1, "x") + frameOf("abc")},
-         notInt + "x",
-         "",
-         1},
-        {"blanks before, a letter after", "", {lead(3, " 7zpayload")}, "payload", "", 1},
-        {"a plus sign", "", {lead(2, "+3abc")}, "abc", "", 1},
-        {"a letter before the digits", "", {lead(2, "x5abcde")}, notInt + "x5", "", 1},
-        {"a letter after the digits", "", {lead(2, "5xabcde")}, "abcde", "", 1},
-        {"zeros, then no digit", "", {lead(9, "00000000/")}, "", "", 1},
-        {"ten digits, zeros first", "", {lead(10, "0000000004abcd")}, "abcd", "", 1},
+        {"a letter", "", {lead(1, "xtail")}, notInt + "x||1"},
+        {"no digits", "", {lead(0, "")}, notInt + "||1"},
+        {"a negative count", "", {lead(-1, "12")}, notInt + "||1"},
+        {"more than an int", "", {lead(10, "9999999999")}, notInt + "9999999999||1"},
+        {"a negative length", "", {lead(2, "-5abcde")}, "Error: Invalid message length: -5||1"},
+        {"a failed header drops its chunk", "", {lead(1, "x") + frameOf("abc")}, notInt + "x||1"},
+        {"blanks before, a letter after", "", {lead(3, " 7zpayload")}, "payload||1"},
+        {"a plus sign", "", {lead(2, "+3abc")}, "abc||1"},
+        {"a letter before the digits", "", {lead(2, "x5abcde")}, notInt + "x5||1"},
+        {"a letter after the digits", "", {lead(2, "5xabcde")}, "abcde||1"},
+        {"zeros, then no digit", "", {lead(9, "00000000/")}, "||1"},
+        {"ten digits, zeros first", "", {lead(10, "0000000004abcd")}, "abcd||1"},
         // A peer that ends early ends the frame with what arrived.
-        {"the peer ends in the payload", "", {lead(2, "10hello")}, "hello", "", 2},
-        {"the peer ends at once", "", {}, "", "", 1},
-        {"the peer ends in a carried header", lead(3, "1"), {}, "", "", 1},
-        {"the largest length, ten bytes sent",
-         "",
-         {lead(10, "2147483647") + "0123456789"},
-         "0123456789",
-         "",
-         2},
+        {"the peer ends in the payload", "", {lead(2, "10hello")}, "hello||2"},
+        {"the peer ends at once", "", {}, "||1"},
+        {"the peer ends in a carried header", lead(3, "1"), {}, "||1"},
+        {"the largest length, ten sent", "", {lead(10, "2147483647") + ten}, ten + "||2"},
         // A receiver's largest length: up to it a frame is taken, beyond it refused at once.
-        {"up to the receiver's largest", "", {lead(1, "5hello")}, "hello", "", 1, 5},
-        {"over the receiver's largest",
-         "",
-         {lead(1, "6hello!")},
-         "Error: Message length over the limit of 5: 6",
-         "",
-         1,
-         5},
-        {"a carried frame over it",
-         frameOf("two"),
-         {},
-         "Error: Message length over the limit of 2: 3",
-         "",
-         0,
-         2},
+        {"up to the receiver's largest", "", {lead(1, "5hello")}, "hello||1", 5},
+        {"over the receiver's largest", "", {lead(1, "6hello!")}, over + "5: 6||1", 5},
+        {"a carried frame over it", two, {}, over + "2: 3||0", 2},
     };
     for (const FrameRow& row : rows)
-        EXPECT_EQ(row.outcome + "|" + row.carriedAfter + "|" + std::to_string(row.receives),
-                  received(row))
-            << row.what;
+        EXPECT_EQ(row.expected, received(row)) << row.what;
 }
 // A host locale that reads no number at all.
 struct NoNumbers : std::num_get<char> {
@@ -286,8 +247,7 @@ TEST(FrameAssembler, PlainHeadersDoNotDependOnTheHostsLocale) {
     const std::locale host =
         std::locale::global(std::locale(std::locale::classic(), new NoNumbers));
     for (const std::string digits : {"9", "10", "123456789"})
-        EXPECT_EQ("abc||2",
-                  received({"", "", {lead(int(digits.size()), digits) + "abc"}, "", "", 0}))
+        EXPECT_EQ("abc||2", received({"", "", {lead(int(digits.size()), digits) + "abc"}, ""}))
             << digits;
     std::locale::global(host);
 }
