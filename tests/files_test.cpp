@@ -619,6 +619,7 @@ TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRulesAndAreFoundOnThePath) {
         EXPECT_FALSE(startProgram(scratch.file("none"), true));
         EXPECT_TRUE(startProgram(helper("exit 0"), true));
     });
+    vttest::withoutFreeDescriptors([&] { EXPECT_FALSE(startProgram(helper("exit 0"), true)); });
     if (windowsLeg)
         return;
     // In order along the path, past a directory that lacks it, a file, and a directory

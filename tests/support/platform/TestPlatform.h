@@ -46,6 +46,10 @@ bool refuseBulkClose();
 // Runs `action` with standard input closed and reopens it after; false, running
 // nothing, where it cannot be closed.
 bool withoutStandardInput(const std::function<void()>& action);
+// Runs `action` with the descriptor limit lowered to the descriptors in use, so that
+// no file, pipe or socket can be opened, and restores it after; false, running
+// nothing, where there is no such limit.
+bool withoutFreeDescriptors(const std::function<void()>& action);
 // Blocks until one byte or the end arrives; true at the end (no writer left).
 bool readsEndOfFile(int readEnd);
 // True when a child of this process has ended without being waited for (a zombie);

@@ -94,6 +94,18 @@ bool withoutStandardInput(const std::function<void()>& action) {
     ::close(saved);
     return true;
 }
+bool withoutFreeDescriptors(const std::function<void()>& action) {
+    rlimit saved;
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    const int lowestFree = ::fcntl(0, F_DUPFD, 0); // then every one below is in use
+    ::close(lowestFree);
+    rlimit lowered = saved;
+    lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    action();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    return true;
+}
 bool readsEndOfFile(int readEnd) {
     char byte;
     return ::read(readEnd, &byte, 1) == 0;

@@ -98,6 +98,9 @@ bool refuseBulkClose() {
 bool withoutStandardInput(const std::function<void()>&) {
     return false;
 }
+bool withoutFreeDescriptors(const std::function<void()>&) {
+    return false;
+}
 bool readsEndOfFile(int readEnd) {
     char byte;
     return _read(readEnd, &byte, 1) == 0;
