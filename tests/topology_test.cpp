@@ -400,6 +400,8 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     utils::ICpu* cpu = utils::CpuFactory::instance()->cpu();
     ASSERT_NE(nullptr, cpu);
     EXPECT_EQ(vttest::processorVendor() == "GenuineIntel", utils::isGenuineIntel());
+    // Every processor that names a vendor (x86) has leaf 1, the features.
+    EXPECT_EQ(!vttest::processorVendor().empty(), utils::maxStandardLeaf() >= 1);
     EXPECT_EQ(utils::isGenuineIntel() ? "GenuineIntel" : "Unknown", cpu->vendor());
     EXPECT_LE(cpu->physicalProcessorCount(), cpu->coreCount());
     EXPECT_LE(cpu->coreCount(), cpu->logicalProcessorCount());
