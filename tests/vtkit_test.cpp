@@ -262,6 +262,10 @@ const Row rows[] = {
      "'run \"echo x\"' 'env HOME' 'ls folder/*'; do eval {vtkit} $c > /dev/full; echo $?; done",
      0, times(kFull, 8), "7\n7\n7\n7\n7\n7\n7\n7\n"},
     {"TourRunsEverySection", nullptr, "{vtkit}", 0, "", nullptr},
+    {"TourListsItsOwnFolderPastTheFirstGuessOfItsLength", kShell,
+     "d=$PWD/$(printf '%0150d/%0150d' 0 0); mkdir -p $d && cp {vtkit} $d && $d/vtkit | grep "
+     "'^ls ' | sed \"s|$d|D|\"",
+     0, "", "ls D/vtkit*\n"},
     {"TourEndsTheLineOfAFailedCapture", kShell,
      "COMSPEC=/none {vtkit} | grep -A1 ^captured | sed 's/ [^ ]*vttmp[^ ]*/ T/'", 0, "",
      "captured: T is not accessible.\nCOMSPEC = /none\n"},
