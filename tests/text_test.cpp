@@ -336,6 +336,13 @@ TEST(Tokenizer, ATiedOutputStreamIsFlushedBeforeTheInputIsRead) {
     prompt << "second? ";
     EXPECT_EQ("7", tokenizer.nextToken());
     EXPECT_EQ("first? second? ", screen.shown);
+    prompt << "third? ";
+    EXPECT_EQ(-1, tokenizer.read()); // takes a character as it stands, flushing nothing
+    EXPECT_EQ("first? second? ", screen.shown);
+    std::istringstream document("<a/>");
+    document.tie(&prompt);
+    own(SimpleDOM::parse(document, false));
+    EXPECT_EQ("first? second? third? ", screen.shown) << "the reader flushes too";
 }
 TEST(Reader, AStreamThatFailedBeforeIsRefused) {
     std::istringstream failed("<a/>");
