@@ -630,6 +630,10 @@ TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRulesAndAreFoundOnThePath) {
     EXPECT_EQ("[found]\n", readBytes(record));
     const ScopedEnv onlyFirst("PATH", first.c_str());
     EXPECT_FALSE(startProgram("vthelper x", true));
+    // A file that may run but is no program ends the search, as for execvp.
+    fs::permissions(first + separator + "vthelper", fs::perms::owner_all);
+    const ScopedEnv both("PATH", (first + ":" + second).c_str());
+    EXPECT_FALSE(startProgram("vthelper args " + FileUtils::quote(record) + " past", true));
     // Where the file commands cannot be started they fail, and change nothing.
     EXPECT_FALSE(FileUtils::removeDirectoryTree(second));
     EXPECT_EQ(-1, FileUtils::copyFile(record, record + ".copy"));
