@@ -3,6 +3,7 @@
 // buffers refilled 1, 3 and 7 characters at a time and one with no get area,
 // and by the plain renderings of the rules in fuzz/: all must agree on the
 // tokens and lines, or the tree or failure and line, and the stream's rest.
+#include <climits>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -297,8 +298,9 @@ TEST(Tokenizer, PendingAndPushedBackTokensComeBackAsTheyWere) {
 TEST(Tokenizer, ClassifyFollowsTheSettings) {
     std::istringstream in;
     StreamTokenizer tokenizer(in);
-    const std::pair<int, int> classes[] = {{'a', 4}, {'\v', 5}, {' ', 5}, {':', 2}, {'\'', 3},
-                                           {'"', 3}, {-1, 4},   {256, 4}, {255, 4}};
+    const std::pair<int, int> classes[] = {{'a', 4},  {'\v', 5},    {' ', 5},    {':', 2},
+                                           {'\'', 3}, {'"', 3},     {-1, 4},     {256, 4},
+                                           {255, 4},  {INT_MIN, 4}, {INT_MAX, 4}};
     for (const auto& c : classes)
         EXPECT_EQ(c.second, tokenizer.classify(c.first)) << c.first;
     tokenizer.setOrdinaryChars(std::string("a\0", 2));
