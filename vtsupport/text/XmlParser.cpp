@@ -87,6 +87,11 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
     }
     return nullptr;
 }
+const char* blanksEnd(const char* the_begin, const char* the_end) { // of XML blanks
+    while (the_begin != the_end && detail::isXmlSpace(*the_begin))
+        ++the_begin;
+    return the_begin;
+}
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
     const void* const open =
@@ -276,17 +281,14 @@ void XmlReader::takeText() {
     for (;;) {
         const char* const begin = its_cursor.its_next;
         const char* const end = its_cursor.its_end;
-        const char* stop = begin;
-        while (stop != end && detail::isXmlSpace(*stop)) // indentation, mostly
-            ++stop;
+        const char* stop = blanksEnd(begin, end); // indentation, mostly
         if (stop != end && *stop != '<' && *stop != '>')
             stop = findTagChar(stop, end);
         if (its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
             for (const char* p = begin; p != stop;) {
-                while (p != stop && detail::isXmlSpace(*p))
-                    ++p;
+                p = blanksEnd(p, stop);
                 const char* const word = p;
                 while (p != stop && !detail::isXmlSpace(*p))
                     ++p;
@@ -304,9 +306,7 @@ void XmlReader::takeText() {
 void XmlReader::skipBlanks() {
     if (held())
         return;
-    const char* p = its_cursor.its_next;
-    while (p != its_cursor.its_end && detail::isXmlSpace(*p))
-        ++p;
+    const char* const p = blanksEnd(its_cursor.its_next, its_cursor.its_end);
     if (p != its_cursor.its_next)
         its_token = Token(p - 1, 1);
     its_cursor.its_next = p;
