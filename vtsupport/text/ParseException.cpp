@@ -6,14 +6,8 @@ namespace SimpleDOM {
 ParseException::ParseException(const std::string& the_message, int the_line)
     : std::exception(), its_message(the_message), its_line(the_line) {}
 
-ParseException::ParseException(const ParseException& the_other)
-    : std::exception(), its_message(the_other.its_message), its_line(the_other.its_line) {}
-
-ParseException& ParseException::operator=(const ParseException& the_other) {
-    its_message = the_other.its_message;
-    its_line = the_other.its_line;
-    return *this;
-}
+ParseException::ParseException(const ParseException& the_other) = default;
+ParseException& ParseException::operator=(const ParseException& the_other) = default;
 ParseException::~ParseException() = default;
 
 const char* ParseException::what() const noexcept {
