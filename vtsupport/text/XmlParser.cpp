@@ -322,15 +322,16 @@ void XmlReader::handleOpenBracket() {
             its_text.clear();
         if (!its_text.empty())
             NodeAccess::takeText(innermost(its_text), its_text);
-        // "</name>": "/" and the name change nothing outside a start tag.
+        // "</name>" at once: "/" and the name change nothing outside a start tag.
         const char* const end = wordEnd(its_classes, its_cursor.its_next, its_cursor.its_end);
         if (!its_in_start_tag && end != its_cursor.its_next && end != its_cursor.its_end &&
             *end == '>') {
             its_pushback = Token();
-            its_token =
+            its_previous =
                 Token(its_cursor.its_next, static_cast<std::size_t>(end - its_cursor.its_next));
-            its_scan.its_pending = '>';
+            its_token = ownChar('>');
             its_cursor.its_next = end + 1;
+            handleCloseBracket();
         }
     } else if (next == "!--") {
         skipMarkup(true, "--", [this](const char* the_begin, const char* the_end) {
@@ -354,6 +355,10 @@ void XmlReader::handleOpenBracket() {
     } else {
         its_in_start_tag = true;
         its_collect_whitespace = true;
+        if (next.data() != kEndText && its_classes[static_cast<unsigned char>(next[0])] == 0) {
+            advance(); // the element's name
+            handleName();
+        }
     }
 }
 // Nothing held back, whitespace tokens off: the tokens before what the_find finds
