@@ -87,11 +87,6 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
     }
     return nullptr;
 }
-const char* blanksEnd(const char* the_begin, const char* the_end) { // of XML blanks
-    while (the_begin != the_end && detail::isXmlSpace(*the_begin))
-        ++the_begin;
-    return the_begin;
-}
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
     const void* const open =
@@ -113,9 +108,7 @@ public:
         fillXmlCharClasses(its_classes);
         its_open.reserve(16);
     }
-    ~XmlReader() { SimpleDOM::deleteTree(its_root); }
-    XmlReader(const XmlReader&) = delete;
-    XmlReader& operator=(const XmlReader&) = delete;
+    ~XmlReader() { SimpleDOM::deleteTree(its_root); } // not copied: its cursor cannot be
 
     // The root, the caller's from then on; null when the input holds no element.
     Node* read();
@@ -133,6 +126,14 @@ private:
         throw ParseException("Document not well-formed. (" + std::string(the_token) + ")", line());
     }
     int line() const;
+    bool blank(char the_char) const {
+        return its_classes[static_cast<unsigned char>(the_char)] & kXmlSpace;
+    }
+    const char* blanksEnd(const char* the_begin, const char* the_end) const {
+        while (the_begin != the_end && blank(*the_begin))
+            ++the_begin;
+        return the_begin;
+    }
     bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
     VTSUPPORT_DETAIL_INLINE Token next() {
         if (its_pushback.data() != nullptr)
@@ -228,8 +229,7 @@ bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_contin
     return more;
 }
 void XmlReader::handleToken() {
-    const Token token = its_token;
-    const int c = token.size() == 1 ? static_cast<unsigned char>(token[0]) : -1;
+    const int c = its_token.size() == 1 ? static_cast<unsigned char>(its_token[0]) : -1;
     if (c == '<') {
         handleOpenBracket();
     } else if (c == '>') {
@@ -290,7 +290,7 @@ void XmlReader::takeText() {
             for (const char* p = begin; p != stop;) {
                 p = blanksEnd(p, stop);
                 const char* const word = p;
-                while (p != stop && !detail::isXmlSpace(*p))
+                while (p != stop && !blank(*p))
                     ++p;
                 its_text.append(word, static_cast<std::size_t>(p - word));
             }
