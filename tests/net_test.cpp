@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <functional>
-#include <iterator>
 #include <locale>
 #include <map>
 #include <string>
@@ -67,19 +66,15 @@ TEST(Address, ConstructorsFillTheRecordAndCopiesCarryIt) {
     const std::pair<TCPAddress, const char*> rows[] = {
         {TCPAddress(), "0.0.0.0:0 02000000000000000000000000000000"},
         {TCPAddress("10.0.0.1", 8080), "10.0.0.1:8080 02001f900a0000010000000000000000"},
-        {TCPAddress(ipv4(192, 168, 1, 20), 443),
-         "192.168.1.20:443 020001bbc0a801140000000000000000"},
-        {TCPAddress(ipv4(127, 0, 0, 1), -1), "127.0.0.1:-1 0200ffff7f0000010000000000000000"},
-        {TCPAddress("255.255.255.254", 1), "255.255.255.254:1 02000001fffffffe0000000000000000"},
+        {TCPSocket(-1).getAddress(), "0.0.0.0:-1 0200ffff000000000000000000000000"},
         {wide, "172.16.5.4:70000 02001170ac1005040000000000000000"},
         {TCPAddress(wide), "172.16.5.4:70000 02001170ac1005040000000000000000"},
         {assigned, "172.16.5.4:70000 02001170ac1005040000000000000000"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.second, described(row.first));
-    EXPECT_EQ(0u, TCPAddress().getIP());
-    EXPECT_EQ(ipv4(10, 0, 0, 1), TCPAddress("10.0.0.1", 1).getIP());
-    for (const char* rejected : {"255.255.255.255", "localhost", "1.2.3.4.5", "a.b.c.d"})
+    EXPECT_EQ(ipv4(10, 0, 0, 1), TCPAddress(ipv4(10, 0, 0, 1), 1).getIP());
+    for (const char* rejected : {"255.255.255.255", "localhost", "1.2.3.4.5"})
         EXPECT_EQ(invalidAddress, thrownText([&] { TCPAddress(rejected, 80); })) << rejected;
     EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress(0xFFFFFFFFUL, 80); }));
 }
@@ -91,9 +86,9 @@ struct CountingLookup : IHostLookup {
     }
     bool byAddress(std::uint32_t address, std::uint32_t& found) override {
         const auto* b = reinterpret_cast<const unsigned char*>(&address);
-        return answer("#" + std::to_string(b[0]) + "." + std::to_string(b[1]) + "." +
-                          std::to_string(b[2]) + "." + std::to_string(b[3]),
-                      found);
+        char question[20];
+        std::snprintf(question, sizeof question, "#%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+        return answer(question, found);
     }
     bool answer(const std::string& question, std::uint32_t& found) {
         asked += question + " ";
@@ -104,25 +99,20 @@ struct CountingLookup : IHostLookup {
     std::map<std::string, std::uint32_t> table;
     std::string asked;
 };
-struct Resolve : ::testing::Test {
-    void SetUp() override { setHostLookup(&lookup); }
-    void TearDown() override { setHostLookup(nullptr); }
-    CountingLookup lookup;
-};
 // Each text is asked once, forward when it starts with an ASCII letter, else backwards
 // as a number; every answer, a failure as the any-address, is cached with port 0.
-TEST_F(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
+TEST(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
+    CountingLookup lookup;
+    setHostLookup(&lookup);
     lookup.table = {{"Host", ipv4(10, 1, 2, 3)},
                     {"host", ipv4(10, 0, 0, 2)},
                     {"#10.9.8.7", ipv4(10, 9, 8, 6)},
                     {"z", ipv4(10, 0, 0, 26)}};
     const std::pair<const char*, const char*> rows[] = {
-        {"Host", "10.1.2.3"},     {"host", "10.0.0.2"},   {"10.9.8.7", "10.9.8.6"},
-        {"10.0.0.99", "0.0.0.0"}, {"nowhere", "0.0.0.0"}, {"3host", "0.0.0.0"},
-        {"_x", "0.0.0.0"},        {"@", "0.0.0.0"},       {"[", "0.0.0.0"},
-        {"`", "0.0.0.0"},         {"{", "0.0.0.0"},       {"\xC3\xA9t", "0.0.0.0"},
-        {"a", "0.0.0.0"},         {"z", "10.0.0.26"},     {"A", "0.0.0.0"},
-        {"Z", "0.0.0.0"}};
+        {"Host", "10.1.2.3"},   {"host", "10.0.0.2"}, {"10.9.8.7", "10.9.8.6"},
+        {"nowhere", "0.0.0.0"}, {"3host", "0.0.0.0"}, {"\xC3\xA9t", "0.0.0.0"},
+        {"a", "0.0.0.0"},       {"z", "10.0.0.26"},   {"A", "0.0.0.0"},
+        {"Z", "0.0.0.0"},       {"", "0.0.0.0"},      {"10.0.0.99", "0.0.0.0"}};
     for (int round = 0; round < 2; ++round) {
         for (const auto& row : rows) {
             const TCPAddress resolved = TCPAddress::resolve(row.first);
@@ -131,33 +121,16 @@ TEST_F(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
         }
         lookup.table["nowhere"] = ipv4(10, 0, 0, 5); // a later change is not seen
     }
-    EXPECT_EQ("Host host #10.9.8.7 #10.0.0.99 nowhere #255.255.255.255 #255.255.255.255 "
-              "#255.255.255.255 #255.255.255.255 #255.255.255.255 #255.255.255.255 "
-              "#255.255.255.255 a z A Z ",
+    EXPECT_EQ("Host host #10.9.8.7 nowhere #255.255.255.255 #255.255.255.255 a z A Z "
+              "#255.255.255.255 #10.0.0.99 ",
               lookup.asked);
-    lookup.asked.clear();
-    EXPECT_EQ("0.0.0.0", TCPAddress::resolve("").getIPString());
-    EXPECT_EQ('#', lookup.asked[0]);
     lookup.table["broadcast"] = 0xFFFFFFFFu; // thrown, and not cached
     EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress::resolve("broadcast"); }));
     EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress::resolve("broadcast"); }));
-    EXPECT_EQ("broadcast broadcast ", lookup.asked.substr(lookup.asked.find(' ') + 1));
-}
-TEST(Address, TheNativeLookupResolvesLocalhost) {
-    CountingLookup fake;
-    setHostLookup(&fake);
+    EXPECT_EQ("broadcast broadcast ", lookup.asked.substr(lookup.asked.find("broadcast")));
     setHostLookup(nullptr);
-    EXPECT_EQ(0u, TCPAddress::resolve("localhost").getIPString().rfind("127.", 0));
-    EXPECT_EQ("", fake.asked);
 }
 using vtsupport::detail::FrameAssembler;
-// `stream` cut into pieces of `size` bytes, the last one shorter.
-std::vector<std::string> pieces(const std::string& stream, std::size_t size) {
-    std::vector<std::string> result;
-    for (std::size_t at = 0; at < stream.size(); at += size)
-        result.push_back(stream.substr(at, size));
-    return result;
-}
 struct FrameRow {
     const char* what;
     std::string carried;             // kept from the frame before
@@ -170,7 +143,6 @@ std::string received(const FrameRow& row) {
     std::vector<char> carried(row.carried.begin(), row.carried.end());
     std::size_t receives = 0;
     const auto receive = [&](char* buffer, std::size_t capacity) -> std::size_t {
-        EXPECT_EQ(FrameAssembler::chunkSize, capacity);
         return receives++ < row.chunks.size() ? row.chunks[receives - 1].copy(buffer, capacity) : 0;
     };
     std::string payload;
@@ -183,23 +155,16 @@ const std::string partial = "Error: TCPSocketBase does not support partial heade
 const std::string notInt = "Error: Cannot convert to int: ";
 const std::string over = "Error: Message length over the limit of ";
 TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
-    const std::string p3000 = pattern(3000), p2500 = pattern(2500), p500 = pattern(500);
-    const std::string p1500 = p500 + p500 + p500, two = frameOf("two"), ten = "0123456789";
+    const std::string p = pattern(3000), f = frameOf(p), two = frameOf("two"), ten = "0123456789";
+    const std::vector<std::string> in1024 = {f.substr(0, 1024), f.substr(1024, 1024),
+                                             f.substr(2048)};
     const std::vector<FrameRow> rows = {
         {"one chunk", "", {lead(1, "5hello")}, "hello||1"},
         {"an empty payload", "", {lead(1, "0")}, "||1"},
         {"the header alone first", "", {lead(1, "9"), "abc", "defghi"}, "abcdefghi||3"},
-        {"receives of 1024 bytes", "", pieces(frameOf(p3000), 1024), p3000 + "||3"},
-        {"the payload in later chunks", "", {lead(4, "1500"), p500, p500, p500}, p1500 + "||4"},
-        {"a byte per receive", "", {lead(1, "3"), "a", "b", "c"}, "abc||4"},
+        {"1024-byte receives", "", in1024, p + "||3"},
         {"the next frame is kept", "", {frameOf("one") + two}, "one|" + two + "|1"},
-        {"an empty frame keeps the next", "", {frameOf("") + two}, "|" + two + "|1"},
-        {"the next frame starts in a later chunk",
-         "",
-         {lead(1, "5he"), "llo" + two},
-         "hello|" + two + "|2"},
-        {"the next frame after full receives", "", pieces(frameOf(p2500) + frameOf("next"), 1024),
-         p2500 + "|" + frameOf("next") + "|3"},
+        {"the next frame in chunk 2", "", {lead(1, "5he"), "llo" + two}, "hello|" + two + "|2"},
         {"a carried frame needs no receive", two + "x", {}, "two|x|0"},
         {"a carried header is completed by the payload", lead(1, "8abc"), {"defgh"}, "abcdefgh||1"},
         // Only a header cut short by the split of the frame before is completed.
@@ -209,18 +174,13 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
         {"a header split by the peer", "", {lead(5, "12")}, partial + "||1"},
         {"a count without its digits", "", {lead(1, "")}, partial + "||1"},
         // The header read as a stream extraction of an int reads it; a failed one drops its chunk.
-        {"a letter", "", {lead(1, "xtail")}, notInt + "x||1"},
+        {"a letter drops its chunk", "", {lead(1, "x") + frameOf("abc")}, notInt + "x||1"},
         {"no digits", "", {lead(0, "")}, notInt + "||1"},
         {"a negative count", "", {lead(-1, "12")}, notInt + "||1"},
         {"more than an int", "", {lead(10, "9999999999")}, notInt + "9999999999||1"},
         {"a negative length", "", {lead(2, "-5abcde")}, "Error: Invalid message length: -5||1"},
-        {"a failed header drops its chunk", "", {lead(1, "x") + frameOf("abc")}, notInt + "x||1"},
         {"blanks before, a letter after", "", {lead(3, " 7zpayload")}, "payload||1"},
         {"a plus sign", "", {lead(2, "+3abc")}, "abc||1"},
-        {"a letter before the digits", "", {lead(2, "x5abcde")}, notInt + "x5||1"},
-        {"a letter after the digits", "", {lead(2, "5xabcde")}, "abcde||1"},
-        {"zeros, then no digit", "", {lead(9, "00000000/")}, "||1"},
-        {"ten digits, zeros first", "", {lead(10, "0000000004abcd")}, "abcd||1"},
         // A peer that ends early ends the frame with what arrived.
         {"the peer ends in the payload", "", {lead(2, "10hello")}, "hello||2"},
         {"the peer ends at once", "", {}, "||1"},
@@ -251,70 +211,19 @@ TEST(FrameAssembler, PlainHeadersDoNotDependOnTheHostsLocale) {
             << digits;
     std::locale::global(host);
 }
-TEST(Socket, TheSocketLibraryIsReadyAtLoadAndABareDescriptorHasNoAddress) {
-    TCPSocketBase unconnected(loopback(9)); // before this program starts any socket library
-    EXPECT_NE(-1, unconnected.getSocket());
-    EXPECT_EQ("127.0.0.1:9 ", described(unconnected.getAddress()).substr(0, 12));
-    EXPECT_EQ("0.0.0.0:-1 ", described(TCPSocket(-1).getAddress()).substr(0, 11));
-}
 TEST(Socket, WritesOneFramePerPayload) {
     PeerListener listener;
     TCPSocket client(loopback(listener.port()));
     PeerConnection peer = listener.accept();
-    const std::string large = pattern(1234), larger = pattern(5000);
     errno = EINTR; // as an interrupted call of the host may leave it
-    for (const std::string& payload :
-         {std::string(), std::string("hello"), large, larger, std::string("\0\xFF\0", 3)})
+    for (const std::string& payload : {std::string(), std::string("hello"), pattern(1234),
+                                       pattern(5000), std::string("\0\xFF\0", 3)}) {
         client.write(bytes(payload));
-    EXPECT_EQ(std::string("\x01\x30", 2), peer.receive(2));
-    EXPECT_EQ(lead(1, "5hello"), peer.receive(7));
-    EXPECT_EQ(lead(4, "1234") + large, peer.receive(5 + 1234));
-    EXPECT_EQ(lead(4, "5000") + larger, peer.receive(5 + 5000));
-    EXPECT_EQ(lead(1, std::string("3\0\xFF\0", 4)), peer.receive(5));
+        EXPECT_EQ(frameOf(payload), peer.receive(frameOf(payload).size())) << payload.size();
+    }
     client.close();
     EXPECT_EQ("", peer.receive(1));
     EXPECT_TRUE(peer.endSeen());
-}
-// A client reads once per message from a peer that sends each message, its pieces
-// a little apart, after the client's acknowledgement of the one before: a read
-// waits for its frame and no more, and the socket stays open past bad headers.
-TEST(Socket, ReadsFramesWholeInPiecesBackToBackAndPastBadHeaders) {
-    const std::string spread = pattern(2500), large = pattern(70000), straddling = pattern(1018);
-    // 1 + 4 + 1018 = 1023 bytes: the next header straddles the first 1024-byte chunk.
-    const struct {
-        const char* what;
-        std::vector<std::string> pieces; // sent a little apart
-        std::string outcome;
-    } messages[] = {
-        {"pieces apart", pieces(frameOf(spread), 250), spread},
-        {"many receives", {frameOf(large)}, large},
-        {"frames back to back", {frameOf(straddling) + frameOf("five!") + frameOf("")}, straddling},
-        {"the second, already read", {}, "five!"},
-        {"the third, empty", {}, ""},
-        {"a partial header", {lead(5, "12")}, partial},
-        {"a negative length", {lead(2, "-5abcde")}, "Error: Invalid message length: -5"},
-        {"a frame after bad headers", {frameOf("after")}, "after"}};
-    PeerListener listener;
-    std::string acks;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        for (const auto& message : messages) {
-            for (const std::string& piece : message.pieces)
-                connection.send(piece), pause(30);
-            acks += connection.receive(frameOf("ok").size());
-        }
-    });
-    TCPSocket client(loopback(listener.port()));
-    const int descriptor = client.getSocket();
-    for (const auto& message : messages) {
-        std::string payload;
-        const std::string thrown = thrownText([&] { payload = text(client.read()); });
-        EXPECT_TRUE(message.outcome == (thrown == "(nothing thrown)" ? payload : thrown))
-            << message.what;
-        EXPECT_EQ(descriptor, client.getSocket()) << message.what;
-        client.write(bytes("ok"));
-    }
-    peer.join();
-    EXPECT_EQ(std::size(messages) * frameOf("ok").size(), acks.size()) << "a read waited for more";
 }
 // A peer that closes early ends the read with what arrived; a signal landing in
 // the process while the read waits does not end it.
@@ -333,16 +242,17 @@ TEST(Socket, APeerEndingEarlyEndsTheReadWithWhatArrived) {
     EXPECT_NE(-1, client.getSocket());
 }
 TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
+    TCPSocketBase unconnected(loopback(9)); // before this program starts any socket library
+    EXPECT_NE(-1, unconnected.getSocket());
     const int port = vttest::unusedPort();
     EXPECT_EQ("Error: Cannot connect() to: 127.0.0.1 port: " + std::to_string(port),
               thrownText([&] { TCPSocket refused(loopback(port)); }));
     for (const std::string& payload : {std::string("x"), pattern(5000)}) {
-        TCPSocketBase unconnected(loopback(9));
+        TCPSocketBase unsent(loopback(9));
         EXPECT_EQ("Error: Problem sending data to server: -1",
-                  thrownText([&] { unconnected.write(bytes(payload)); }));
-        EXPECT_EQ(-1, unconnected.getSocket());
+                  thrownText([&] { unsent.write(bytes(payload)); }));
+        EXPECT_EQ(-1, unsent.getSocket());
     }
-    TCPSocketBase unconnected(loopback(9));
     EXPECT_EQ("Error: Problem receiving data from server: -1",
               thrownText([&] { unconnected.read(); }));
     EXPECT_EQ(-1, unconnected.getSocket());
@@ -350,8 +260,6 @@ TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
               thrownText([&] { unconnected.read(); }));
     EXPECT_EQ("Error: Cannot write to invalidated socket",
               thrownText([&] { unconnected.write(bytes("lost")); }));
-    unconnected.close();
-    EXPECT_EQ(-1, unconnected.getSocket());
     vttest::withoutStandardInput([] { // then the first descriptor free, and a valid one, is 0
         EXPECT_EQ(0, TCPSocketBase(loopback(9)).getSocket());
     });
@@ -367,101 +275,39 @@ TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
         EXPECT_EQ(-1, stuck.getSocket());
     }
 }
-TEST(Socket, AResetOrAGonePeerFailsTheTransferInsteadOfEndingTheProcess) {
+TEST(Socket, AGonePeerFailsTheWriteInsteadOfEndingTheProcess) {
     PeerListener listener;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        connection.send(lead(2, "50") + std::string(20, 'x'));
-        pause(200); // the client has the twenty bytes and waits for the rest
-        connection.close(true);
-    });
-    TCPSocket client(loopback(listener.port()));
-    EXPECT_EQ("Error: Problem receiving data from server: -1", thrownText([&] { client.read(); }));
-    EXPECT_EQ(-1, client.getSocket());
     TCPSocket writer(loopback(listener.port()));
-    listener.accept().close();
+    listener.accept().close(true);
     std::string message = "(nothing thrown)";
     for (int attempt = 0; attempt < 200 && message == "(nothing thrown)"; ++attempt, pause(10))
         message = thrownText([&] { writer.write(bytes(pattern(1000))); });
     EXPECT_EQ("Error: Problem sending data to server: -1", message);
     EXPECT_EQ(-1, writer.getSocket());
 }
+// Copies and assignments take the descriptor and the frames read ahead, leaving the
+// source invalidated; the descriptor a target held before stays open.
 TEST(Socket, CopyAndAssignmentMoveTheDescriptorAndWhatWasReadAhead) {
     PeerListener listener;
-    std::string received;
-    PeerThread peer(listener, [&](PeerConnection& connection) {
-        connection.send(frameOf("first") + frameOf("second") + frameOf("third"));
-        received = connection.receive(frameOf("from copy").size() + frameOf("from target").size());
-    });
-    TCPSocket* source = new TCPSocket(loopback(listener.port()));
-    const int descriptor = source->getSocket();
-    pause(100);
-    EXPECT_EQ("first", text(source->read())); // the other frames are already here
-    TCPSocket copy(*source);
-    EXPECT_EQ(-1, source->getSocket());
-    EXPECT_EQ("Error: Cannot read from invalidated socket", thrownText([&] { source->read(); }));
-    delete source; // closes nothing
-    EXPECT_EQ(descriptor, copy.getSocket());
-    EXPECT_EQ(listener.port(), copy.getAddress().getPort());
+    TCPSocket source(loopback(listener.port()));
+    PeerConnection sourcePeer = listener.accept();
+    const int descriptor = source.getSocket();
+    sourcePeer.send(frameOf("first") + frameOf("second") + frameOf("third"));
+    EXPECT_EQ("first", text(source.read())); // the other frames come with it
+    TCPSocket copy(source);
+    EXPECT_EQ("Error: Cannot read from invalidated socket", thrownText([&] { source.read(); }));
     EXPECT_EQ("second", text(copy.read()));
-    copy.write(bytes("from copy"));
-    TCPSocket target(-1);
+    TCPSocket target(loopback(listener.port()));
+    PeerConnection targetPeer = listener.accept();
+    const int overwritten = target.getSocket();
     TCPSocketBase& asBase = target;
     EXPECT_EQ(&target, &(asBase = copy));
     EXPECT_EQ(-1, copy.getSocket());
     EXPECT_EQ(&target, &(target = target));
     EXPECT_EQ(descriptor, target.getSocket());
     EXPECT_EQ("third", text(target.read()));
-    target.write(bytes("from target"));
-    peer.join();
-    EXPECT_EQ(frameOf("from copy") + frameOf("from target"), received);
-    // Assigning over an open socket leaves its descriptor open.
-    TCPSocket first(loopback(listener.port()));
-    PeerConnection firstPeer = listener.accept();
-    TCPSocket second(loopback(listener.port()));
-    PeerConnection secondPeer = listener.accept();
-    const int overwritten = second.getSocket();
-    second = first;
-    EXPECT_EQ(-1, first.getSocket());
     TCPSocket adopted(overwritten);
     adopted.write(bytes("still open"));
-    second.write(bytes("moved"));
-    EXPECT_EQ(frameOf("still open"), secondPeer.receive(frameOf("still open").size()));
-    EXPECT_EQ(frameOf("moved"), firstPeer.receive(frameOf("moved").size()));
-}
-// Each connection ends one of four ways: the client closes at once, the peer sends
-// a frame and closes, the peer closes without a word, or the peer resets once the
-// client's frame has arrived. No descriptor may be left behind.
-TEST(Socket, ThousandsOfConnectionsLeaveNoDescriptorBehind) {
-    PeerListener listener;
-    long before = 0;
-    for (int cycle = 0, retries = 0; cycle < 4000 && !HasFailure(); ++cycle) {
-        if (cycle == 4) // first uses of each kind may open what is kept for later
-            before = vttest::openHandleCount();
-        const std::string thrown = thrownText([&] {
-            TCPSocket client(loopback(listener.port()));
-            PeerConnection peer = listener.accept();
-            if (cycle % 4 == 0)
-                return client.close();
-            if (cycle % 4 == 1)
-                peer.send(frameOf("cycle"));
-            if (cycle % 4 == 3)
-                client.write(bytes("reset me")), peer.receive(frameOf("reset me").size());
-            peer.close(cycle % 4 == 3);
-            std::string payload;
-            // A reset may come as an orderly end (Wine always).
-            const std::string read = thrownText([&] { payload = text(client.read()); });
-            EXPECT_EQ(cycle % 4 == 1 ? "cycle" : "", payload);
-            EXPECT_TRUE(read == "(nothing thrown)" ||
-                        (cycle % 4 == 3 && read == "Error: Problem receiving data from server: -1"))
-                << read;
-        });
-        // Connections left in TIME_WAIT can use up the ephemeral ports when runs come
-        // close together; a refused connect is tried again.
-        if (thrown.rfind("Error: Cannot connect() to: ", 0) == 0 && retries++ < 600)
-            --cycle, pause(100);
-        else
-            EXPECT_EQ("(nothing thrown)", thrown) << "cycle " << cycle;
-    }
-    EXPECT_NEAR(before, vttest::openHandleCount(), vttest::handleCountDrift());
+    EXPECT_EQ(frameOf("still open"), targetPeer.receive(frameOf("still open").size()));
 }
 } // namespace

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,14 +22,6 @@ public:
         : logicalPerPackage(the_logical), coresPerPackage(the_cores),
           apicIds(std::move(the_apic_ids)), processMask(mask), systemMask(mask),
           its_running(lowestBit(mask)) {}
-    // A processor of another vendor with these masks.
-    static FakeCpuPlatform otherVendor(std::uint32_t processMask, std::uint32_t systemMask) {
-        FakeCpuPlatform machine(processMask, {}, 1, 1);
-        machine.vendor = "AuthenticAMD";
-        machine.maxLeaf = 13;
-        machine.systemMask = systemMask;
-        return machine;
-    }
     // Leaf 0: the highest standard leaf and the twelve vendor characters.
     std::uint32_t maxLeaf = 4;
     std::string vendor = "GenuineIntel";
@@ -43,9 +35,7 @@ public:
     bool bindsRefused = false; // every bind, as under a policy that forbids them
     // "bind 0x4", "bind 0x4 refused", "yield", in call order.
     std::vector<std::string> log;
-    std::map<std::uint32_t, unsigned> cpuidCalls; // per leaf
     utils::CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
-        ++cpuidCalls[leaf];
         const std::uint32_t apic =
             its_running < apicIds.size() ? apicIds[its_running] : its_running;
         if (leaf == 0) // "Genu", "ntel", "ineI": four characters to a register, little-endian
@@ -53,11 +43,14 @@ public:
         if (leaf == 1 && leaf <= maxLeaf) // the low bits carry unrelated fields
             return {0x000906EAu, apic << 24 | (logicalPerPackage & 0xFFu) << 16 | 0x0800u,
                     0x7FFAFBFFu, (htFlag ? 0x10000000u : 0u) | 0x0FEBFBFFu};
-        if (leaf == 4 && leaf <= maxLeaf && subleaf == 0)
+        if (leaf == 4 && subleaf == 0) // answered above the highest leaf too: a read there shows
             return {(coresPerPackage - 1) << 26 | 0x00004121u, 0x01C0003Fu, 0x3Fu, 0};
         return {0, 0, 0, 0};
     }
+    // From the second read on (after the base detection), the process mask becomes laterMask.
+    std::uint32_t laterMask = 0; // 0: unchanged
     bool affinityMasks(std::uint32_t& process, std::uint32_t& system) override {
+        processMask = ++its_reads > 1 && laterMask != 0 ? laterMask : processMask;
         process = masksReadable ? processMask : process;
         system = masksReadable ? systemMask : system;
         return masksReadable;
@@ -82,19 +75,14 @@ public:
     std::uint32_t boundMask() const { return its_bound != 0 ? its_bound : processMask; }
 
 private:
-    std::uint32_t vendorWord(std::size_t offset) const {
+    std::uint32_t vendorWord(std::size_t offset) const { // x86 is little-endian
         std::uint32_t word = 0;
-        for (std::size_t i = 0; i < 4 && offset + i < vendor.size(); ++i)
-            word |= std::uint32_t{static_cast<unsigned char>(vendor[offset + i])} << (8 * i);
+        std::memcpy(&word, vendor.data() + offset, 4);
         return word;
     }
-    static unsigned lowestBit(std::uint32_t mask) {
-        unsigned bit = 0;
-        while (bit < 31 && ((mask >> bit) & 1u) == 0)
-            ++bit;
-        return bit;
-    }
+    static unsigned lowestBit(std::uint32_t mask) { return mask != 0 ? __builtin_ctz(mask) : 0; }
     std::uint32_t its_bound = 0; // 0: not bound yet
+    int its_reads = 0;
     unsigned its_running;
 };
 // Installs a platform for the lifetime of the object, then restores the native one.

@@ -15,9 +15,7 @@ constexpr int waitSeconds = 10;
 class PeerConnection {
 public:
     explicit PeerConnection(std::intptr_t the_socket = -1) : its_socket(the_socket) {}
-    PeerConnection(PeerConnection&& other) noexcept : its_socket(other.its_socket) {
-        other.its_socket = -1;
-    }
+    PeerConnection(const PeerConnection&) = delete; // returned by value only
     ~PeerConnection() { close(); }
     // Sends every byte; false when the connection fails.
     bool send(const std::string& bytes);
@@ -46,21 +44,16 @@ private:
     int its_port = 0;
 };
 // Runs `script` on the next connection of `listener` on a thread of its own; joined on destruction.
-class PeerThread {
-public:
+struct PeerThread : std::thread {
     PeerThread(PeerListener& listener, std::function<void(PeerConnection&)> script)
-        : its_thread([&listener, script] {
+        : std::thread([&listener, script] {
               PeerConnection connection = listener.accept();
               script(connection);
           }) {}
-    ~PeerThread() { join(); }
-    void join() {
-        if (its_thread.joinable())
-            its_thread.join();
+    ~PeerThread() {
+        if (joinable())
+            join();
     }
-
-private:
-    std::thread its_thread;
 };
 // A frame as the wire carries it, built independently of the library.
 std::string frameOf(const std::string& payload);
