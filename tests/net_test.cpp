@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <locale>
 #include <map>
 #include <string>
@@ -24,7 +23,6 @@ namespace {
 using vttest::frameOf;
 using vttest::PeerConnection;
 using vttest::PeerListener;
-using vttest::PeerThread;
 using vttest::thrownText;
 const auto bytes = [](const std::string& s) { return std::vector<char>(s.begin(), s.end()); };
 const auto text = [](const std::vector<char>& b) { return std::string(b.begin(), b.end()); };
@@ -41,13 +39,6 @@ void pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 const auto loopback = [](int port) { return TCPAddress("127.0.0.1", port); };
-// An address in network byte order from its four bytes as the wire carries them.
-std::uint32_t ipv4(unsigned char a, unsigned char b, unsigned char c, unsigned char d) {
-    const unsigned char parts[4] = {a, b, c, d};
-    std::uint32_t address;
-    std::memcpy(&address, parts, sizeof address);
-    return address;
-}
 // "ip:port record": the record's 16 bytes in hex, family 2 (little-endian), port
 // big-endian, the address as given, zeros.
 std::string described(TCPAddress address) {
@@ -62,7 +53,6 @@ TEST(Address, ConstructorsFillTheRecordAndCopiesCarryIt) {
     const TCPAddress wide("172.16.5.4", 70000); // the record holds 70000 - 65536
     TCPAddress assigned;
     EXPECT_EQ(&assigned, &(assigned = wide));
-    EXPECT_EQ(&assigned, &(assigned = assigned));
     const std::pair<TCPAddress, const char*> rows[] = {
         {TCPAddress(), "0.0.0.0:0 02000000000000000000000000000000"},
         {TCPAddress("10.0.0.1", 8080), "10.0.0.1:8080 02001f900a0000010000000000000000"},
@@ -73,7 +63,6 @@ TEST(Address, ConstructorsFillTheRecordAndCopiesCarryIt) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.second, described(row.first));
-    EXPECT_EQ(ipv4(10, 0, 0, 1), TCPAddress(ipv4(10, 0, 0, 1), 1).getIP());
     for (const char* rejected : {"255.255.255.255", "localhost", "1.2.3.4.5"})
         EXPECT_EQ(invalidAddress, thrownText([&] { TCPAddress(rejected, 80); })) << rejected;
     EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress(0xFFFFFFFFUL, 80); }));
@@ -81,22 +70,19 @@ TEST(Address, ConstructorsFillTheRecordAndCopiesCarryIt) {
 // Answers from a table and logs every question: the name, or "#" and the address
 // asked about backwards.
 struct CountingLookup : IHostLookup {
-    bool byName(const std::string& name, std::uint32_t& found) override {
-        return answer(name, found);
+    bool byName(const std::string& name, std::uint32_t& ip) override {
+        asked += name + " ";
+        const auto known = table.find(name);
+        ip = known != table.end() ? std::uint32_t(TCPAddress(known->second, 0).getIP()) : ip;
+        return known != table.end();
     }
-    bool byAddress(std::uint32_t address, std::uint32_t& found) override {
+    bool byAddress(std::uint32_t address, std::uint32_t& ip) override {
         const auto* b = reinterpret_cast<const unsigned char*>(&address);
         char question[20];
         std::snprintf(question, sizeof question, "#%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-        return answer(question, found);
+        return byName(question, ip);
     }
-    bool answer(const std::string& question, std::uint32_t& found) {
-        asked += question + " ";
-        const auto known = table.find(question);
-        found = known != table.end() ? known->second : found;
-        return known != table.end();
-    }
-    std::map<std::string, std::uint32_t> table;
+    std::map<std::string, std::string> table; // the question and the dotted answer
     std::string asked;
 };
 // Each text is asked once, forward when it starts with an ASCII letter, else backwards
@@ -104,10 +90,8 @@ struct CountingLookup : IHostLookup {
 TEST(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
     CountingLookup lookup;
     setHostLookup(&lookup);
-    lookup.table = {{"Host", ipv4(10, 1, 2, 3)},
-                    {"host", ipv4(10, 0, 0, 2)},
-                    {"#10.9.8.7", ipv4(10, 9, 8, 6)},
-                    {"z", ipv4(10, 0, 0, 26)}};
+    lookup.table = {
+        {"Host", "10.1.2.3"}, {"host", "10.0.0.2"}, {"#10.9.8.7", "10.9.8.6"}, {"z", "10.0.0.26"}};
     const std::pair<const char*, const char*> rows[] = {
         {"Host", "10.1.2.3"},   {"host", "10.0.0.2"}, {"10.9.8.7", "10.9.8.6"},
         {"nowhere", "0.0.0.0"}, {"3host", "0.0.0.0"}, {"\xC3\xA9t", "0.0.0.0"},
@@ -119,15 +103,11 @@ TEST(Resolve, EachTextIsAskedOnceTheWayItsFirstCharacterSays) {
             EXPECT_EQ(row.second, resolved.getIPString()) << row.first;
             EXPECT_EQ(0, resolved.getPort()) << row.first;
         }
-        lookup.table["nowhere"] = ipv4(10, 0, 0, 5); // a later change is not seen
+        lookup.table["nowhere"] = "10.0.0.5"; // a later change is not seen
     }
     EXPECT_EQ("Host host #10.9.8.7 nowhere #255.255.255.255 #255.255.255.255 a z A Z "
               "#255.255.255.255 #10.0.0.99 ",
               lookup.asked);
-    lookup.table["broadcast"] = 0xFFFFFFFFu; // thrown, and not cached
-    EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress::resolve("broadcast"); }));
-    EXPECT_EQ(invalidAddress, thrownText([] { TCPAddress::resolve("broadcast"); }));
-    EXPECT_EQ("broadcast broadcast ", lookup.asked.substr(lookup.asked.find("broadcast")));
     setHostLookup(nullptr);
 }
 using vtsupport::detail::FrameAssembler;
@@ -148,8 +128,8 @@ std::string received(const FrameRow& row) {
     std::string payload;
     const std::string thrown = thrownText(
         [&] { payload = text(vtsupport::detail::receiveFrame(carried, receive, row.largest)); });
-    const std::string outcome = thrown == "(nothing thrown)" ? payload : thrown;
-    return outcome + "|" + text(carried) + "|" + std::to_string(receives);
+    return (thrown == "(nothing thrown)" ? payload : thrown) + "|" + text(carried) + "|" +
+           std::to_string(receives);
 }
 const std::string partial = "Error: TCPSocketBase does not support partial header sends";
 const std::string notInt = "Error: Cannot convert to int: ";
@@ -180,7 +160,6 @@ TEST(FrameAssembler, EachRowGivesItsPayloadOrFailureAndKeepsWhatFollows) {
         {"more than an int", "", {lead(10, "9999999999")}, notInt + "9999999999||1"},
         {"a negative length", "", {lead(2, "-5abcde")}, "Error: Invalid message length: -5||1"},
         {"blanks before, a letter after", "", {lead(3, " 7zpayload")}, "payload||1"},
-        {"a plus sign", "", {lead(2, "+3abc")}, "abc||1"},
         // A peer that ends early ends the frame with what arrived.
         {"the peer ends in the payload", "", {lead(2, "10hello")}, "hello||2"},
         {"the peer ends at once", "", {}, "||1"},
@@ -225,17 +204,22 @@ TEST(Socket, WritesOneFramePerPayload) {
     EXPECT_EQ("", peer.receive(1));
     EXPECT_TRUE(peer.endSeen());
 }
-// A peer that closes early ends the read with what arrived; a signal landing in
-// the process while the read waits does not end it.
+// A peer that ends early ends the read with what arrived; a signal landing in the
+// process while the read waits does not end it.
 TEST(Socket, APeerEndingEarlyEndsTheReadWithWhatArrived) {
     PeerListener listener;
-    PeerThread peer(listener, [](PeerConnection& connection) {
-        pause(500);
-        connection.send(lead(10, "2000000000") + "0123456789"); // two billion announced, ten sent
-    });
     TCPSocket client(loopback(listener.port()));
+    PeerConnection peer = listener.accept();
+    peer.send(lead(10, "2000000000") + "0123456789"); // two billion announced, ten sent
     vttest::interruptAfter(200);
-    const std::vector<char> received = client.read();
+    std::thread ending([&peer] {
+        pause(500);
+        peer.close();
+    });
+    std::vector<char> received;
+    const std::string thrown = thrownText([&] { received = client.read(); });
+    ending.join();
+    EXPECT_EQ("(nothing thrown)", thrown);
     EXPECT_EQ("0123456789", text(received));
     EXPECT_LT(received.capacity(), 64u << 20) << "memory follows the bytes, not the promise";
     EXPECT_EQ("", text(client.read()));
@@ -278,7 +262,7 @@ TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
 TEST(Socket, AGonePeerFailsTheWriteInsteadOfEndingTheProcess) {
     PeerListener listener;
     TCPSocket writer(loopback(listener.port()));
-    listener.accept().close(true);
+    listener.accept().close();
     std::string message = "(nothing thrown)";
     for (int attempt = 0; attempt < 200 && message == "(nothing thrown)"; ++attempt, pause(10))
         message = thrownText([&] { writer.write(bytes(pattern(1000))); });
@@ -303,7 +287,6 @@ TEST(Socket, CopyAndAssignmentMoveTheDescriptorAndWhatWasReadAhead) {
     TCPSocketBase& asBase = target;
     EXPECT_EQ(&target, &(asBase = copy));
     EXPECT_EQ(-1, copy.getSocket());
-    EXPECT_EQ(&target, &(target = target));
     EXPECT_EQ(descriptor, target.getSocket());
     EXPECT_EQ("third", text(target.read()));
     TCPSocket adopted(overwritten);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,14 @@ public:
     std::uint32_t processMask, systemMask;
     bool masksReadable = true;
     bool bindsRefused = false; // every bind, as under a policy that forbids them
-    // "bind 0x4", "bind 0x4 refused", "yield", in call order.
-    std::vector<std::string> log;
+    unsigned exhaustedOn = 32; // the processor whose leaf 1 runs out of memory
+    // The binds and yields in call order, each followed by a space: "bind 0x4 yield ".
+    std::string log;
     utils::CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
         const std::uint32_t apic =
             its_running < apicIds.size() ? apicIds[its_running] : its_running;
+        if (leaf == 1 && its_running == exhaustedOn)
+            throw std::bad_alloc();
         if (leaf == 0) // "Genu", "ntel", "ineI": four characters to a register, little-endian
             return {maxLeaf, vendorWord(0), vendorWord(8), vendorWord(4)};
         if (leaf == 1 && leaf <= maxLeaf) // the low bits carry unrelated fields
@@ -59,19 +63,18 @@ public:
     bool bindThread(std::uint32_t mask) override {
         const bool refused = bindsRefused || mask == 0 || (mask & ~processMask) != 0;
         char entry[32]; // plain digits under any global locale
-        std::snprintf(entry, sizeof entry, "bind 0x%x%s", unsigned{mask},
+        std::snprintf(entry, sizeof entry, "bind 0x%x%s ", unsigned{mask},
                       refused ? " refused" : "");
-        log.push_back(entry);
+        log += entry;
         its_bound = refused ? its_bound : mask;
         return !refused;
     }
     void yieldThread() override {
-        log.push_back("yield");
+        log += "yield ";
         if (((boundMask() >> its_running) & 1u) == 0)
             its_running = lowestBit(boundMask());
     }
-    // The logical processor the thread runs on, and the mask it is bound to.
-    unsigned runningOn() const { return its_running; }
+    // The mask the thread is bound to.
     std::uint32_t boundMask() const { return its_bound != 0 ? its_bound : processMask; }
 
 private:

@@ -38,11 +38,7 @@ std::string PeerConnection::receive(std::size_t count) {
     }
     return bytes;
 }
-void PeerConnection::close(bool reset) {
-    const linger option{1, 0};
-    if (its_socket != -1 && reset)
-        ::setsockopt(its_socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
-                     sizeof option);
+void PeerConnection::close() {
     if (its_socket != -1)
         closesocket(its_socket);
     its_socket = -1;

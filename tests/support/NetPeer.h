@@ -5,9 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <thread>
 
 namespace vttest {
 constexpr int waitSeconds = 10;
@@ -22,8 +20,7 @@ public:
     // Up to `count` bytes; fewer when the other side ends (endSeen) or stays silent.
     std::string receive(std::size_t count);
     bool endSeen() const { return its_end_seen; }
-    // With `reset`, a reset instead of an orderly end.
-    void close(bool reset = false);
+    void close();
 
 private:
     std::intptr_t its_socket;
@@ -42,18 +39,6 @@ public:
 private:
     std::intptr_t its_socket;
     int its_port = 0;
-};
-// Runs `script` on the next connection of `listener` on a thread of its own; joined on destruction.
-struct PeerThread : std::thread {
-    PeerThread(PeerListener& listener, std::function<void(PeerConnection&)> script)
-        : std::thread([&listener, script] {
-              PeerConnection connection = listener.accept();
-              script(connection);
-          }) {}
-    ~PeerThread() {
-        if (joinable())
-            join();
-    }
 };
 // A frame as the wire carries it, built independently of the library.
 std::string frameOf(const std::string& payload);
