@@ -1,16 +1,15 @@
 // Files and processes: path strings, file operations, text files, listings and
-// names, the command runner, program starts and the environment.
+// names, the command runner and program starts.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "support/Support.h"
@@ -20,6 +19,7 @@
 
 namespace {
 namespace fs = std::filesystem;
+using testing::EndsWith;
 using vttest::readBytes;
 using vttest::ScopedEnv;
 using vttest::ScratchDir;
@@ -29,11 +29,6 @@ using Clock = std::chrono::steady_clock;
 const bool windowsLeg = vttest::onWindows;
 const char separator = static_cast<char>(fs::path::preferred_separator);
 const std::string bothStreams = "to stdout\nto stderr\n", inaccessible = " is not accessible.";
-// `path` with every backslash turned into the native separator.
-std::string native(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', separator);
-    return path;
-}
 std::string helper(const std::string& arguments) {
     return FileUtils::programDirectory() + separator + "files_helper " + arguments;
 }
@@ -52,11 +47,6 @@ bool appears(const std::string& path) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return FileUtils::isFile(path);
 }
-bool endsInaccessible(const std::string& captured) {
-    return captured.size() >= inaccessible.size() &&
-           captured.compare(captured.size() - inaccessible.size(), std::string::npos,
-                            inaccessible) == 0;
-}
 std::string split(const std::string& name) {
     const auto parts = FileUtils::splitExtension(name);
     return parts.first + "|" + parts.second;
@@ -74,24 +64,16 @@ TEST(Paths, EachRowGivesItsStringOnEachSystem) {
                 {normalize, "//x///y", "\\x\\y", "/x/y"},
                 {strip, "a\\\\", "a\\", "a\\\\"},
                 {strip, "a//", "a//", "a/"},
-                {strip, "\\", "", "\\"},
-                {strip, "/", "/", ""},
-                {strip, "", "", ""},
                 {base, "C:\\dir\\file.txt", "file.txt", "C:\\dir\\file.txt"},
-                {base, "/dir/file.txt", "file.txt", "file.txt"},
                 {base, "a/b\\c", "b\\c", "b\\c"},
                 {base, "dir\\", "", "dir\\"},
                 {base, "file", "file", "file"},
                 {dir, "C:\\dir\\file.txt", "C:\\dir", ""},
                 {dir, "/dir/sub/file", "", "/dir/sub"},
                 {dir, "a\\b/c", "a", "a\\b"},
-                {dir, "\\file", "", ""},
-                {dir, "/file", "", ""},
                 {dir, "file", "", ""},
                 {split, "name", "name|", "name|"},
-                {split, "", "|", "|"},
                 {split, "a.b.c", "a.b|.c", "a.b|.c"},
-                {split, "end.", "end|.", "end|."},
                 {split, ".hidden", "|.hidden", "|.hidden"},
                 {quote, "", "", ""},
                 {quote, "a b", "\"a b\"", "\"a b\""},
@@ -189,37 +171,35 @@ TEST(Files, KindsAndDirectoriesThatTakeNoNewFiles) {
     writeBytes(file, "x");
     writeBytes(probe, "left over");
     const std::string refusing = windowsLeg ? "Z:\\proc" : "/proc";
+    const auto kinds = [](const std::string& path) {
+        return std::to_string(FileUtils::isFile(path)) +
+               std::to_string(FileUtils::isDirectory(path)) +
+               std::to_string(FileUtils::isWritableDirectory(path));
+    };
     const std::pair<std::string, const char*> rows[] = {{file, "100"},
                                                         {scratch.path(), "011"},
                                                         {scratch.path() + separator, "011"},
                                                         {file + separator, "000"},
                                                         {scratch.file("missing"), "000"},
-                                                        {"", "000"},
-                                                        {refusing, "010"}};
-    for (const auto& row : rows) {
-        if (windowsLeg && !vttest::runningUnderWine() && row.first == refusing)
-            continue; // no directory is known to refuse new files on this Windows host
-        EXPECT_EQ(row.second, std::to_string(FileUtils::isFile(row.first)) +
-                                  std::to_string(FileUtils::isDirectory(row.first)) +
-                                  std::to_string(FileUtils::isWritableDirectory(row.first)))
-            << row.first;
-    }
+                                                        {"", "000"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.second, kinds(row.first)) << row.first;
     EXPECT_TRUE(windowsLeg || FileUtils::isDirectory("/"));
     EXPECT_FALSE(FileUtils::isFile(probe)) << "an earlier probe file is removed";
     if (windowsLeg && !vttest::runningUnderWine())
-        return;
+        return; // no directory is known to refuse new files on this Windows host
+    EXPECT_EQ("010", kinds(refusing));
     EXPECT_TRUE(FileUtils::writeFile("lost", refusing + separator + "vt-new.txt"));
     EXPECT_FALSE(FileUtils::isFile(refusing + separator + "vt-new.txt"));
     const ScopedEnv tmp("TMP", refusing.c_str()), tmpdir("TMPDIR", refusing.c_str());
-    EXPECT_TRUE(endsInaccessible(runCommandCapture(helper("both"))));
+    EXPECT_THAT(runCommandCapture(helper("both")), EndsWith(inaccessible));
 }
 TEST(Files, MakeRemoveRenameAndCopy) {
     ScratchDir scratch;
     const std::string dir = scratch.file("new"), file = scratch.file("f.txt");
     EXPECT_TRUE(FileUtils::makeDirectory(dir, 0755));
-    EXPECT_TRUE(FileUtils::isDirectory(dir));
     EXPECT_FALSE(FileUtils::makeDirectory(dir, 0755));
-    EXPECT_FALSE(FileUtils::makeDirectory(native(scratch.file("no\\parent")), 0755));
+    EXPECT_FALSE(FileUtils::makeDirectory(scratch.file("no") + separator + "parent", 0755));
     writeBytes(file, "x");
     EXPECT_EQ(0, FileUtils::removeFile(file));
     EXPECT_EQ(-1, FileUtils::removeFile(file));
@@ -242,19 +222,14 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     }
     EXPECT_EQ(-1, FileUtils::copyFile(scratch.file("missing"), scratch.file("target")));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("target")));
-    const std::string tree = scratch.file("tree");
-    ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755) &&
-                FileUtils::makeDirectory(native(tree + "\\sub"), 0755));
-    writeBytes(native(tree + "\\sub\\deep.txt"), "x");
-    EXPECT_TRUE(FileUtils::removeDirectoryTree(tree));
-    EXPECT_FALSE(FileUtils::isDirectory(tree));
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("c.txt")));
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isFile(scratch.file("c.txt")));
 }
 // Names that an interpreter would read as several names, or as commands, are
-// copied, renamed and removed as exactly these names: the folders and files
-// beside them, here and in the current directory, keep their content.
+// copied, renamed, removed and captured into as exactly these names: the folders
+// and files beside them, here and in the current directory, keep their content
+// and take nothing new.
 TEST(Files, HostileNamesAreTakenAsNames) {
     ScratchDir scratch;
     const fs::path caller = fs::current_path();
@@ -285,11 +260,22 @@ TEST(Files, HostileNamesAreTakenAsNames) {
         }
         const std::string tree = scratch.file(name);
         ASSERT_TRUE(FileUtils::makeDirectory(tree, 0755));
+        { // no quoting keeps CMD.EXE from expanding %NAME% or !NAME!: nothing runs
+            const ScopedEnv tmp("TMP", tree.c_str()), tmpdir("TMPDIR", tree.c_str());
+            const std::string captured = runCommandCapture(helper("both"));
+            if (windowsLeg && name.find_first_of("%!") != std::string::npos)
+                EXPECT_THAT(captured, EndsWith(inaccessible));
+            else
+                EXPECT_EQ(bothStreams, captured);
+            EXPECT_TRUE(fs::is_empty(tree));
+        }
         writeBytes(tree + separator + "inside", "x");
         EXPECT_TRUE(FileUtils::removeDirectoryTree(tree));
         EXPECT_FALSE(FileUtils::isDirectory(tree));
-        for (const std::string& other : beside)
+        for (const std::string& other : beside) {
             EXPECT_EQ("keep", readBytes(scratch.file(other + separator + "canary")));
+            EXPECT_EQ(1, std::distance(fs::directory_iterator(other), {})) << other;
+        }
         EXPECT_EQ("keep", readBytes(scratch.file("c.keep")));
         EXPECT_FALSE(fs::exists(scratch.file("INJ")));
     }
@@ -306,8 +292,8 @@ TEST(Files, HostileNamesAreTakenAsNames) {
     EXPECT_EQ(before, entries());
     fs::current_path(caller);
 }
-// A link to a folder, given with or without a trailing separator or met inside
-// a tree, is never followed: what it points to keeps its content.
+// A link to a folder, given with a trailing separator or met inside a tree, is
+// never followed: what it points to keeps its content.
 TEST(Files, LinksAreNeverFollowed) {
     ScratchDir scratch;
     const std::string target = scratch.file("target"), canary = target + separator + "canary";
@@ -325,8 +311,6 @@ TEST(Files, LinksAreNeverFollowed) {
     } rows[] = {
         {"removed with a trailing separator", scratch.file("l1"), true,
          [](const std::string& link) { return FileUtils::removeDirectoryTree(link + separator); }},
-        {"removed as it is", scratch.file("l2"), true,
-         [](const std::string& link) { return FileUtils::removeDirectoryTree(link); }},
         {"inside a removed tree", tree + separator + "inner", true,
          [&](const std::string&) {
              return FileUtils::removeDirectoryTree(tree) && (!linksGo || !fs::exists(tree));
@@ -360,14 +344,12 @@ TEST(Files, TheWritabilityProbeWritesThroughNothing) {
     ScratchDir scratch;
     const std::string probe = scratch.file("veltraneTest.txt"), victim = scratch.file("victim");
     writeBytes(victim, "precious");
-    fs::create_directory(scratch.file("sub"));
     const struct {
         const char* what;
         std::function<void()> make;
     } rows[] = {
         {"a link to a file", [&] { fs::create_symlink(victim, probe); }},
         {"a link to nothing", [&] { fs::create_symlink(scratch.file("absent"), probe); }},
-        {"a link to a folder", [&] { fs::create_directory_symlink(scratch.file("sub"), probe); }},
         {"a second name of a file", [&] { fs::create_hard_link(victim, probe); }},
         {"a FIFO", [&] { runCommand("mkfifo " + FileUtils::quote(probe)); }},
     };
@@ -399,8 +381,6 @@ TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
         {"a longer line ends the reading", "short\n" + longest + "y\nafter\n", {"short"}},
         {"also before a carriage return", "short\n" + longest + "y\r\nafter\n", {"short"}},
         {"also without a line end", "short\n" + longest + "yz", {"short"}},
-        {"a far longer line", "short\n" + std::string(5000, 'y'), {"short"}},
-        {"nothing", "", {}},
         {"one empty line", "\n", {""}},
     };
     for (const auto& row : rows) {
@@ -414,8 +394,7 @@ TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
     writeBytes(path, "a\nb\nc\r\nd\ne");
     EXPECT_EQ("a\nb\nc\nd\ne\n", FileUtils::readFile(path));
     const std::pair<int, const char*> tails[] = {
-        {2, "d\ne\n"},           {1, "e\n"}, {5, "a\nb\nc\nd\ne\n"},
-        {50, "a\nb\nc\nd\ne\n"}, {0, ""},    {-3, ""}};
+        {2, "d\ne\n"}, {1, "e\n"}, {50, "a\nb\nc\nd\ne\n"}, {0, ""}, {-3, ""}};
     for (const auto& tail : tails)
         EXPECT_EQ(tail.second, FileUtils::tailLines(path, tail.first)) << tail.first;
     EXPECT_EQ("", FileUtils::tailLines(scratch.file("missing"), 2) +
@@ -434,42 +413,14 @@ TEST(Files, ListingsGiveEveryMatchWithItsDirectory) {
     EXPECT_EQ(std::vector<std::string>{dir + "sub"}, listed(dir + "s?b"));
     std::vector<std::string> names;
     EXPECT_TRUE(FileUtils::listFiles((dir + "?.log").c_str(), names));
-    for (const std::string& none : {dir + "*.none", native(scratch.file("missing\\*"))}) {
+    for (const std::string& none : {dir + "*.none", scratch.file("missing") + separator + '*'}) {
         EXPECT_FALSE(FileUtils::listFiles(none.c_str(), names));
         EXPECT_TRUE(names.empty());
     }
 }
-// The remover starts once the first listing has, so the two always overlap; every
-// listing holds names that existed, and says it found something exactly when it did.
-TEST(Files, FilesRemovedWhileTheDirectoryIsListedRace) {
-    ScratchDir scratch;
-    std::set<std::string> made;
-    for (int i = 0; i < 1000; ++i)
-        writeBytes(*made.insert(scratch.file("f" + std::to_string(i))).first, "");
-    const std::string pattern = scratch.file("f*");
-    std::atomic<bool> listing{false}, removing{true};
-    std::thread remover([&] {
-        while (!listing)
-            std::this_thread::yield();
-        for (const std::string& name : made)
-            FileUtils::removeFile(name);
-        removing = false;
-    });
-    do {
-        std::vector<std::string> names;
-        listing = true;
-        const bool found = FileUtils::listFiles(pattern.c_str(), names);
-        EXPECT_EQ(found, !names.empty());
-        for (const std::string& name : names)
-            EXPECT_EQ(1u, made.count(name)) << name;
-    } while (removing && !::testing::Test::HasFailure());
-    remover.join();
-    EXPECT_EQ(std::vector<std::string>{}, listed(pattern));
-}
 TEST(Files, TemporaryAndUniqueNamesAreFree) {
     ScratchDir scratch;
     const std::string data = scratch.file("data.txt");
-    EXPECT_EQ(scratch.file("data_1.txt"), FileUtils::uniqueFileName(data));
     writeBytes(scratch.file("data_1.txt"), "");
     writeBytes(scratch.file("data_2.txt"), "");
     ASSERT_TRUE(FileUtils::makeDirectory(scratch.file("data_3.txt"), 0755)); // no file
@@ -512,13 +463,11 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
     EXPECT_EQ(3ul, runCommand("exit 3"));
-    EXPECT_EQ(0ul, runCommand("exit 0"));
-    EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
+    EXPECT_EQ(bothStreams, runCommandCapture(helper("both"))) << "all a failing command wrote";
     // cmd.exe's echo keeps the blanks before a redirection as part of its text.
     const std::string echoed = runCommandCapture("echo hello");
     EXPECT_EQ("hello\n", FileUtils::removeWhitespace(echoed) + echoed.back());
     EXPECT_EQ(std::string::npos, echoed.find('\r'));
-    EXPECT_EQ("failing\n", runCommandCapture(helper("fail"))) << "a failed command's output";
     EXPECT_EQ("", runCommandCapture("exit 0"));
     std::string mebibyte;
     for (int i = 0; i < 1024 * 1024; ++i)
@@ -537,7 +486,7 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
         EXPECT_EQ(2ul, runCommand("exit 3")) << "file not found";
         const std::string captured = runCommandCapture("echo never");
         EXPECT_EQ(scratch.path(), FileUtils::dirName(captured));
-        EXPECT_TRUE(endsInaccessible(captured));
+        EXPECT_THAT(captured, EndsWith(inaccessible));
     }
     if (windowsLeg)
         GTEST_SKIP() << "COMSPEC cannot be empty in the C runtime; no death by signal on Windows";
@@ -545,35 +494,6 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     const ScopedEnv empty("COMSPEC", "");
     const unsigned long status = runCommand("exit 3");
     EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
-}
-// A temporary folder whose name the interpreter would split or run still takes
-// the capture; nothing beside it is touched and nothing in its name runs.
-TEST(Commands, TheCaptureFileIsNamedForTheInterpreter) {
-    ScratchDir scratch;
-    const fs::path caller = fs::current_path();
-    fs::current_path(scratch.path());
-    writeBytes(scratch.file("my"), "keep");
-    std::vector<std::string> folders({"my temp", "x&mkdir INJ", "a;b,c=d", "(p) ^q"});
-    if (!windowsLeg)
-        folders.insert(folders.end(), {"$(mkdir INJ)", "it's `mkdir INJ`"});
-    for (const std::string& folder : folders) {
-        const std::string dir = scratch.file(folder);
-        fs::create_directory(dir);
-        const ScopedEnv tmp("TMP", dir.c_str()), tmpdir("TMPDIR", dir.c_str());
-        EXPECT_EQ(bothStreams, runCommandCapture(helper("both"))) << folder;
-        EXPECT_TRUE(fs::is_empty(dir)) << folder;
-    }
-    EXPECT_EQ("keep", readBytes(scratch.file("my")));
-    EXPECT_FALSE(fs::exists(scratch.file("INJ")));
-    if (windowsLeg) { // no quoting keeps CMD.EXE from expanding %NAME%: nothing runs
-        const std::string dir = scratch.file("%OS%");
-        fs::create_directory(dir);
-        fs::create_directory(scratch.file("Windows_NT"));
-        const ScopedEnv tmp("TMP", dir.c_str());
-        EXPECT_TRUE(endsInaccessible(runCommandCapture(helper("both"))));
-        EXPECT_TRUE(fs::is_empty(scratch.file("Windows_NT")));
-    }
-    fs::current_path(caller);
 }
 // This program runs itself with VT_HIDDEN_RUN set; the inner run runs the helper.
 TEST(Commands, ACommandsOutputStaysInItsHiddenConsole) {
@@ -591,16 +511,12 @@ TEST(Commands, ProgramsGetTheirArgumentsByTheWindowsRulesAndAreFoundOnThePath) {
     const std::string record = scratch.file("args record.txt");
     // Leading blanks are skipped (cmd.exe's CreateProcess under Wine does not take them).
     const std::string start = (windowsLeg ? "" : "  ") + helper("args " + FileUtils::quote(record));
-    const std::pair<const char*, const char*> rows[] = {
-        {" plain \"two words\" a\\\"b back\\\\slash \"end\\\\\" \"\"",
-         "[plain]\n[two words]\n[a\"b]\n[back\\\\slash]\n[end\\]\n[]\n"},
-        {"\ta\\\\\\\"b\tin\" \"side x\\", "[a\\\"b]\n[in side]\n[x\\]\n"},
-        {" \"q\\\"d\" \\\\\\\\\"e f\"   ", "[q\"d]\n[\\\\e f]\n"},
-    };
-    for (const auto& row : rows) {
-        ASSERT_TRUE(startProgram(start + row.first, true)) << row.first;
-        EXPECT_EQ(row.second, readBytes(record)) << row.first;
-    }
+    ASSERT_TRUE(startProgram(start + R"( plain "two words" a\"b back\\slash "end\\" "")" +
+                                 "\ta\\\\\\\"b\tin\" \"side x\\" + R"( "q\"d" \\\\"e f"   )",
+                             true));
+    EXPECT_EQ("[plain]\n[two words]\n[a\"b]\n[back\\\\slash]\n[end\\]\n[]\n[a\\\"b]\n[in "
+              "side]\n[x\\]\n[q\"d]\n[\\\\e f]\n",
+              readBytes(record));
     const std::string suffix = windowsLeg ? ".exe" : "";
     const std::string program = FileUtils::programDirectory() + separator + "files_helper" + suffix;
     const std::string first = scratch.file("first"), second = scratch.file("with blank");
@@ -708,41 +624,23 @@ TEST(Commands, WaitsGoOnThroughSignals) {
     vttest::interruptAfter(50);
     EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
 }
-TEST(Commands, TheEnvironmentIsReadAtEveryLookup) {
-    {
-        const ScopedEnv defined("VT_FILES_TEST_VALUE", "some value");
-        EXPECT_EQ("some value", getEnvironment("VT_FILES_TEST_VALUE"));
-    }
-    EXPECT_EQ("NOT_DEFINED", getEnvironment("VT_FILES_TEST_VALUE"));
-    if (windowsLeg)
-        GTEST_SKIP() << "the C runtime holds no empty values on Windows";
-    const ScopedEnv empty("VT_FILES_TEST_VALUE", "");
-    EXPECT_EQ("", getEnvironment("VT_FILES_TEST_VALUE"));
-}
-// Every kind of run and file operation, many times over: nothing may stay open or behind.
+// Every kind of run and file operation, many times over: nothing may stay open.
 TEST(Commands, ManyRunsLeaveNothingOpen) {
-    const int turns = vttest::runningUnderWine() ? 40 : 400; // cmd.exe starts slowly there
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());
     const std::string file = scratch.file("data.txt");
-    auto run = [&](int turn) {
-        if (turn % 5 == 0)
-            EXPECT_EQ(3ul, runCommand("exit 3"));
-        else if (turn % 5 == 1)
-            EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
-        else
-            EXPECT_EQ(turn % 5 != 4,
-                      startProgram(turn % 5 == 4 ? file : helper("exit 0"), turn % 5 == 2));
+    long before = 0;
+    for (int turn = 0; turn < (vttest::runningUnderWine() ? 20 : 200) && !HasFailure(); ++turn) {
+        if (turn == 3) // after the first uses, which may open what the runtime keeps
+            before = vttest::openHandleCount();
+        EXPECT_EQ(bothStreams, runCommandCapture(helper("both")));
+        EXPECT_EQ(turn % 3 != 2,
+                  startProgram(turn % 3 == 2 ? file : helper("exit 0"), turn % 3 == 0));
         FileUtils::writeFile("a\nb\n", file);
         EXPECT_EQ("b\n", FileUtils::tailLines(file, 1));
         EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
         EXPECT_EQ(3u, listed(scratch.file("*")).size());
-    };
-    for (int turn = 0; turn < 5; ++turn)
-        run(turn); // first uses may open what the runtime keeps for later
-    const long before = vttest::openHandleCount();
-    for (int turn = 0; turn < turns && !HasFailure(); ++turn)
-        run(turn);
+    }
     EXPECT_NEAR(before, vttest::openHandleCount(), vttest::handleCountDrift());
 }
 } // namespace

@@ -1,6 +1,6 @@
 // A program that the file and process tests start: it exits with a given status,
-// writes to both output streams or one mebibyte, records its arguments, or runs
-// until a stop file appears.
+// writes to both output streams (and fails) or one mebibyte, records its
+// arguments, or runs until a stop file appears.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +12,11 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "exit" && argc > 2)
         return std::atoi(argv[2]);
-    if (mode == "both" || mode == "fail") {
-        std::fputs(mode == "both" ? "to stdout\n" : "", stdout);
+    if (mode == "both") {
+        std::fputs("to stdout\n", stdout);
         std::fflush(stdout);
-        std::fputs(mode == "both" ? "to stderr\n" : "failing\n", stderr);
-        return mode == "both" ? 0 : 7;
+        std::fputs("to stderr\n", stderr);
+        return 7;
     }
     if (mode == "mebibyte") { // 1024 lines of 1023 characters and a line end
         for (int i = 0; i < 1024 * 1024; ++i)
@@ -38,8 +38,5 @@ int main(int argc, char** argv) {
         std::ofstream(stop + ".done").flush();
         return 0;
     }
-    std::fputs("usage: files_helper exit N | both | fail | mebibyte | args FILE ... | "
-               "wait-for STOP\n",
-               stderr);
-    return 2;
+    return 2; // an unknown mode
 }

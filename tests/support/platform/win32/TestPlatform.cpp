@@ -23,13 +23,6 @@ bool runningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-// cmd.exe /c drops the first and last double quote of a line that starts with one,
-// hence the outer pair; Wine's cmd.exe mishandles a redirected group, so the
-// redirections follow the (single) command.
-std::string commandIn(const std::string& dir, const std::string& line, const std::string& out,
-                      const std::string& err) {
-    return "\"cd /d \"" + dir + "\" && " + line + " > \"" + out + "\" 2> \"" + err + "\"\"";
-}
 namespace {
 // Runs a program of Wine's Unix side on Unix names of `paths` (no blanks in
 // them), then waits up to ten seconds for `done`: `start /wait /unix` returns
