@@ -2,7 +2,6 @@
 // hostile user runs it. Every row of the table is one behaviour: the exit
 // status, the exact standard error and (where given) the exact standard output.
 #include <filesystem>
-#include <memory>
 #include <regex>
 #include <string>
 
@@ -33,14 +32,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
         text.replace(at, from.size(), to), at += to.size();
     return text;
 }
-// `expected` with each "{N}" standing for a run of digits (a port the system chose).
-bool matches(const std::string& expected, const std::string& actual) {
-    std::string pattern;
-    for (char c : expected)
-        pattern += (std::string(".^$|()[]{}*+?\\").find(c) != std::string::npos ? "\\" : "") +
-                   std::string(1, c);
-    return std::regex_match(actual, std::regex(replaced(pattern, "\\{N\\}", "[0-9]+")));
-}
 // Runs `line` in `dir`, its output into out.txt and its errors into err.txt. CMD.EXE
 // drops the outer quotes of a line that starts with one, and Wine's mishandles a
 // redirected group: there the redirections follow the (single) command.
@@ -66,10 +57,8 @@ struct Row {
 void PrintTo(const Row& row, std::ostream* out) {
     *out << row.name;
 }
-const char* const kSignals = "sends signals, which cmd.exe cannot";
 const char* const kDevices = "reads or writes /dev or /proc devices, which Windows has not";
-const char* const kPipes = "needs a pipe whose reader is gone, which cmd.exe cannot set up";
-const char* const kShell = "the command line is POSIX shell";
+const char* const kShell = "is POSIX shell (signals, pipes, limits), which cmd.exe is not";
 const char* const kRights = "takes read permission away, which Windows files have not";
 const char* const kFull = "vtkit: cannot write standard output: No space left on device\n";
 const char* const kBroken = "vtkit: cannot write standard output: Broken pipe\n";
@@ -77,7 +66,10 @@ const char* const kBroken = "vtkit: cannot write standard output: Broken pipe\n"
 const char* const kCanBeNobody = "[ $(id -u) != 0 ] || setpriv --reuid=65534 --regid=65534 "
                                  "--clear-groups {vtkit} --help > /dev/null";
 std::string times(const std::string& text, int count) {
-    return count == 0 ? "" : text + times(text, count - 1);
+    std::string all;
+    while (count-- > 0)
+        all += text;
+    return all;
 }
 // vtkit `args` as another user when running as root, to whom every file is readable.
 std::string asNobody(const std::string& args) {
@@ -101,7 +93,7 @@ std::string intoShortReader(const std::string& command, int bytes) {
 }
 const Row rows[] = {
     // The tool aborted, hung or grew without bound.
-    {"FmtStreamsADeepDocument", kPipes, intoShortReader("{vtkit} xml fmt deep.xml", 100), 7,
+    {"FmtStreamsADeepDocument", kShell, intoShortReader("{vtkit} xml fmt deep.xml", 100), 7,
      kBroken},
     {"ExhaustedMemoryIsReported", kDevices, "ulimit -v 1000000; {vtkit} xml fmt /dev/zero", 1,
      "vtkit: out of memory\n"},
@@ -120,11 +112,12 @@ const Row rows[] = {
     {"FindPrintsEveryMatchWithItsPath", nullptr, "{vtkit} xml find nest.xml a", 0, "",
      "a\t/\t\t\na\t/a\tx=\"1\"\t\na\t/a/a\t\tt\\x01\n"},
     {"TourEndsWhenItsConnectionHangs", kShell,
-     "unshare -n sh -c 'ip link set lo up && ip link set lo down && exec {vtkit}' > /dev/null", 6,
-     "vtkit: tour, Networking: no answer from localhost:{N} within 10 seconds\n", nullptr,
+     "{ unshare -n sh -c 'ip link set lo up && ip link set lo down && exec {vtkit}' 2>&1 > "
+     "/dev/null; echo status=$?; } | sed 's/:[0-9]* within/:N within/'",
+     0, "", "vtkit: tour, Networking: no answer from localhost:N within 10 seconds\nstatus=6\n",
      "unshare -n true && command -v ip"},
     {"SendGivesUpOnASilentPeer", nullptr, "{vtkit} frame send --timeout 1 127.0.0.1 {silent} x", 6,
-     "vtkit: no answer from 127.0.0.1:{N} within 1 second\n"},
+     "vtkit: no answer from 127.0.0.1:{silent} within 1 second\n"},
     {"EchoServesClientsBesideAnIdleOneInWholeLines", kShell,
      withEchoPeer("exec {vtkit} frame echo 0 --count 1 --max-frame 9",
                   "bash -c 'exec 3<>/dev/tcp/127.0.0.1/$0; touch idle; sleep 10' $P & i=$!; until "
@@ -133,7 +126,7 @@ const Row rows[] = {
                   "localhost $P \"one frame\"; wait $p; echo status=$?; sed 1d echo.out; kill $i"),
      0, times("vtkit: echo peer: Error: Message length over the limit of 9: 10\n", 20),
      "one frame\nstatus=0\nechoed 1 message\n"},
-    {"EchoInterruptedPrintsItsSummary", kSignals,
+    {"EchoInterruptedPrintsItsSummary", kShell,
      withEchoPeer("exec {vtkit} frame echo 0",
                   "{vtkit} frame send 127.0.0.1 $P hi; kill -INT $p; wait $p; echo status=$?; sed "
                   "'s/:[0-9]*$/:N/' echo.out"),
@@ -145,7 +138,7 @@ const Row rows[] = {
                   "0.5' $P; {vtkit} frame send 127.0.0.1 $P hi; wait $p; echo status=$?"),
      0, "", "hi\nstatus=0\n"},
     // No thread fits: each would take a 4 GB stack, in 3 GB of address space.
-    {"EchoClosesAConnectionThatGetsNoThread", kSignals,
+    {"EchoClosesAConnectionThatGetsNoThread", kShell,
      withEchoPeer("ulimit -s 4000000; ulimit -v 3000000; exec {vtkit} frame echo 0",
                   "{vtkit} frame send 127.0.0.1 $P hi > /dev/null 2>&1; kill -INT $p; wait $p; "
                   "echo status=$?; sed 1d echo.out"),
@@ -156,39 +149,39 @@ const Row rows[] = {
     {"TourReportsASectionThatGetsNoThread", kShell,
      "ulimit -s 4000000; ulimit -v 3000000; {vtkit} > /dev/null", 1,
      "vtkit: tour, Networking: cannot start a thread: Resource temporarily unavailable\n"},
-    {"TourInterruptedInItsCaptureCleansUp", kSignals,
+    {"TourInterruptedInItsCaptureCleansUp", kShell,
      "printf '#!/bin/sh\\necho $$ > pid; sleep 1; exec /bin/sh \"$@\"\\n' > slow; chmod +x slow; "
      "COMSPEC=$PWD/slow TMPDIR=$PWD/tmp {vtkit} > /dev/null & p=$!; until [ -s pid ]; do sleep "
      "0.05; done; kill -TERM $p; wait $p 2>/dev/null; echo status=$?; kill -0 $(cat pid) "
      "2>/dev/null && echo left running; ls tmp",
      0, "", "status=143\n"},
-    {"RunInterruptedEndsTheShellAndItsChildren", kSignals,
+    {"RunInterruptedEndsTheShellAndItsChildren", kShell,
      "TMPDIR=$PWD/tmp {vtkit} run '(trap \"\" INT; exec sleep 30) > /dev/null 2>&1 & echo $! > "
      "pid; wait' & p=$!; until [ -s pid ]; do "
      "sleep 0.05; done; kill -INT $p; wait $p; echo status=$?; ps -o stat= -p $(cat pid) | "
      "grep -qv ^Z && echo left behind; ls tmp",
      0, "vtkit: interrupted; the command ended with status 130\n", "status=130\n"},
-    {"RunHandsOnWhatTheTerminalSends", kSignals,
+    {"RunHandsOnWhatTheTerminalSends", kShell,
      "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
      "kill -TSTP $p; sleep 0.2; ps -o stat= -p $(cat pid); kill -CONT $p; sleep 0.2; ps -o stat= "
      "-p $(cat pid); kill -QUIT $p; wait $p; s=$?; ps -o stat= -p $(cat pid) | grep -qv ^Z && "
      "echo left behind; echo status=$s",
      0, "vtkit: interrupted; the command ended with status 131\n", "T\nS\nstatus=131\n"},
-    {"RunEndsItsCommandWhenASignalEndsIt", kSignals,
+    {"RunEndsItsCommandWhenASignalEndsIt", kShell,
      "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
      "kill -USR1 $p; wait $p 2>/dev/null; s=$?; sleep 0.1; ps -o stat= -p $(cat pid) | grep -qv ^Z "
      "&& echo "
      "left behind; echo status=$s",
      0, "", "status=138\n"},
-    {"RunStopsWaitingAfterASecondInterrupt", kSignals,
+    {"RunStopsWaitingAfterASecondInterrupt", kShell,
      "{vtkit} run 'setsid sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep "
      "0.05; done; kill -INT $p; sleep 0.2; kill -INT $p; wait $p; echo status=$?; kill $(cat pid)",
      0, "vtkit: interrupted twice; the command was killed\n", "status=130\n"},
-    {"RunEndsItsCommandWhenItsOutputIsGone", kPipes,
+    {"RunEndsItsCommandWhenItsOutputIsGone", kShell,
      "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} run 'echo a; sleep 2; touch late'; echo "
      "$? > status; } | (exec 0<&-; touch closed); [ -e late ] && echo waited; exit $(cat status)",
      7, kBroken},
-    {"RunStreamsWithoutATemporaryFile", kPipes,
+    {"RunStreamsWithoutATemporaryFile", kShell,
      intoShortReader("TMPDIR=$PWD/tmp {vtkit} run yes", 1000), 7, kBroken},
     // The tool said nothing, or exited 0, when it failed.
     {"DirectoryAsFile", nullptr, "{vtkit} xml fmt folder", 4, "vtkit: folder is a directory\n"},
@@ -221,14 +214,13 @@ const Row rows[] = {
     {"TourEndsTheLineOfAFailedCapture", kShell,
      "COMSPEC=/none {vtkit} | grep -A1 ^captured | sed 's/ [^ ]*vttmp[^ ]*/ T/'", 0, "",
      "captured: T is not accessible.\nCOMSPEC = /none\n"},
-    {"ClosedPipe", kPipes,
+    {"ClosedPipe", kShell,
      "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} env HOME; echo $? > status; } | (exec "
      "0<&-; touch closed); exit $(cat status)",
      7, kBroken},
     {"RunExitsWithItsCommandsStatus", nullptr, "{vtkit} run \"exit 3\"", 3,
      "vtkit: the command ended with status 3\n"},
     {"RunGivesTheShellTheCommandAsItIs", kShell, "{vtkit} run 'echo hi # a note'", 0, "", "hi\n"},
-    {"RunWithStandardInputClosed", kShell, "{vtkit} run 'echo hi' <&-", 0, "", "hi\n"},
     {"RunPassesErrorOutputOn", kShell, "{vtkit} run 'echo oops >&2; exit 4'", 4,
      "vtkit: the command ended with status 4\n", "oops\n"},
     {"GroupHelpListsItsCommands", nullptr, "{vtkit} xml --help", 0, "",
@@ -265,7 +257,7 @@ const Row rows[] = {
     {"PortMustBeANumber", nullptr, "{vtkit} frame send localhost http x", 3,
      "vtkit: PORT must be a number, not 'http' (vtkit frame send --help shows the usage)\n"},
     {"DottedAddressIsNotLookedUp", nullptr, "{vtkit} frame send 127.0.0.2 {unused} x", 6,
-     "vtkit: Error: Cannot connect() to: 127.0.0.2 port: {N}\n"},
+     "vtkit: Error: Cannot connect() to: 127.0.0.2 port: {unused}\n"},
     {"LsMissingDirectory", nullptr, "{vtkit} ls absent/*.txt", 4,
      "vtkit: cannot find the directory absent\n"},
     {"LsUnreadableDirectory", kRights, asNobody("ls 'locked/*'"), 4,
@@ -291,22 +283,17 @@ TEST_P(VtkitRow, Behaves) {
     vttest::writeBytes(dir.file("empty.xml"), "");
     vttest::writeBytes(dir.file("nest.xml"), "<a><a x=\"1\"><a>t\x01</a></a></a>");
     vttest::writeBytes(dir.file("locked.xml"), "<a/>");
-    std::string deep;
-    for (int i = 0; i < 200000; ++i)
-        deep += i < 100000 ? "<a>" : "</a>";
-    vttest::writeBytes(dir.file("deep.xml"), deep);
+    vttest::writeBytes(dir.file("deep.xml"), times("<a>", 100000) + times("</a>", 100000));
     for (const char* folder : {"folder", "locked", "tmp"})
         FileUtils::makeDirectory(dir.file(folder), 0755);
-    std::string line = replaced(row.line, "{unused}", std::to_string(vttest::unusedPort()));
-    std::unique_ptr<vttest::PeerListener> silent;
-    if (line.find("{silent}") != std::string::npos) {
-        silent.reset(new vttest::PeerListener);
-        line = replaced(line, "{silent}", std::to_string(silent->port()));
-    }
-    const unsigned long status = runIn(dir, line);
-    const std::string err = vttest::readBytes(dir.file("err.txt"));
-    EXPECT_EQ(row.status, status) << err;
-    EXPECT_TRUE(matches(row.err, err)) << err;
+    const vttest::PeerListener silent;
+    const std::string unused = std::to_string(vttest::unusedPort());
+    const auto ports = [&](const std::string& text) {
+        return replaced(replaced(text, "{unused}", unused), "{silent}",
+                        std::to_string(silent.port()));
+    };
+    EXPECT_EQ(row.status, runIn(dir, ports(row.line)));
+    EXPECT_EQ(ports(row.err), vttest::readBytes(dir.file("err.txt")));
     if (row.out != nullptr) {
         EXPECT_EQ(row.out, vttest::readBytes(dir.file("out.txt")));
     }
