@@ -160,9 +160,8 @@ TEST(CommandLines, EachRuleGivesItsWordsOnEverySystem) {
     const ScopedEnv named("COMSPEC", "my shell");
     EXPECT_EQ("my shell", detail::interpreterProgram(Syntax::PosixShell));
 }
-// isFile, isDirectory and isWritableDirectory of each path, also of directories
-// that take no new files (where a write says true and creates nothing, and a
-// capture names its output file as not accessible); the probe leaves nothing.
+// Where a directory takes no new files, a write says true and creates nothing, and
+// a capture names its output file as not accessible.
 TEST(Files, KindsAndDirectoriesThatTakeNoNewFiles) {
     ScratchDir scratch;
     const std::string file = scratch.file("f.txt"), probe = scratch.file("veltraneTest.txt");
@@ -221,10 +220,9 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isFile(scratch.file("c.txt")));
 }
-// Names that an interpreter would read as several names, or as commands, are
-// copied, renamed, removed and captured into as exactly these names: the folders
-// and files beside them, here and in the current directory, keep their content
-// and take nothing new.
+// Names that an interpreter would split or run are copied, renamed, removed and
+// captured into as they are: nothing beside them, here or in the current
+// directory, changes.
 TEST(Files, HostileNamesAreTakenAsNames) {
     ScratchDir scratch;
     const fs::path caller = fs::current_path();
@@ -285,8 +283,7 @@ TEST(Files, HostileNamesAreTakenAsNames) {
     EXPECT_EQ(before, entries());
     fs::current_path(caller);
 }
-// A link to a folder, given with a trailing separator or met inside a tree, is
-// never followed: what it points to keeps its content.
+// Also given with a trailing separator or met inside a tree.
 TEST(Files, LinksAreNeverFollowed) {
     ScratchDir scratch;
     const std::string target = scratch.file("target"), canary = target + separator + "canary";
@@ -328,8 +325,8 @@ TEST(Files, LinksAreNeverFollowed) {
         vttest::removeDirectoryLink(row.link);
     }
 }
-// The writability probe writes a file of its own only: a link or a FIFO of its
-// name makes the answer false at once, and goes, while what lies behind stays.
+// A link or a FIFO of the probe's name makes the answer false at once, and goes,
+// while what lies behind it stays.
 TEST(Files, TheWritabilityProbeWritesThroughNothing) {
     if (windowsLeg)
         GTEST_SKIP() << "links to files and FIFOs are made on Linux; Wine shows a link to a "
@@ -589,8 +586,7 @@ TEST(Commands, DescriptorsAreClosedOneByOneWhereTheKernelRefusesToInBulk) {
         },
         ::testing::ExitedWithCode(3), "");
 }
-// Waits go on through a signal that lands in the host process, and take no errno
-// that an earlier call of the host left behind for one of their own.
+// Also through an errno of EINTR that an earlier call of the host left behind.
 TEST(Commands, WaitsGoOnThroughSignals) {
     Clock::time_point start = Clock::now();
     errno = EINTR;
@@ -617,7 +613,6 @@ TEST(Commands, WaitsGoOnThroughSignals) {
     vttest::interruptAfter(50);
     EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
 }
-// Every kind of run and file operation, many times over: nothing may stay open.
 TEST(Commands, ManyRunsLeaveNothingOpen) {
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());

@@ -1,6 +1,5 @@
-// End-to-end: the built vtkit, run through the library's command runner, as a
-// hostile user runs it. Every row of the table is one behaviour: the exit
-// status, the exact standard error and (where given) the exact standard output.
+// The built vtkit, run through the library's command runner as a hostile user runs
+// it: each row is one behaviour, its exit status, standard error and output.
 #include <filesystem>
 #include <regex>
 #include <string>
