@@ -243,9 +243,6 @@ const Row rows[] = {
      "vtkit: --ml-end needs --ml-start (vtkit xml tokens --help shows the usage)\n"},
     {"VersionTakesNoArguments", nullptr, "{vtkit} --version extra", 3,
      "vtkit: --version takes no arguments (vtkit --help shows the usage)\n"},
-    {"EchoCountOfNothingIsRefused", nullptr, "{vtkit} frame echo 0 --count 0", 3,
-     "vtkit: --count must be between 1 and 1000000000, not 0 (vtkit frame echo --help shows the "
-     "usage)\n"},
     {"ControlCharactersInAMessageAreEscaped", kShell,
      "{vtkit} frame send \"$(printf 'no\\nhost')\" 1 x", 6, "vtkit: cannot resolve no\\nhost\n"},
     {"DoubleDashEndsTheOptions", nullptr, "{vtkit} env -- -h", 0, "", "NOT_DEFINED\n"},

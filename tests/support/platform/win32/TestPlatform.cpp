@@ -24,11 +24,10 @@ bool runningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 namespace {
-// Runs a program of Wine's Unix side on Unix names of `paths` (no blanks in
-// them), then waits up to ten seconds for `done`: `start /wait /unix` returns
-// before the Unix program ends.
-bool runOnUnixSide(std::string line, const std::vector<std::string>& paths,
-                   bool (*done)(const std::string&)) {
+// Runs a program of Wine's Unix side on the Unix names of `paths` (no blanks in
+// them), then waits up to ten seconds for the last path to exist, or not: `start
+// /wait /unix` returns before the Unix program ends.
+bool runOnUnixSide(std::string line, const std::vector<std::string>& paths, bool exists) {
     using UnixName = char*(__cdecl*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
@@ -41,30 +40,22 @@ bool runOnUnixSide(std::string line, const std::vector<std::string>& paths,
     }
     if (std::system(("start /wait /unix " + line).c_str()) != 0)
         return false;
-    for (int waited = 0; !done(paths.back()); waited += 10) {
-        if (waited >= 10000)
-            return false;
+    for (int waited = 0; waited < 10000; waited += 10) {
+        if ((GetFileAttributesA(paths.back().c_str()) != INVALID_FILE_ATTRIBUTES) == exists)
+            return true;
         Sleep(10);
     }
-    return true;
-}
-bool isDirectoryLink(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-bool isAbsent(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    return false;
 }
 } // namespace
 bool makeDirectoryLink(const std::string& target, const std::string& link) {
     if (!runningUnderWine())
         return std::system(("mklink /J \"" + link + "\" \"" + target + "\" >NUL").c_str()) == 0;
-    return runOnUnixSide("/bin/ln -s", {target, link}, isDirectoryLink);
+    return runOnUnixSide("/bin/ln -s", {target, link}, true);
 }
 void removeDirectoryLink(const std::string& link) {
     if (runningUnderWine())
-        runOnUnixSide("/bin/rm -f", {link}, isAbsent);
+        runOnUnixSide("/bin/rm -f", {link}, false);
     else
         RemoveDirectoryA(link.c_str());
 }
@@ -120,5 +111,4 @@ std::string processorVendor() {
     const std::string text = identifier != nullptr ? identifier : "";
     return text.substr(text.rfind(' ') + 1);
 }
-
 } // namespace vttest
