@@ -460,10 +460,9 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     EXPECT_EQ(std::string::npos, echoed.find('\r'));
     EXPECT_EQ("", runCommandCapture("exit 0"));
     std::string mebibyte;
-    for (int i = 0; i < 1024 * 1024; ++i)
-        mebibyte += i % 1024 == 1023 ? '\n' : static_cast<char>('a' + (i / 1024 + i % 1024) % 26);
-    EXPECT_TRUE(mebibyte == runCommandCapture(helper("mebibyte")))
-        << "differs from what was written";
+    for (int line = 0; line < 1024; ++line)
+        mebibyte += std::string(1023, static_cast<char>('a' + line % 26)) + '\n';
+    EXPECT_TRUE(mebibyte == runCommandCapture(helper("mebibyte"))) << "not what was written";
     EXPECT_EQ((std::vector<std::string>{scratch.file("."), scratch.file("..")}),
               listed(scratch.file("*")))
         << "no capture file is left";
@@ -610,6 +609,13 @@ TEST(Commands, WaitsGoOnThroughSignals) {
     start = Clock::now();
     EXPECT_TRUE(startProgram("sleep 0.5", true));
     EXPECT_GE(millisecondsSince(start), 450);
+    std::string longPath; // so long to search that signals land in the wait for the outcome
+    for (int i = 0; i < 40000; ++i)
+        longPath += "/n:";
+    const ScopedEnv path("PATH", (longPath + FileUtils::programDirectory()).c_str());
+    for (int after = 50; after < 300; after += 25)
+        vttest::interruptAfter(after);
+    EXPECT_TRUE(startProgram("files_helper exit 0", true));
     vttest::interruptAfter(50);
     EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
 }

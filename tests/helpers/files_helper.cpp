@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
         std::fputs("to stderr\n", stderr);
         return 7;
     }
-    if (mode == "mebibyte") { // 1024 lines of 1023 characters and a line end
-        for (int i = 0; i < 1024 * 1024; ++i)
-            std::fputc(i % 1024 == 1023 ? '\n' : 'a' + (i / 1024 + i % 1024) % 26, stdout);
+    if (mode == "mebibyte") { // 1024 lines of 1023 letters and a line end
+        for (int line = 0; line < 1024; ++line)
+            std::printf("%s\n", std::string(1023, static_cast<char>('a' + line % 26)).c_str());
         return 0;
     }
     if (mode == "args" && argc > 2) { // each further argument on a line of its own, in brackets
