@@ -180,6 +180,11 @@ const Row rows[] = {
      "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} run 'echo a; sleep 2; touch late'; echo "
      "$? > status; } | (exec 0<&-; touch closed); [ -e late ] && echo waited; exit $(cat status)",
      7, kBroken},
+    {"RunKillsACommandThatIgnoresItsLostOutputASecondLater", kShell,
+     "{ until [ -e closed ]; do sleep 0.05; done; {vtkit} run 'trap \"\" PIPE; echo a; sleep 0.3; "
+     "touch early; sleep 3; touch late'; echo $? > status; } | (exec 0<&-; touch closed); ls "
+     "early late 2> /dev/null; exit $(cat status)",
+     7, kBroken, "early\n"},
     {"RunStreamsWithoutATemporaryFile", kShell,
      intoShortReader("TMPDIR=$PWD/tmp {vtkit} run yes", 1000), 7, kBroken},
     // The tool said nothing, or exited 0, when it failed.
