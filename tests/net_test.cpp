@@ -293,4 +293,25 @@ TEST(Socket, CopyAndAssignmentMoveTheDescriptorAndWhatWasReadAhead) {
     adopted.write(bytes("still open"));
     EXPECT_EQ(frameOf("still open"), targetPeer.receive(frameOf("still open").size()));
 }
+// Connections ended each way (closed by the caller, read to the peer's end after
+// a frame or none) leave no descriptor behind.
+TEST(Socket, ConnectionsLeaveNoDescriptorBehind) {
+    PeerListener listener;
+    long before = 0;
+    for (int cycle = 0; cycle < 300 && !HasFailure(); ++cycle) {
+        if (cycle == 3) // first uses of each kind may open what is kept for later
+            before = vttest::openHandleCount();
+        TCPSocket client(loopback(listener.port()));
+        PeerConnection peer = listener.accept();
+        if (cycle % 3 == 0) {
+            client.close();
+            continue;
+        }
+        if (cycle % 3 == 1)
+            peer.send(frameOf("cycle"));
+        peer.close();
+        EXPECT_EQ(cycle % 3 == 1 ? "cycle" : "", text(client.read()));
+    }
+    EXPECT_NEAR(before, vttest::openHandleCount(), vttest::handleCountDrift());
+}
 } // namespace
