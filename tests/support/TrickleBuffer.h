@@ -1,8 +1,7 @@
-// A stream buffer over a text that hands it out a few characters (by default
-// one) per refill, or (unbuffered) keeps no get area at all, so that every character goes through
-// underflow and uflow: readers that take runs straight from the buffer must not
-// depend on how it is filled. Header-only: the fuzz targets use it too. The text
-// must outlive the buffer.
+// A stream buffer over a text that hands it out a few characters (by default one) per refill or,
+// unbuffered, keeps no get area, so that every character goes through underflow and uflow:
+// readers that take runs straight from the buffer must not depend on how it is filled. The fuzz
+// targets use it too. The text must outlive the buffer.
 #pragma once
 
 #include <cstddef>
@@ -10,16 +9,13 @@
 #include <string>
 
 namespace vttest {
-class TrickleBuffer : public std::streambuf {
-public:
+struct TrickleBuffer : std::streambuf {
     TrickleBuffer(const std::string& the_text, bool the_unbuffered, std::size_t the_piece = 1)
-        : its_text(the_text), its_unbuffered(the_unbuffered), its_piece(the_piece) {}
-
-protected:
+        : its_text(the_text), its_piece(the_unbuffered ? 0 : the_piece) {}
     int_type underflow() override {
         if (its_next >= its_text.size())
             return traits_type::eof();
-        if (its_unbuffered)
+        if (its_piece == 0)
             return traits_type::to_int_type(its_text[its_next]);
         its_chars = its_text.substr(its_next, its_piece);
         its_next += its_chars.size();
@@ -27,15 +23,12 @@ protected:
         return traits_type::to_int_type(its_chars[0]);
     }
     int_type uflow() override {
-        const int_type c = its_unbuffered ? underflow() : std::streambuf::uflow();
-        its_next += its_unbuffered && c != traits_type::eof() ? 1 : 0;
+        const int_type c = its_piece == 0 ? underflow() : std::streambuf::uflow();
+        its_next += its_piece == 0 && c != traits_type::eof() ? 1 : 0;
         return c;
     }
-
-private:
     const std::string& its_text;
-    const bool its_unbuffered;
-    const std::size_t its_piece;
+    const std::size_t its_piece; // 0: unbuffered
     std::size_t its_next = 0;
     std::string its_chars;
 };
