@@ -1,6 +1,5 @@
 // Diagnostics: the trace channel on standard output and the JAssert checks.
 #include <cstdlib>
-#include <iomanip>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -30,17 +29,6 @@ TEST(Trace, WritesWhatIsInsertedAndFlushesAtEachNewlineAndNowhereElse) {
                         << std::string("x\0y\n", 4) << "" << std::string() << 'z' << '\n'));
     EXPECT_EQ(std::string("4294967295 -1 3.14159 0.1 1e+20ab\ncdx\0y\nz\n", 42), out.str());
     EXPECT_EQ((std::vector<std::size_t>{34, 40, 42}), out.flushes());
-}
-// The program's formatting state applies: a field width to the next number, or to the first
-// character of a text.
-TEST(Trace, TheProgramsFormattingStateAppliesToWhatIsTraced) {
-    const ScopedEnv on(utils::traceSwitchName, "1");
-    vttest::CoutCapture out;
-    std::cout << std::hex << std::setfill('*') << std::setw(4);
-    trace() << 255u << ' ';
-    std::cout << std::setw(4);
-    trace() << "ab" << '\n';
-    EXPECT_EQ("**ff ***ab\n", out.str());
 }
 TEST(Trace, EnableAndDisableSetTheSwitchReadAtEveryInsertion) {
     const ScopedEnv off(utils::traceSwitchName, nullptr);

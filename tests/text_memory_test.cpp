@@ -1,9 +1,7 @@
-// Memory running out while text is read or copied. The allocator here lets n allocations through
-// and fails every later one, for every n along each row's parse or clone of a document with wide,
-// deep and attribute-rich parts: each attempt must hand std::bad_alloc to its caller with every
-// block given back, and a tree must be freed while every allocation fails. The text sources are
-// built into the program and, on Windows, so is the C++ runtime: an allocator replaced in a
-// program sees neither a DLL's allocations nor the runtime DLL's.
+// Memory running out while text is read or copied: the allocator lets n allocations through and
+// fails every later one, for every n along a parse or clone, which must hand std::bad_alloc to its
+// caller with every block given back. The text sources, and on Windows the C++ runtime, are built
+// in: an allocator replaced in a program sees neither a DLL's allocations nor the runtime DLL's.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,6 @@
 // Text reading: tokenizer, reader, tree and writer. Every tokenizer and reader row, and every
 // file of the fuzz corpus, must read alike by the plain renderings of the rules in fuzz/, through
 // a string stream, and through buffers refilled 1, 3 and 7 characters at a time or not at all.
-#include <climits>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -198,7 +197,6 @@ const ReaderRow readerRows[] = {
     {"markup in values and text", "<a v=\" <b> = &amp; 'q' \">x &lt; y; 1.5, a:b / = \"</a>",
      "<a v=\" <b> = &amp; 'q' \">x &lt; y; 1.5, a:b / = \"</a>\n"},
     {"names split", "<p:a x.y=\"1\"/>", "<p .=\"\" :=\"\" a=\"\" x=\"\" y=\"1\"/>\n"},
-    {"value replaced", "<a k = \"v\" k=\"w\"/>", ""},
     {"blank after bracket", "<r>< b/></r>", "<r b=\"\"/>\n"},
     {"comments as elements", "<r><!-- a -- ><!--x--/><![CDATA[x]]/></r>", ""},
     {"vertical tab alone", "<r>\v\f</r>", "<r/>\n"},
@@ -211,8 +209,8 @@ const ReaderRow readerRows[] = {
     {"instruction with blanks", "<?a b? >\n<r/><?x\n?>", ""},
     {"blanks after an instruction", "<a>x<?p?> y z</a>", "<a>x y z</a>\n"},
     {"marks and a bracket in end tags", "<r><a>t</a = \">x</b<c></r>", ""},
-    {"an equals sign in tags", "<r = ><a x = = \"1\">t</a =>y</r>", ""},
-    {"a name and = without a value", "<a x= y=\"1\" z =/>", ""},
+    {"equals signs and names twice in tags",
+     "<r = ><a x = = \"1\" k = \"v\" k=\"w\">t</a =>y<b x= y=\"1\" z =/></r>", ""},
     {"tabs in tags", "<a\tx=\"1\"\t\ty=\"2\"\t/>", "<a x=\"1\" y=\"2\"/>\n"},
     {"comment not closed", "<r><!-- c -- \n><!-- c !--></r>", notWellFormed(">", 2)},
     {"bracket after a word", "<a<b>", notWellFormed("a", 1)},
@@ -233,7 +231,6 @@ const ReaderRow readerRows[] = {
     {"value to the end", "<r>\n<p v=\"open\n\n", notWellFormed("StreamTokenizer::TT_EOF", 2)},
     {"second root", "<a/>\n<b/>", notWellFormed("b", 2)},
     {"attribute before any element", "< a>", notWellFormed("a", 1)},
-    {"value before any element", "< k=\"v\">", notWellFormed("k", 1)},
     {"nameless value before any element", "<=\"v\">", notWellFormed("\"", 1)},
     {"text after the root", "<a/>x</a>", notWellFormed("x", 1)},
     {"bracket before the root", "x\ny/>", notWellFormed(">", 2)},
@@ -285,7 +282,7 @@ TEST(Tokenizer, ClassifyFollowsTheSettings) {
             all += std::to_string(tokenizer.classify(c));
         return all;
     };
-    EXPECT_EQ("455233444", classes({'a', '\v', ' ', ':', '\'', '"', -1, 256, INT_MIN}));
+    EXPECT_EQ("45523344", classes({'a', '\v', ' ', ':', '\'', '"', -1, 256}));
     tokenizer.setOrdinaryChars(std::string("a\0\xff", 3));
     tokenizer.setQuoteChars("");
     EXPECT_EQ("22244", classes({'a', 0, 255, ':', '"'}));
@@ -295,12 +292,13 @@ struct FlushedOnly : std::stringbuf {
     int sync() override { return shown += str(), str(""), 0; }
     std::string shown;
 };
-// Each token, and the reader, flush a tied output stream first; read() takes one character (0 to
-// 255, then -1 for good) as it stands, flushing nothing.
-TEST(Tokenizer, ATiedOutputStreamIsFlushedBeforeTheInputIsRead) {
+// The tokenizer and the reader flush a tied output stream before each token, and read() takes
+// one character (0 to 255, then -1 for good) as it stands, flushing nothing. A stream that failed
+// before is refused; one whose buffer throws ends the input.
+TEST(Tokenizer, StreamsAreReadAsAnIstreamWould) {
     FlushedOnly screen;
     std::ostream prompt(&screen);
-    std::istringstream in("42 7 \xff"), document("<a/>");
+    std::istringstream in("42 7 \xff"), document("<a/>"), failed("<a/>");
     in.tie(&prompt), document.tie(&prompt);
     StreamTokenizer tokenizer(in);
     prompt << "first? ";
@@ -316,10 +314,6 @@ TEST(Tokenizer, ATiedOutputStreamIsFlushedBeforeTheInputIsRead) {
     EXPECT_EQ("first? second? ", screen.shown);
     own(SimpleDOM::parse(document, false));
     EXPECT_EQ("first? second? third? ", screen.shown);
-}
-// A stream that failed before is refused; one that fails while read ends the input.
-TEST(Reader, FailedStreams) {
-    std::istringstream failed("<a/>");
     failed.setstate(std::ios::failbit);
     EXPECT_EQ("Error: Stream is bad. @ 0", failure([&] { SimpleDOM::parse(failed, false); }));
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(failed).nextToken());
@@ -327,10 +321,10 @@ TEST(Reader, FailedStreams) {
         int_type underflow() override { return 'a'; }
         int_type uflow() override { throw std::runtime_error("device gone"); }
     } source, forReader;
-    std::istream in(&source), document(&forReader);
-    EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(in).nextToken());
-    EXPECT_EQ(nullptr, SimpleDOM::parse(document, false));
-    EXPECT_TRUE(in.bad() && document.bad());
+    std::istream broken(&source), brokenDocument(&forReader);
+    EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(broken).nextToken());
+    EXPECT_EQ(nullptr, SimpleDOM::parse(brokenDocument, false));
+    EXPECT_TRUE(broken.bad() && brokenDocument.bad());
 }
 Node* child(Node* parent, const std::string& name) {
     Node* node = new Node(name);
@@ -425,10 +419,8 @@ struct LimitedBuffer : std::streambuf {
 TEST(Writer, AFailedStreamIsReportedAtTheNextElement) {
     std::ostringstream failed;
     failed.setstate(std::ios::eofbit);
-    const Node node("n");
-    for (const Node* target : {&node, static_cast<const Node*>(nullptr)})
-        EXPECT_EQ("Error: Stream is bad. @ 0",
-                  failure([&] { SimpleDOM::write(failed, target, false); }));
+    EXPECT_EQ("Error: Stream is bad. @ 0",
+              failure([&] { SimpleDOM::write(failed, nullptr, false); }));
     const Tree tree = own(new Node("a"));
     child(child(tree.get(), "b"), "x");
     child(tree.get(), "c");
