@@ -16,29 +16,11 @@
 #include "vtsupport/text/SimpleDOM.h"
 
 namespace {
+using SimpleDOM::Node;
 bool armed = false;      // counting, and failing beyond the budget
 std::size_t budget = 0;  // allocations let through while armed
 std::size_t made = 0;    // allocations made while armed
 std::ptrdiff_t live = 0; // blocks taken and not yet given back, always counted
-} // namespace
-
-void* operator new(std::size_t size) {
-    void* block = armed && made++ == budget ? nullptr : std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    ++live;
-    return block;
-}
-void operator delete(void* block) noexcept {
-    live -= block != nullptr;
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    operator delete(block);
-}
-
-namespace {
-using SimpleDOM::Node;
 struct Armed {
     explicit Armed(std::size_t the_budget) { budget = the_budget, made = 0, armed = true; }
     ~Armed() { armed = false; }
@@ -55,8 +37,7 @@ std::string document() {
     std::string wide, deep, ends, attributes;
     for (int i = 0; i < 40; ++i) {
         const std::string n = std::to_string(i);
-        wide += "  <item n=\"" + n +
-                "\" label=\"an item of the wide part\">the text of an item</item>\n";
+        wide += "  <item n=\"" + n + "\" label=\"the wide part\">the text of an item</item>\n";
         deep += "<level depth=\"" + n + "\">";
         ends += "</level>";
         attributes += " attribute_number_" + n + "=\"a value too long to keep inline\"";
@@ -64,6 +45,22 @@ std::string document() {
     return "<?xml version=\"1.0\"?>\n<!-- a comment -->\n<doc><wide>\n" + wide + "</wide><deep>" +
            deep + "the innermost text, far down" + ends + "</deep>\n<many_attributes" + attributes +
            " bare/>\n<text>lost<b/>kept &amp; &lt; as written</text></doc>\n";
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    void* block = armed && made++ == budget ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr)
+        throw std::bad_alloc();
+    ++live;
+    return block;
+}
+void operator delete(void* block) noexcept {
+    live -= block != nullptr;
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    operator delete(block);
 }
 TEST(TextMemory, EveryFailedAllocationReachesTheCallerWithNothingLeft) {
     const std::string text = document();
@@ -99,4 +96,3 @@ TEST(TextMemory, EveryFailedAllocationReachesTheCallerWithNothingLeft) {
         }
     }
 }
-} // namespace
