@@ -98,9 +98,9 @@ std::string failure(const std::function<void()>& action) {
     }
     return kNothing;
 }
-std::string written(const Node* node, bool separateLines = false) {
+std::string written(const Node* node) {
     std::ostringstream out;
-    SimpleDOM::write(out, node, separateLines);
+    out << node;
     return out.str();
 }
 const char* const kRest = "\n~ rest: ";
@@ -135,8 +135,6 @@ struct TokenRow {
 };
 const Settings none, hash = Settings().lineComments("#"),
                      block = Settings().blockComments("/*", "*/");
-const Settings both = Settings().lineComments("*").blockComments("/*", "*/");
-const Settings twoKinds = Settings().lineComments("b").blockComments("ab", "z");
 const TokenRow tokenRows[] = {
     {"empty", none, "", ""},
     {"every whitespace", none, " \t\va..b\r\f", "a|.|.|b"},
@@ -156,10 +154,6 @@ const TokenRow tokenRows[] = {
     {"empty end marker (a dormant check)", Settings().blockComments("/*", ""), "a/*xb c", "a|b|c"},
     {"lines in a block", block, "/*\n\n*/w\nv", "w@3|v@4"},
     {"blanks around a block", Settings(block).whitespaceTokens(), "a /*\n*/ b", "a| | |b@2"},
-    {"both, block ends first", both, "a/*b*/c d\ne", "a|c|d|e@2"},
-    {"both, line ends first", both, "a/*b\nc*/d e", "a|c@2"},
-    {"line in a block", twoKinds, "x ab c\nd z e", "x|a@2"},
-    {"block open after a line", twoKinds, "ab c\nd", "a"},
     {"mixed", none, "al be, \"q t\" 'q'\n\n  ga;de\t\\\"x\" <t a=\"v\">\nlast", ""},
     {"reader's settings", Settings().xml(), "<a x=\"1\">t t</a>\n",
      "<|a| |x|=|\"|1|\"|>|t| |t|<|/|a|>|\n"},
@@ -237,24 +231,6 @@ TEST(Reader, EachRowGivesTheReferencesTreeOrFailure) {
         const std::string outcome = read(row.input, row.keepWhitespaceText);
         EXPECT_EQ(row.expected.empty() ? outcome : row.expected, outcome);
     }
-}
-// One token can be pushed back, even after the end: a second push-back replaces the first (a
-// dormant check), an empty one changes nothing.
-TEST(Tokenizer, APushedBackTokenComesNext) {
-    const ScopedEnv dormant("JASSERT", nullptr);
-    std::istringstream in("ab cd");
-    StreamTokenizer tokenizer(in);
-    tokenizer.pushBack("");
-    EXPECT_EQ("ab", tokenizer.nextToken());
-    tokenizer.pushBack("first");
-    tokenizer.pushBack("second");
-    EXPECT_EQ("second", tokenizer.nextToken());
-    EXPECT_EQ("cd", tokenizer.peekToken());
-    EXPECT_EQ("cd", tokenizer.nextToken());
-    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
-    tokenizer.pushBack("again");
-    EXPECT_EQ("again", tokenizer.nextToken());
-    EXPECT_EQ(StreamTokenizer::TT_EOF, tokenizer.nextToken());
 }
 TEST(Tokenizer, ClassifyFollowsTheSettings) {
     std::istringstream in;
@@ -426,15 +402,22 @@ TEST(Writer, CloneWritesAndReadsBack) {
     EXPECT_EQ("Document not well-formed. (a) @ 1", failure([&] { broken.clone(); }));
 }
 const std::string kFailed = "' failed\\. value: 0, file: ";
-TEST(Checks, ReportTheirSitesWhenActive) {
+// Dormant, a second push-back replaces the first; active, each check reports its site.
+TEST(Checks, ReplaceAPushBackWhenDormantAndReportTheirSitesWhenActive) {
+    std::istringstream in("a b");
+    StreamTokenizer tokenizer(in);
+    {
+        const ScopedEnv dormant("JASSERT", nullptr);
+        tokenizer.pushBack("first");
+        tokenizer.pushBack("second");
+        EXPECT_EQ("second", tokenizer.nextToken());
+    }
     const ScopedEnv active("JASSERT", "ON"), files("JASSERT_FILELIST", nullptr);
     Node node("n");
     EXPECT_DEATH(node.insertAfter(nullptr, &node),
                  "^JAssert 'the_sibling != 0" + kFailed + "SimpleDOM, line: 65\n");
     EXPECT_DEATH(node.insertBefore(nullptr, &node),
                  "^JAssert 'the_sibling != 0" + kFailed + "SimpleDOM, line: 96\n");
-    std::istringstream in("a b");
-    StreamTokenizer tokenizer(in);
     tokenizer.pushBack("x");
     EXPECT_DEATH(tokenizer.pushBack("y"), "^JAssert 'its_pushback_token.length\\(\\) == 0" +
                                               kFailed + "StreamTokenizer, line: 73\n");
