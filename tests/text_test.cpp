@@ -2,6 +2,7 @@
 // by the plain renderings of the rules in fuzz/, through a string stream, and through buffers
 // refilled 1, 3 and 7 characters at a time or not at all.
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <sstream>
