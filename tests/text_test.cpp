@@ -197,6 +197,8 @@ const ReaderRow readerRows[] = {
     {"vertical tab, blanks around a child kept", "<a>\v<c>\v</c><b/>\n</a>", "", true},
     {"text after a child", "<a><b>x</b>\n y \n</a>", "<a>y\n    <b>x</b>\n</a>\n"},
     {"end tags after the root and over lines", "<r><a>x</a\n>y</r></b>", ""},
+    {"end tags with a blank or no name", "<r><a>x</ a><b>y</></r>",
+     "<r>\n    <a>x</a>\n    <b>y</b>\n</r>\n"},
     {"instruction with blanks", "<?a b? >\n<r/><?x\n?>", ""},
     {"blanks after an instruction", "<a>x<?p?> y z</a>", "<a>x y z</a>\n"},
     {"marks and a bracket in end tags", "<r><a>t</a = \">x</b<c></r>", ""},
