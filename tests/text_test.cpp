@@ -277,11 +277,12 @@ TEST(Tokenizer, StreamsAreReadAsAnIstreamWould) {
     struct BrokenSource : std::streambuf { // a character that can be seen but never taken
         int_type underflow() override { return 'a'; }
         int_type uflow() override { throw std::runtime_error("device gone"); }
-    } source, forReader;
-    std::istream broken(&source), brokenDocument(&forReader);
+    } source, forRead, forReader;
+    std::istream broken(&source), brokenRead(&forRead), brokenDocument(&forReader);
     EXPECT_EQ(StreamTokenizer::TT_EOF, StreamTokenizer(broken).nextToken());
+    EXPECT_EQ(-1, StreamTokenizer(brokenRead).read());
     EXPECT_EQ(nullptr, SimpleDOM::parse(brokenDocument, false));
-    EXPECT_TRUE(broken.bad() && brokenDocument.bad());
+    EXPECT_TRUE(broken.bad() && brokenRead.bad() && brokenDocument.bad());
 }
 Node* child(Node* parent, const std::string& name) {
     Node* node = new Node(name);
