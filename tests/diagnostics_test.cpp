@@ -59,8 +59,9 @@ TEST(Trace, AnEmptySwitchValueCountsAsPresent) {
 TEST(JAssert, EnabledByTheSwitchAndTheFileList) {
     const auto enabled = [](const char* active, const char* list) {
         const ScopedEnv a("JASSERT", active), files("JASSERT_FILELIST", list);
+        const std::string before = variable("JASSERT_FILELIST"); // Windows keeps no empty value
         const int answer = JAssertEnabled("SimpleDOM");
-        EXPECT_EQ(list ? list : "(absent)", variable("JASSERT_FILELIST"));
+        EXPECT_EQ(before, variable("JASSERT_FILELIST"));
         return answer;
     };
     for (const char* active : {"ON", "ONWARDS"})
