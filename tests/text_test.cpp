@@ -1,6 +1,6 @@
-// Text reading: tokenizer, reader, tree and writer. Every tokenizer and reader row must read alike
-// by the plain renderings of the rules in fuzz/, through a string stream, and through buffers
-// refilled 1, 3 and 7 characters at a time or not at all.
+// Text reading: tokenizer, reader, tree and writer. Every tokenizer and reader row, and every
+// file of the fuzz corpus, must read alike by the plain renderings of the rules in fuzz/, through
+// a string stream, and through buffers refilled 1, 3 and 7 characters at a time or not at all.
 #include <functional>
 #include <initializer_list>
 #include <iterator>
@@ -228,6 +228,20 @@ TEST(Reader, EachRowGivesTheReferencesTreeOrFailure) {
         SCOPED_TRACE(row.name);
         const std::string outcome = read(row.input, row.keepWhitespaceText);
         EXPECT_EQ(row.expected.empty() ? outcome : row.expected, outcome);
+    }
+}
+const std::pair<const char*, std::string> corpus[] = {
+#include "FuzzCorpus.inc"
+};
+// The first byte of a reader input picks whether blank text is kept, as in the fuzz target.
+TEST(Reader, EveryCorpusFileGivesTheReferencesTreeTokensAndLines) {
+    const ScopedEnv dormant("JASSERT", nullptr);
+    for (const auto& file : corpus) {
+        SCOPED_TRACE(file.first);
+        const std::string text = file.second.empty() ? "" : file.second.substr(1);
+        read(text, !file.second.empty() && (file.second[0] & 1) != 0);
+        tokenized(file.second, Settings());
+        tokenized(file.second, Settings().xml());
     }
 }
 TEST(Tokenizer, ClassifyFollowsTheSettings) {
