@@ -1,10 +1,7 @@
 // Links against vtsupport as a user's program does; includes every public
-// header, so that each is installed and stands on its own. Checks that what the
-// library traces reaches this program's own std::cout (one C++ runtime for both,
-// a DLL included), then prints the version the headers carry.
+// header, so that each is installed and stands on its own, calls the library
+// (so that it is loaded) and prints the version the headers carry.
 #include <iostream>
-#include <sstream>
-#include <string>
 
 #include "vtsupport/Version.h"
 #include "vtsupport/files/FileUtils.h"
@@ -25,19 +22,8 @@
 #endif
 
 int main() {
-    utils::PTrace::instance()->enable();
-    JAssert(utils::PTrace::isEnabled());
-    std::ostringstream collected;
-    std::streambuf* const saved = std::cout.rdbuf(collected.rdbuf());
-    std::cout << std::hex;
-    *utils::PTrace::instance() << "consumer traced " << 255 << '\n';
-    std::cout << std::dec;
-    std::cout.rdbuf(saved);
-    if (collected.str() != "consumer traced ff\n") {
-        std::cerr << "the trace did not reach this program's std::cout: [" << collected.str()
-                  << "]\n";
+    if (FileUtils::baseName("dir/vtsupport") != "vtsupport")
         return 1;
-    }
     std::cout << "vtsupport " << VTSUPPORT_VERSION_STRING << ' ' << VTSUPPORT_VERSION << '\n';
     return 0;
 }
