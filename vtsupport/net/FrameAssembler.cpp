@@ -1,6 +1,7 @@
 #include "vtsupport/net/detail/FrameAssembler.h"
 
 #include <algorithm>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -19,21 +20,14 @@ bool holdsHeader(const char* first, std::size_t size) {
     return static_cast<long long>(size) >= static_cast<signed char>(*first) + 1LL;
 }
 
-template <typename Value>
-std::string message(const char* prefix, const Value& value) {
-    std::ostringstream text;
-    text << prefix << value;
-    return text.str();
-}
-
 // Reads the header at the start of `chunk` the way a formatted stream extraction
-// of an int does; throws the header failures. Returns the header's size.
+// of an int does, in the classic locale whatever the host's global one; throws the
+// header failures, numbers in plain digits. Returns the header's size.
 std::size_t parseHeader(const char* chunk, std::size_t size, long long largest, long long& length) {
     if (!holdsHeader(chunk, size))
         throw std::string("Error: TCPSocketBase does not support partial ") + "header sends";
     const int digits = static_cast<signed char>(chunk[0]);
-    // Up to nine plain digits are a number whatever the locale, and are what a
-    // writer sends; anything else goes through the stream extraction itself.
+    // Up to nine plain digits, what a writer sends, need no stream.
     int value = 0;
     bool plain = digits > 0 && digits <= 9;
     for (int i = 1; plain && i <= digits; ++i) {
@@ -43,17 +37,16 @@ std::size_t parseHeader(const char* chunk, std::size_t size, long long largest, 
     if (!plain) {
         const std::string header = digits > 0 ? std::string(chunk + 1, digits) : std::string();
         std::istringstream in(header);
+        in.imbue(std::locale::classic());
         value = 0;
         if (!(in >> value))
-            throw message("Error: Cannot convert to int: ", header);
+            throw "Error: Cannot convert to int: " + header;
     }
     if (value < 0)
-        throw message("Error: Invalid message length: ", value);
-    if (value > largest) {
-        std::ostringstream text;
-        text << "Error: Message length over the limit of " << largest << ": " << value;
-        throw text.str();
-    }
+        throw "Error: Invalid message length: " + std::to_string(value);
+    if (value > largest)
+        throw "Error: Message length over the limit of " + std::to_string(largest) + ": " +
+            std::to_string(value);
     length = value;
     return static_cast<std::size_t>(digits > 0 ? digits : 0) + 1;
 }

@@ -1,7 +1,6 @@
 #include "vtsupport/net/TCPSocket.h"
 
 #include <cstddef>
-#include <sstream>
 #include <string>
 #include <utility>
 
@@ -12,11 +11,9 @@ namespace detail = vtsupport::detail;
 
 namespace {
 
-template <typename Value>
-std::string message(const char* prefix, const Value& value) {
-    std::ostringstream text;
-    text << prefix << value;
-    return text.str();
+// Numbers in messages are plain digits whatever the host's global locale.
+std::string message(const std::string& prefix, long long value) {
+    return prefix + std::to_string(value);
 }
 
 } // namespace
@@ -32,10 +29,8 @@ TCPSocketBase::TCPSocketBase(const TCPAddress& address)
     : address_(address), sock_(detail::openStreamSocket()) {
     if (sock_ < 0) {
         sock_ = -1;
-        std::ostringstream text;
-        text << "Error: Cannot open socket at: " << address_.getIPString()
-             << " on port: " << address_.getPort();
-        throw text.str();
+        throw message("Error: Cannot open socket at: " + address_.getIPString() + " on port: ",
+                      address_.getPort());
     }
 }
 
@@ -109,11 +104,11 @@ TCPSocket::TCPSocket(TCPSocket& other) : TCPSocketBase(other) {}
 
 TCPSocket::TCPSocket(const TCPAddress& address) : TCPSocketBase(address) {
     if (detail::connectSocket(getSocket(), getAddress().getSockAddr()) < 0) {
-        std::ostringstream text;
-        text << "Error: Cannot connect() to: " << getAddress().getIPString()
-             << " port: " << getAddress().getPort();
+        const std::string text =
+            message("Error: Cannot connect() to: " + getAddress().getIPString() + " port: ",
+                    getAddress().getPort());
         close();
-        throw text.str();
+        throw text;
     }
 }
 
