@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include "vtsupport/utils/Cpu.h"
 #include "vtsupport/utils/CpuId.h"
 #include "vtsupport/utils/Trace.h"
+#include "vtsupport/utils/detail/CpuList.h"
 
 namespace {
 // A scripted machine for the processor classes. CPUID answers as the logical
@@ -331,23 +331,20 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     if (processors > 0 && processors <= 32) {
         EXPECT_EQ(processors, cpu->logicalProcessorCount());
     }
-    if (!vttest::privileged())
-        GTEST_SKIP() << "hiding the kernel's list of online processors needs root on Linux";
-    // The kernel's list of online processors, and the system mask read from it: without
-    // a list, or with one that cannot be read, the first processors, as many as there are.
-    const std::pair<const char*, std::uint32_t> lists[] = {
-        {nullptr, systemMask}, {"0-3,5,8-9", 0x32f}, {"31,0", 0x80000001}, {"30-40", 0xc0000000},
-        {"1,3,", 0xa},         {"x", systemMask},    {"32-63", 0}};
-    const auto allRowsHold = [&] { // says which list fails first
-        std::uint32_t process = 0, system = 0;
-        for (const auto& row : lists)
-            if (!(row.first == nullptr ? vttest::hideOnlineProcessorList()
-                                       : vttest::writeOnlineProcessorList(row.first)) ||
-                !native.affinityMasks(process, system) || system != row.second)
-                return std::cerr << "list " << (row.first ? row.first : "hidden"), false;
-        return true;
-    };
-    EXPECT_EXIT(std::exit(allRowsHold() ? 0 : 1), // the list is hidden from that process alone
-                ::testing::ExitedWithCode(0), "");
+}
+// The system mask from the kernel's list of online processors; without a list (it could not be
+// read) or with one that is no list, the first processors, as many as are online.
+TEST(OnlineProcessors, TheListOrElseTheCountGivesTheSystemMask) {
+    const struct {
+        const char* list;
+        long online;
+        std::uint32_t mask;
+    } rows[] = {{"0-3,5,8-9", 4, 0x32f}, {"31,0", 4, 0x80000001}, {"30-40", 4, 0xc0000000},
+                {"1,3,", 4, 0xa},        {"32-63", 4, 0},         {"", 3, 0x7},
+                {"x", 2, 0x3},           {",2", 2, 0x3},          {"", 0, 0x1},
+                {"", 32, 0xffffffff}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row.mask, vtsupport::detail::onlineProcessorMask(row.list, row.online))
+            << "[" << row.list << "] " << row.online;
 }
 } // namespace

@@ -9,8 +9,6 @@
 namespace vttest {
 // True in the Windows build, whose tests run under Windows or Wine.
 extern const bool onWindows;
-// True where the tests may do what only the administrator may (root on Linux).
-bool privileged();
 // Sets a variable (an empty value too), or removes it when `value` is null.
 void setEnv(const std::string& name, const char* value);
 bool runningUnderWine();
@@ -28,7 +26,7 @@ void closeDescriptor(int descriptor);
 // True when the pipe's end arrives, no writer being left, before a byte does.
 bool readsEndOfFile(int readEnd);
 // A copy of `descriptor` above the descriptor limit, which stays lowered (where
-// privileged, the hard limit too) until restoreDescriptorLimit; a plain copy on Windows.
+// root, the hard limit too) until restoreDescriptorLimit; a plain copy on Windows.
 int copyAboveDescriptorLimit(int descriptor);
 void restoreDescriptorLimit();
 // Makes the kernel refuse to close descriptors in bulk from now on (for a child process).
@@ -43,8 +41,4 @@ bool unwaitedChildAppears(int seconds);
 bool interruptAfter(int milliseconds, bool children = false);
 // The processor's vendor as the system names it ("GenuineIntel"), apart from CPUID.
 std::string processorVendor();
-// Hides the kernel's list of online processors from this process alone (privileged);
-// writeOnlineProcessorList then stands in a list of its own.
-bool hideOnlineProcessorList();
-bool writeOnlineProcessorList(const std::string& list);
 } // namespace vttest

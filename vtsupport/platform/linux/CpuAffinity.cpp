@@ -3,6 +3,7 @@
 // inherits) stands for it, and the online processors stand for the system mask.
 // Yielding is POSIX, but lives with the binding it serves.
 #include "vtsupport/platform/detail/NativeCpu.h"
+#include "vtsupport/utils/detail/CpuList.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -16,48 +17,11 @@ namespace detail {
 
 namespace {
 
-// Adds processors first..last (clipped to bits 0..31) to the mask.
-void addRange(std::uint32_t& mask, unsigned long first, unsigned long last) {
-    for (unsigned long cpu = first; cpu <= last && cpu < 32; ++cpu)
-        mask |= 1u << cpu;
-}
-
-// Parses a kernel CPU list such as "0-3,5,8-9".
-bool parseCpuList(const std::string& list, std::uint32_t& mask) {
-    mask = 0;
-    std::string::size_type pos = 0;
-    bool any = false;
-    while (pos < list.size()) {
-        std::string::size_type end = list.find(',', pos);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string item = list.substr(pos, end - pos);
-        const std::string::size_type dash = item.find('-');
-        try {
-            const unsigned long first = std::stoul(item.substr(0, dash));
-            const unsigned long last =
-                dash == std::string::npos ? first : std::stoul(item.substr(dash + 1));
-            addRange(mask, first, last);
-            any = true;
-        } catch (...) {
-            return false;
-        }
-        pos = end + 1;
-    }
-    return any;
-}
-
 std::uint32_t onlineProcessors() {
     std::ifstream file("/sys/devices/system/cpu/online");
     std::string list;
-    std::uint32_t mask = 0;
-    if (std::getline(file, list) && parseCpuList(list, mask))
-        return mask;
-    // Without sysfs, assume the online processors are numbered without gaps.
-    const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
-    mask = 0;
-    addRange(mask, 0, count > 0 ? static_cast<unsigned long>(count - 1) : 0);
-    return mask;
+    std::getline(file, list);
+    return onlineProcessorMask(list, ::sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 } // namespace

@@ -5,10 +5,8 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -24,9 +22,6 @@
 
 namespace vttest {
 const bool onWindows = false;
-bool privileged() {
-    return ::geteuid() == 0;
-}
 void setEnv(const std::string& name, const char* value) {
     if (value != nullptr)
         ::setenv(name.c_str(), value, 1);
@@ -64,7 +59,7 @@ int copyAboveDescriptorLimit(int descriptor) {
     ::dup2(descriptor, high);
     rlimit lowered = savedLimit;
     lowered.rlim_cur = 64;
-    lowered.rlim_max = privileged() ? high : lowered.rlim_max; // the highest allowed, if root
+    lowered.rlim_max = ::geteuid() == 0 ? high : lowered.rlim_max; // the highest allowed, if root
     ::setrlimit(RLIMIT_NOFILE, &lowered);
     return high;
 }
@@ -134,13 +129,5 @@ std::string processorVendor() {
         if (line.compare(0, 9, "vendor_id") == 0)
             return line.substr(line.find(':') + 2);
     return "";
-}
-bool hideOnlineProcessorList() {
-    return ::unshare(CLONE_NEWNS) == 0 &&
-           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount("tmpfs", "/sys/devices/system/cpu", "tmpfs", 0, nullptr) == 0;
-}
-bool writeOnlineProcessorList(const std::string& list) {
-    return static_cast<bool>(std::ofstream("/sys/devices/system/cpu/online") << list << '\n');
 }
 } // namespace vttest

@@ -9,9 +9,6 @@
 
 namespace vttest {
 const bool onWindows = true;
-bool privileged() {
-    return false;
-}
 void setEnv(const std::string& name, const char* value) {
     // _putenv_s removes a variable given an empty value, so an empty one needs the
     // Win32 call too; together they keep the C runtime's copy and the process block in step.
@@ -97,12 +94,6 @@ int copyAboveDescriptorLimit(int descriptor) {
 }
 void restoreDescriptorLimit() {}
 bool interruptAfter(int, bool) {
-    return false;
-}
-bool hideOnlineProcessorList() {
-    return false;
-}
-bool writeOnlineProcessorList(const std::string&) {
     return false;
 }
 // "Intel64 Family 6 Model 85 Stepping 4, GenuineIntel"
