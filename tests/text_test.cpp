@@ -362,8 +362,10 @@ TEST(Writer, CloneWritesAndReadsBack) {
     const Tree leaf = own(tree->getFirstChild()->clone());
     EXPECT_EQ(nullptr, leaf->getParent());
     EXPECT_EQ(nullptr, leaf->getNextSibling());
-    Node broken("a<b"); // what the reader cannot read back reaches the caller
-    EXPECT_EQ("Document not well-formed. (a) @ 1", failure([&] { broken.clone(); }));
+    Node broken("a"); // what the reader cannot read back reaches the caller, on its line
+    broken.setAttribute("k", "1");
+    broken.setAttribute("x<y", "2");
+    EXPECT_EQ("Document not well-formed. (x) @ 1", failure([&] { broken.clone(); }));
 }
 const std::string kFailed = "' failed\\. value: 0, file: ";
 // Dormant, a second push-back replaces the first; active, each check reports its site.
