@@ -1,8 +1,7 @@
 #include "vtsupport/net/detail/FrameAssembler.h"
 
 #include <algorithm>
-#include <locale>
-#include <sstream>
+#include <climits>
 #include <string>
 #include <utility>
 
@@ -20,35 +19,44 @@ bool holdsHeader(const char* first, std::size_t size) {
     return static_cast<long long>(size) >= static_cast<signed char>(*first) + 1LL;
 }
 
-// Reads the header at the start of `chunk` the way a formatted stream extraction
-// of an int does, in the classic locale whatever the host's global one; throws the
-// header failures, numbers in plain digits. Returns the header's size.
+// Reads a count the way a formatted extraction of an int does in the classic
+// locale, whatever the host's global one: blanks, a sign, then digits as far as
+// they go. False when no digit comes or the value does not fit an int.
+bool extractInt(const char* text, const char* end, int& value) {
+    while (text != end && (*text == ' ' || (*text >= '\t' && *text <= '\r')))
+        ++text;
+    const bool negative = text != end && *text == '-';
+    if (text != end && (*text == '+' || *text == '-'))
+        ++text;
+    const char* const digits = text;
+    long long magnitude = 0; // held below 2^32, far from overflowing
+    for (; text != end && *text >= '0' && *text <= '9'; ++text)
+        magnitude = std::min(magnitude * 10 + (*text - '0'), 1LL << 32);
+    const long long signedValue = negative ? -magnitude : magnitude;
+    if (text == digits || signedValue < INT_MIN || signedValue > INT_MAX)
+        return false;
+    value = static_cast<int>(signedValue);
+    return true;
+}
+
+// Reads the header at the start of `chunk`; throws the header failures, numbers
+// in plain digits. Returns the header's size.
 std::size_t parseHeader(const char* chunk, std::size_t size, long long largest, long long& length) {
     if (!holdsHeader(chunk, size))
         throw std::string("Error: TCPSocketBase does not support partial ") + "header sends";
     const int digits = static_cast<signed char>(chunk[0]);
-    // Up to nine plain digits, what a writer sends, need no stream.
+    const char* const header = chunk + 1;
+    const char* const headerEnd = header + std::max(digits, 0);
     int value = 0;
-    bool plain = digits > 0 && digits <= 9;
-    for (int i = 1; plain && i <= digits; ++i) {
-        plain = chunk[i] >= '0' && chunk[i] <= '9';
-        value = value * 10 + (chunk[i] - '0');
-    }
-    if (!plain) {
-        const std::string header = digits > 0 ? std::string(chunk + 1, digits) : std::string();
-        std::istringstream in(header);
-        in.imbue(std::locale::classic());
-        value = 0;
-        if (!(in >> value))
-            throw "Error: Cannot convert to int: " + header;
-    }
+    if (!extractInt(header, headerEnd, value))
+        throw "Error: Cannot convert to int: " + std::string(header, headerEnd);
     if (value < 0)
         throw "Error: Invalid message length: " + std::to_string(value);
     if (value > largest)
         throw "Error: Message length over the limit of " + std::to_string(largest) + ": " +
             std::to_string(value);
     length = value;
-    return static_cast<std::size_t>(digits > 0 ? digits : 0) + 1;
+    return static_cast<std::size_t>(headerEnd - chunk);
 }
 
 } // namespace
@@ -92,8 +100,7 @@ void FrameAssembler::take(const char* chunk, std::size_t size) {
     const std::size_t available = size - offset;
     const std::size_t taken = std::min(available, wanted);
     payload_.insert(payload_.end(), chunk + offset, chunk + offset + taken);
-    if (taken < available)
-        carried_.assign(chunk + offset + taken, chunk + size);
+    carried_.assign(chunk + offset + taken, chunk + size); // the next frame's bytes, if any
 }
 
 } // namespace detail
