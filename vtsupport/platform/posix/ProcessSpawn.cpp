@@ -24,12 +24,12 @@ class SpawnSettings {
 public:
     explicit SpawnSettings(bool hidden) {
         ::posix_spawn_file_actions_init(&its_actions);
-        if (hidden) {
-            ::posix_spawn_file_actions_addopen(&its_actions, 0, "/dev/null", O_RDONLY, 0);
-            ::posix_spawn_file_actions_addopen(&its_actions, 1, "/dev/null", O_WRONLY, 0);
-            ::posix_spawn_file_actions_adddup2(&its_actions, 1, 2);
-        }
-        addCloseFromAction(&its_actions, 3);
+        its_complete =
+            (!hidden ||
+             (::posix_spawn_file_actions_addopen(&its_actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+              ::posix_spawn_file_actions_addopen(&its_actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+              ::posix_spawn_file_actions_adddup2(&its_actions, 1, 2) == 0)) &&
+            addCloseFromAction(&its_actions, 3);
         ::posix_spawnattr_init(&its_attributes);
         sigset_t none;
         sigemptyset(&none);
@@ -46,12 +46,16 @@ public:
     SpawnSettings(const SpawnSettings&) = delete;
     SpawnSettings& operator=(const SpawnSettings&) = delete;
 
+    // False when an action could not be added (no memory for it): a child started
+    // without it would hold what it must not.
+    bool complete() const { return its_complete; }
     const posix_spawn_file_actions_t* actions() const { return &its_actions; }
     const posix_spawnattr_t* attributes() const { return &its_attributes; }
 
 private:
     posix_spawn_file_actions_t its_actions;
     posix_spawnattr_t its_attributes;
+    bool its_complete;
 };
 
 } // namespace
@@ -62,6 +66,10 @@ InterpreterSyntax nativeInterpreterSyntax() {
 
 bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsigned long& result) {
     const SpawnSettings settings(hidden);
+    if (!settings.complete()) {
+        result = ENOMEM;
+        return false;
+    }
     std::vector<std::string> texts = arguments;
     std::vector<char*> pointers;
     for (std::string& text : texts)
