@@ -368,7 +368,6 @@ TEST(Writer, CloneWritesAndReadsBack) {
     EXPECT_EQ("Document not well-formed. (x) @ 1", failure([&] { broken.clone(); }));
 }
 const std::string kFailed = "' failed\\. value: 0, file: ";
-// Dormant, a second push-back replaces the first; active, each check reports its site.
 TEST(Checks, ReplaceAPushBackWhenDormantAndReportTheirSitesWhenActive) {
     std::istringstream in("a b");
     StreamTokenizer tokenizer(in);

@@ -53,8 +53,11 @@ public:
             its_running < apicIds.size() ? apicIds[its_running] : its_running;
         if (leaf == 1 && its_running == exhaustedOn)
             throw std::bad_alloc();
-        if (leaf == 0) // "Genu", "ntel", "ineI": four characters to a register, little-endian
-            return {maxLeaf, vendorWord(0), vendorWord(8), vendorWord(4)};
+        if (leaf == 0) { // EBX "Genu", ECX "ntel", EDX "ineI", little-endian
+            std::uint32_t words[3];
+            std::memcpy(words, vendor.data(), sizeof words);
+            return {maxLeaf, words[0], words[2], words[1]};
+        }
         if (leaf == 1 && leaf <= maxLeaf) // the low bits carry unrelated fields
             return {0x000906EAu, apic << 24 | (logicalPerPackage & 0xFFu) << 16 | 0x0800u,
                     0x7FFAFBFFu, (htFlag ? 0x10000000u : 0u) | 0x0FEBFBFFu};
@@ -89,11 +92,6 @@ public:
     std::uint32_t boundMask() const { return its_bound != 0 ? its_bound : processMask; }
 
 private:
-    std::uint32_t vendorWord(std::size_t offset) const { // x86 is little-endian
-        std::uint32_t word = 0;
-        std::memcpy(&word, vendor.data() + offset, 4);
-        return word;
-    }
     static unsigned lowestBit(std::uint32_t mask) { return mask != 0 ? __builtin_ctz(mask) : 0; }
     std::uint32_t its_bound = 0; // 0: not bound yet
     int its_reads = 0;
@@ -290,7 +288,6 @@ TEST(CpuFactory, AnExceptionDuringDetectionLeavesNoProcessorAndAnUnpinnedThread)
     EXPECT_EQ(nullptr, utils::CpuFactory::instance()->cpu());
     EXPECT_EQ(afterFailure, machine.log) << "no later call detects again";
 }
-// The processor object made on first request comes out unique when first requests race.
 TEST(CpuFactory, FirstRequestsRaceToOneObject) {
     FakeCpuPlatform machine(0x3, {0, 1}, 2, 1);
     ScopedCpuPlatform scoped(machine);
@@ -307,7 +304,6 @@ TEST(CpuFactory, FirstRequestsRaceToOneObject) {
     for (utils::ICpu* cpu : made)
         EXPECT_EQ(made[0], cpu);
 }
-// The native platform and the detection on the machine the tests run on.
 TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     utils::ICpuPlatform& native = utils::cpuPlatform();
     std::uint32_t processMask = 0, systemMask = 0;
