@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -37,11 +36,9 @@ private:
 class ScratchDir {
 public:
     ScratchDir() {
-        std::random_device random;
         for (int attempt = 0; attempt < 100 && its_path.empty(); ++attempt) {
-            const auto dir = std::filesystem::temp_directory_path() /
-                             ("vtsupport-test-" + std::to_string(random()));
-            its_path = std::filesystem::create_directory(dir) ? dir.string() : "";
+            const std::string name = FileUtils::tempFileName(); // free, not yet reserved
+            its_path = FileUtils::makeDirectory(name, 0700) ? name : "";
         }
         if (its_path.empty())
             throw std::runtime_error("cannot create a scratch directory");

@@ -64,9 +64,6 @@ long openHandleCount() {
         count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
     return count;
 }
-long handleCountDrift() {
-    return 2;
-}
 bool makeInheritablePipe(int ends[2]) {
     return _pipe(ends, 256, _O_BINARY) == 0;
 }
