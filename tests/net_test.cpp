@@ -1,5 +1,4 @@
-// Networking: addresses and the resolution cache, the frame assembler, and the
-// framed socket against a peer on the OS socket calls, also when it misbehaves.
+// Networking, against a peer of the tests' own on the OS socket calls.
 #include <cerrno>
 #include <chrono>
 #include <cstdint>

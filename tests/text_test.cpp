@@ -1,6 +1,5 @@
-// Text reading: tokenizer, reader, tree and writer. Every tokenizer and reader row, and every
-// file of the fuzz corpus, must read alike by the plain renderings of the rules in fuzz/, through
-// a string stream, and through buffers refilled 1, 3 and 7 characters at a time or not at all.
+// Text reading. Every tokenizer and reader row and fuzz corpus file must read as the rules' plain
+// renderings in fuzz/ read it, through a string stream and buffers of 1, 3, 7 or no characters.
 #include <functional>
 #include <initializer_list>
 #include <iterator>

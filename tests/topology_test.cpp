@@ -1,6 +1,4 @@
-// Processor topology: the CPUID queries, the detection of every processor class
-// and the Intel topology report on scripted machines, the factory, and the
-// detection on the machine the tests run on.
+// Processor topology, on scripted machines and on the one the tests run on.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

@@ -257,7 +257,6 @@ const Row rows[] = {
      "vtkit: cannot find the directory absent\n"},
     {"LsUnreadableDirectory", kRights, asNobody("ls 'locked/*'"), 4,
      "vtkit: cannot read the directory locked\n", "", kCanBeNobody},
-    {"EnvShowsAValue", nullptr, "{vtkit} env VTKIT_TEST_VARIABLE", 0, "", "forty two\n"},
     {"LsListsWhatMatches", nullptr, "{vtkit} ls \"nest.*\"", 0, "", "nest.xml\n"},
     {"LsNothingMatches", nullptr, "{vtkit} ls \"*.none\"", 4, "vtkit: nothing matches *.none\n"},
 };
@@ -272,7 +271,6 @@ TEST_P(VtkitRow, Behaves) {
     if (row.needs != nullptr && runCommand(replaced(row.needs, "{vtkit}", tool())) != 0)
         GTEST_SKIP() << "this system cannot run the row: " << row.needs << " fails";
     const vttest::ScopedEnv active("JASSERT", "ON"); // an assertion the tool trips aborts the row
-    const vttest::ScopedEnv variable("VTKIT_TEST_VARIABLE", "forty two");
     vttest::ScratchDir dir; // with the documents and folders the rows name
     vttest::writeBytes(dir.file("bad.xml"), "<a>\n<b>1 > 0</b></a>");
     vttest::writeBytes(dir.file("empty.xml"), "");

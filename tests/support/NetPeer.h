@@ -1,7 +1,6 @@
-// The other end of the networking tests: a listener on 127.0.0.1 and the
-// connections it accepts, on the OS socket calls directly, so the library is
-// checked against an independent implementation. Every wait is bounded
-// (waitSeconds): a faulty library makes a test fail, not hang.
+// The other end of the networking tests, on the OS socket calls directly, so that the library is
+// checked against an independent implementation. Every wait is bounded (waitSeconds): a faulty
+// library makes a test fail, not hang.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,4 @@
-// Helpers shared by the test programs: environment changes undone at scope end,
-// scratch directories, whole files, capture of std::cout, the text a
-// networking call throws.
+// Helpers shared by the test programs.
 #pragma once
 
 #include <cstdlib>

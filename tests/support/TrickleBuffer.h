@@ -1,7 +1,6 @@
-// A stream buffer over a text that hands it out a few characters (by default one) per refill or,
-// unbuffered, keeps no get area, so that every character goes through underflow and uflow:
-// readers that take runs straight from the buffer must not depend on how it is filled. The fuzz
-// targets use it too. The text must outlive the buffer.
+// A stream buffer over a text (which must outlive it) that hands out a few characters per refill
+// or, unbuffered, keeps no get area, so that every character goes through underflow and uflow:
+// readers that take runs straight from the buffer must not depend on how it is filled.
 #pragma once
 
 #include <cstddef>
