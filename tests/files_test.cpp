@@ -219,9 +219,8 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     EXPECT_FALSE(FileUtils::removeDirectoryTree(scratch.file("missing")));
     EXPECT_TRUE(FileUtils::isFile(scratch.file("c.txt")));
 }
-// Names that an interpreter would split or run are copied, renamed, removed and
-// captured into as they are: nothing beside them, here or in the current
-// directory, changes.
+// Names that an interpreter would split or run are copied, renamed, removed and captured into as
+// they are: nothing beside them, here or in the current directory, changes.
 TEST(Files, HostileNamesAreTakenAsNames) {
     ScratchDir scratch;
     const fs::path caller = fs::current_path();

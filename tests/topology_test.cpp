@@ -19,11 +19,10 @@
 #include "vtsupport/utils/detail/CpuList.h"
 
 namespace {
-// A scripted machine for the processor classes. CPUID answers as the logical
-// processor the thread runs on; a bind moves the thread only at its next yield
-// (as a scheduler would), so code that reads before yielding reads the wrong
-// processor. Binds outside the process mask are refused. Binds and yields are
-// logged in order.
+// A scripted machine for the processor classes. CPUID answers as the logical processor the thread
+// runs on; a bind moves the thread only at its next yield (as a scheduler would), so code that
+// reads before yielding reads the wrong processor. Binds outside the process mask are refused.
+// Binds and yields are logged in order.
 class FakeCpuPlatform : public utils::ICpuPlatform {
 public:
     // A "GenuineIntel" machine whose masks are both `mask`.

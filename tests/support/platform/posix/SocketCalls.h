@@ -1,5 +1,4 @@
-// The BSD socket calls as the peer of the networking tests uses them (Winsock's
-// names on POSIX).
+// The BSD socket calls as the peer of the networking tests uses them (Winsock's names on POSIX).
 #pragma once
 
 #include <arpa/inet.h>
