@@ -82,7 +82,7 @@ std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
     std::string::size_type i = 0;
     const std::string::size_type n = line.size();
     for (;;) {
-        while (i < n && separates(line[i]))
+        while (separates(line[i])) // line[n], the terminating NUL, separates nothing
             ++i;
         if (i == n)
             return words;
@@ -93,9 +93,9 @@ std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
         while (i < n && (quoted || !separates(line[i]))) {
             if (escapes && line[i] == '\\') {
                 std::string::size_type count = 0;
-                for (; i < n && line[i] == '\\'; ++i)
+                for (; line[i] == '\\'; ++i)
                     ++count;
-                const bool beforeQuote = i < n && line[i] == '"';
+                const bool beforeQuote = line[i] == '"';
                 word.append(beforeQuote ? count / 2 : count, '\\');
                 if (beforeQuote && count % 2 == 1) {
                     word += '"';
@@ -116,7 +116,7 @@ void appendQuotedArguments(const std::string& text, std::vector<std::string>& wo
     std::string::size_type i = 0;
     const std::string::size_type n = text.size();
     for (;;) {
-        while (i < n && separates(text[i]))
+        while (separates(text[i])) // text[n], the terminating NUL, separates nothing
             ++i;
         if (i == n)
             return;
@@ -125,7 +125,7 @@ void appendQuotedArguments(const std::string& text, std::vector<std::string>& wo
         for (; i < n && (quoted || !separates(text[i])); ++i) {
             if (text[i] == '"') {
                 quoted = !quoted;
-            } else if (quoted && text[i] == '\\' && i + 1 < n && text[i + 1] != '\0' &&
+            } else if (quoted && text[i] == '\\' && text[i + 1] != '\0' &&
                        std::strchr("$`\"\\", text[i + 1]) != nullptr) {
                 word += text[++i];
             } else {
