@@ -42,9 +42,8 @@ bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) {
 bool bindCurrentThread(std::uint32_t mask) {
     cpu_set_t set;
     CPU_ZERO(&set);
-    for (int cpu = 0; cpu < 32; ++cpu)
-        if ((mask >> cpu) & 1u)
-            CPU_SET(cpu, &set);
+    for (std::uint32_t rest = mask; rest != 0; rest &= rest - 1) // each set bit, lowest first
+        CPU_SET(__builtin_ctz(rest), &set);
     return ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set) == 0;
 }
 
