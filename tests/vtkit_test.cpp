@@ -271,7 +271,7 @@ TEST_P(VtkitRow, Behaves) {
     if (row.needs != nullptr && runCommand(replaced(row.needs, "{vtkit}", tool())) != 0)
         GTEST_SKIP() << "this system cannot run the row: " << row.needs << " fails";
     const vttest::ScopedEnv active("JASSERT", "ON"); // an assertion the tool trips aborts the row
-    vttest::ScratchDir dir; // with the documents and folders the rows name
+    vttest::ScratchDir dir;                          // with the documents and folders the rows name
     vttest::writeBytes(dir.file("bad.xml"), "<a>\n<b>1 > 0</b></a>");
     vttest::writeBytes(dir.file("empty.xml"), "");
     vttest::writeBytes(dir.file("nest.xml"), "<a><a x=\"1\"><a>t\x01</a></a></a>");
