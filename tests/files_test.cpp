@@ -467,6 +467,12 @@ TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     if (windowsLeg)
         GTEST_SKIP() << "COMSPEC cannot be empty in the C runtime; no death by signal on Windows";
     EXPECT_EQ(128ul + 15, runCommand("kill -TERM $$"));
+    int pipe[2]; // open here and inheritable: the interpreter holds nothing but its streams
+    ASSERT_TRUE(vttest::makeInheritablePipe(pipe));
+    const std::string held = "\n" + runCommandCapture("ls /proc/$$/fd");
+    for (int end : pipe)
+        EXPECT_EQ(std::string::npos, held.find("\n" + std::to_string(end) + "\n")) << held;
+    vttest::closeDescriptor(pipe[0]), vttest::closeDescriptor(pipe[1]);
     const ScopedEnv empty("COMSPEC", "");
     const unsigned long status = runCommand("exit 3");
     EXPECT_TRUE(status != 0 && status != 3) << "an empty COMSPEC is used as it is, and fails";
