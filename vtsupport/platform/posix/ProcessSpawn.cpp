@@ -88,9 +88,11 @@ bool spawnAndWait(const std::vector<std::string>& arguments, bool hidden, unsign
         waited = ::waitpid(child, &status, 0);
     } while (waited == -1 && errno == EINTR);
     result = 0;
-    if (waited == child && WIFEXITED(status))
+    if (waited != child) // the host ignores SIGCHLD: the status went with the child
+        return true;
+    if (WIFEXITED(status))
         result = static_cast<unsigned long>(WEXITSTATUS(status));
-    else if (waited == child && WIFSIGNALED(status))
+    else if (WIFSIGNALED(status))
         result = 128UL + static_cast<unsigned long>(WTERMSIG(status));
     return true;
 }
