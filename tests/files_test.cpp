@@ -321,6 +321,7 @@ TEST(Files, TheWritabilityProbeWritesThroughNothing) {
     ScratchDir scratch;
     const std::string probe = scratch.file("veltraneTest.txt"), victim = scratch.file("victim");
     writeBytes(victim, "precious");
+    const std::string fifo = FileUtils::quote(probe), woken = scratch.file("woken");
     const struct {
         const char* what;
         std::function<void()> make;
@@ -328,7 +329,11 @@ TEST(Files, TheWritabilityProbeWritesThroughNothing) {
         {"a link to a file", [&] { fs::create_symlink(victim, probe); }},
         {"a link to nothing", [&] { fs::create_symlink(scratch.file("absent"), probe); }},
         {"a second name of a file", [&] { fs::create_hard_link(victim, probe); }},
-        {"a FIFO", [&] { runCommand("mkfifo " + FileUtils::quote(probe)); }},
+        {"a FIFO that a reader waits on, whom an open would wake",
+         [&] {
+             runCommand("mkfifo " + fifo + "; timeout 2 sh -c 'exec < \"$0\"; touch \"$1\"' " +
+                        fifo + " " + FileUtils::quote(woken) + " >/dev/null 2>&1 & sleep 0.2");
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -338,6 +343,8 @@ TEST(Files, TheWritabilityProbeWritesThroughNothing) {
         EXPECT_EQ("precious", readBytes(victim));
         EXPECT_FALSE(fs::exists(scratch.file("absent")));
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(woken));
     EXPECT_TRUE(FileUtils::isWritableDirectory(scratch.path()));
 }
 TEST(Files, TextIsWrittenInTextModeAndReadByLines) {
