@@ -442,6 +442,9 @@ TEST(Files, TemporaryAndUniqueNamesAreFree) {
         const ScopedEnv inside("TMPDIR", dir.c_str());
         EXPECT_EQ(length == 4083 ? 4095u : 0u, FileUtils::tempFileName().size()) << length;
     }
+    const std::string longest = deep + "/" + std::string(4082 - deep.size(), 'e') + "/12345678901";
+    fs::create_directory(longest);
+    EXPECT_TRUE(FileUtils::isDirectory(longest + "/")) << "the longest name, and a separator";
 }
 TEST(Commands, ExitStatusOutputAndTheInterpreter) {
     ScratchDir scratch;
