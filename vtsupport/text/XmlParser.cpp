@@ -1,16 +1,13 @@
-// The XML reader behind SimpleDOM::parse: the reading rules, token by token,
-// over the tokens of the tokenizer's scan (TokenScan.h) set up as
-// configureForXml sets up a StreamTokenizer. A rule that takes a whole run of
-// tokens (text up to the next tag, an attribute value, a comment, processing
-// instruction or declaration) takes it from the piece at once, leaving the
-// current token what the run's last token would; at a piece's end, or where
-// a token is held back, it goes token by token. Lines are found from the
-// characters when a failure needs one, or when a piece goes back.
+// The XML reader behind SimpleDOM::parse: the reading rules, token by token, over the tokens of the
+// tokenizer's scan (TokenScan.h) set up as configureForXml sets up a StreamTokenizer. A rule that
+// takes a whole run of tokens (text up to the next tag, an attribute value, a comment, processing
+// instruction or declaration) takes it from the piece at once, leaving the current token what the
+// run's last token would; at a piece's end, or where a token is held back, it goes token by token.
+// Lines are found from the characters when a failure needs one, or when a piece goes back.
 //
-// Lenient on purpose (no references decoded, end tags never compared). Each
-// open element remembers its last child (appending costs the same however
-// many precede it); the tree built so far is freed when reading fails. A rule
-// that needs an open element while none is open fails as malformed input.
+// Lenient on purpose (no references decoded, end tags never compared). Each open element remembers
+// its last child (appending costs the same however many precede it); the tree built so far is freed
+// when reading fails. A rule that needs an open element when none is open fails as malformed input.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -238,15 +235,12 @@ void XmlReader::handleToken() {
         takeText(); // outside tags every other token is text
     } else {
         switch (c) {
-        case '"':
-            if (its_in_start_tag)
-                readAttributeValue();
-            else
-                its_text += '"';
-            break;
+        case '"': // a value follows in a start tag; in an end tag both are text
         case '=':
             if (!its_in_start_tag)
-                its_text += '=';
+                its_text += static_cast<char>(c);
+            else if (c == '"')
+                readAttributeValue();
             break;
         case ' ':
         case '\t':
