@@ -122,7 +122,16 @@ private:
     [[noreturn]] void fail(Token the_token) {
         throw ParseException("Document not well-formed. (" + std::string(the_token) + ")", line());
     }
-    int line() const;
+    // The line of the last word begun, in the piece read so far or before it.
+    int line() const {
+        const char* const word = wordInPiece();
+        return word == nullptr ? its_word_line : its_line + countLineFeeds(its_piece, word);
+    }
+    // The start of the last word begun in the piece; null when it began before.
+    const char* wordInPiece() const {
+        const char* const word = lastWord(its_classes, its_piece, its_cursor.its_next);
+        return word == its_piece && its_word_goes_on ? nullptr : word;
+    }
     bool blank(char the_char) const {
         return its_classes[static_cast<unsigned char>(the_char)] & kXmlSpace;
     }
@@ -199,20 +208,17 @@ Node* XmlReader::read() {
     its_cursor.finish();
     return std::exchange(its_root, nullptr);
 }
-// The line of the last word begun, in the piece read so far or before it.
-int XmlReader::line() const {
-    const char* word = lastWord(its_classes, its_piece, its_cursor.its_next);
-    if (word == nullptr || (word == its_piece && its_word_goes_on))
-        return its_word_line;
-    return its_line + countLineFeeds(its_piece, word);
-}
 bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_continued,
                        bool the_peek) {
-    its_word_line = line();
     const char* const read = its_cursor.its_next;
+    const char* word = wordInPiece(); // the piece's line feeds counted once
+    if (word != nullptr)
+        its_word_line = its_line += countLineFeeds(its_piece, word);
+    else
+        word = its_piece;
     if (read != its_piece)
         its_word_goes_on = its_classes[static_cast<unsigned char>(read[-1])] == 0;
-    its_line += countLineFeeds(its_piece, read);
+    its_line += countLineFeeds(word, read);
     // In this order: a view may refer to the room kept for one later in it.
     Token* const views[] = {&its_previous, &its_attribute_name, &its_token, &its_pushback};
     for (int i = 0; i < 4; ++i) {
