@@ -8,6 +8,7 @@
 // Lenient on purpose (no references decoded, end tags never compared). Each open element remembers
 // its last child (appending costs the same however many precede it); the tree built so far is freed
 // when reading fails. A rule that needs an open element when none is open fails as malformed input.
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -75,14 +76,14 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
     for (std::uint64_t word; the_end - the_begin >= 8; the_begin += 8) {
         std::memcpy(&word, the_begin, 8);
         word ^= kOnes * static_cast<unsigned char>(the_char); // a zero byte where the_char is
-        if (((word - kOnes) & ~word & kOnes << 7) != 0)
-            break;
-    }
-    for (; the_begin != the_end; ++the_begin) {
-        if (*the_begin == the_char)
+        if (((word - kOnes) & ~word & kOnes << 7) != 0) {
+            while (*the_begin != the_char) // one is among these eight
+                ++the_begin;
             return the_begin;
+        }
     }
-    return nullptr;
+    const char* const found = std::find(the_begin, the_end, the_char);
+    return found != the_end ? found : nullptr;
 }
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
