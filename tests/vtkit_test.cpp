@@ -160,11 +160,12 @@ const Row rows[] = {
      "sleep 0.05; done; kill -INT $p; wait $p; echo status=$?; ps -o stat= -p $(cat pid) | "
      "grep -qv ^Z && echo left behind; ls tmp",
      0, "vtkit: interrupted; the command ended with status 130\n", "status=130\n"},
+    // The command's state is read until it is the one expected, for 5 seconds at most.
     {"RunHandsOnWhatTheTerminalSends", kShell,
-     "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
-     "kill -TSTP $p; sleep 0.2; ps -o stat= -p $(cat pid); kill -CONT $p; sleep 0.2; ps -o stat= "
-     "-p $(cat pid); kill -QUIT $p; wait $p; s=$?; ps -o stat= -p $(cat pid) | grep -qv ^Z && "
-     "echo left behind; echo status=$s",
+     "st() { for i in $(seq 100); do s=$(ps -o stat= -p $(cat pid)); [ $s = $1 ] && break; sleep "
+     "0.05; done; echo $s; }; {vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid "
+     "]; do sleep 0.05; done; kill -TSTP $p; st T; kill -CONT $p; st S; kill -QUIT $p; wait $p; "
+     "s=$?; ps -o stat= -p $(cat pid) | grep -qv ^Z && echo left behind; echo status=$s",
      0, "vtkit: interrupted; the command ended with status 131\n", "T\nS\nstatus=131\n"},
     {"RunEndsItsCommandWhenASignalEndsIt", kShell,
      "{vtkit} run 'sleep 30 & echo $! > pid; wait' & p=$!; until [ -s pid ]; do sleep 0.05; done; "
