@@ -45,7 +45,6 @@ VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) 
 // Held-back tokens, and a character that is a token of its own first in the
 // buffer, are handed out without setting up the scan (out of line).
 void StreamTokenizer::nextToken(std::string& the_token) {
-    using namespace vtsupport::detail;
     struct Scan {
         VTSUPPORT_DETAIL_NOINLINE static void
         run(StreamTokenizer& the_owner, std::streambuf* the_buffer, std::string& the_token) {

@@ -133,14 +133,6 @@ private:
         const char* const word = lastWord(its_classes, its_piece, its_cursor.its_next);
         return word == its_piece && its_word_goes_on ? nullptr : word;
     }
-    bool blank(char the_char) const {
-        return its_classes[static_cast<unsigned char>(the_char)] & kXmlSpace;
-    }
-    const char* blanksEnd(const char* the_begin, const char* the_end) const {
-        while (the_begin != the_end && blank(*the_begin))
-            ++the_begin;
-        return the_begin;
-    }
     bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
     VTSUPPORT_DETAIL_INLINE Token next() {
         if (its_pushback.data() != nullptr)
@@ -282,17 +274,16 @@ void XmlReader::takeText() {
     for (;;) {
         const char* const begin = its_cursor.its_next;
         const char* const end = its_cursor.its_end;
-        const char* stop = blanksEnd(begin, end); // indentation, mostly
+        const char* stop = runEnd(its_classes, kXmlSpace, kXmlSpace, begin, end);
         if (stop != end && *stop != '<' && *stop != '>')
             stop = findTagChar(stop, end);
         if (its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
             for (const char* p = begin; p != stop;) {
-                p = blanksEnd(p, stop);
+                p = runEnd(its_classes, kXmlSpace, kXmlSpace, p, stop);
                 const char* const word = p;
-                while (p != stop && !blank(*p))
-                    ++p;
+                p = runEnd(its_classes, kXmlSpace, 0, p, stop);
                 its_text.append(word, static_cast<std::size_t>(p - word));
             }
         }
@@ -307,7 +298,8 @@ void XmlReader::takeText() {
 void XmlReader::skipBlanks() {
     if (held())
         return;
-    const char* const p = blanksEnd(its_cursor.its_next, its_cursor.its_end);
+    const char* const p =
+        runEnd(its_classes, kXmlSpace, kXmlSpace, its_cursor.its_next, its_cursor.its_end);
     if (p != its_cursor.its_next)
         its_token = Token(p - 1, 1);
     its_cursor.its_next = p;

@@ -63,12 +63,26 @@ inline int countLineFeeds(const char* the_begin, const char* the_end) {
         count += *p == '\n';
     return count;
 }
+// The end of the run from the_begin of classes with (bits & the_mask) == the_bits, 8 at a time.
+inline const char* runEnd(const unsigned char* the_classes, unsigned char the_mask,
+                          unsigned char the_bits, const char* the_begin, const char* the_end) {
+    const auto in = [&](int i) {
+        return (the_classes[static_cast<unsigned char>(the_begin[i])] & the_mask) == the_bits;
+    };
+    for (; the_end - the_begin >= 8; the_begin += 8) {
+        for (int i = 0; i < 8; ++i) {
+            if (!in(i))
+                return the_begin + i;
+        }
+    }
+    while (the_begin != the_end && in(0))
+        ++the_begin;
+    return the_begin;
+}
 // The end of the run of plain word characters (no class bit) from the_begin.
 inline const char* wordEnd(const unsigned char* the_classes, const char* the_begin,
                            const char* the_end) {
-    while (the_begin < the_end && the_classes[static_cast<unsigned char>(*the_begin)] == 0)
-        ++the_begin;
-    return the_begin;
+    return runEnd(the_classes, 0xFF, 0, the_begin, the_end);
 }
 inline Token ownChar(unsigned char the_char) {
     return Token(&kByteValues.its_chars[the_char], 1);
@@ -150,15 +164,6 @@ inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
     the_state.its_pending = the_char;
     return true;
 }
-// The end of the stretch of whitespace from the_begin, its lines counted.
-inline const char* skipWhitespace(const ScanSettings& the_settings, ScanState& the_state,
-                                  const char* the_begin, const char* the_end) {
-    const char* p = the_begin;
-    while (p < the_end && (the_settings.its_classes[static_cast<unsigned char>(*p)] & kSpace))
-        ++p;
-    the_state.its_current_line += countLineFeeds(the_begin, p);
-    return p;
-}
 // The whole scan of one token, nothing being held back, no comment markers
 // set (scanWithMarkers takes them); TT_EOF at the end of the input.
 template <class Source>
@@ -197,7 +202,9 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
             }
             if (!(classes[c] & kSpace))
                 break;
-            p = skipWhitespace(the_settings, the_state, p, cursor.its_end);
+            const char* const blanks = p; // skipped, their lines counted
+            p = runEnd(classes, kSpace, kSpace, p, cursor.its_end);
+            the_state.its_current_line += countLineFeeds(blanks, p);
         }
         // A word, up to the character that ends it, which is taken too: it
         // comes back next, unless it is whitespace while whitespace tokens are off.
@@ -220,9 +227,9 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
     // next; after the escape token none does, and the text runs to the end.
     taking = true;
     for (;;) {
-        const char* q = escaped(the_settings, the_state) ? cursor.its_end : p;
-        while (q < cursor.its_end && !(classes[static_cast<unsigned char>(*q)] & kQuote))
-            ++q;
+        const char* const q = escaped(the_settings, the_state)
+                                  ? cursor.its_end
+                                  : runEnd(classes, kQuote, 0, p, cursor.its_end);
         the_state.its_current_line += countLineFeeds(p, q);
         p = q;
         if (p == cursor.its_end) {
