@@ -76,11 +76,10 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
     for (std::uint64_t word; the_end - the_begin >= 8; the_begin += 8) {
         std::memcpy(&word, the_begin, 8);
         word ^= kOnes * static_cast<unsigned char>(the_char); // a zero byte where the_char is
-        if (((word - kOnes) & ~word & kOnes << 7) != 0) {
-            while (*the_begin != the_char) // one is among these eight
-                ++the_begin;
-            return the_begin;
-        }
+        // Top bits of zero bytes and, by borrows, above: the lowest is exact (little-endian).
+        const std::uint64_t found = (word - kOnes) & ~word & kOnes << 7;
+        if (found != 0)
+            return the_begin + (((found & (0 - found)) >> 7) * 0x0001020304050607ULL >> 56);
     }
     const char* const found = std::find(the_begin, the_end, the_char);
     return found != the_end ? found : nullptr;
