@@ -134,9 +134,11 @@ struct TokenRow {
 };
 const Settings none, hash = Settings().lineComments("#"),
                      block = Settings().blockComments("/*", "*/");
+const std::string kBlankLines = "a" + std::string(242, '\n') + "b"; // counted in blocks of 240
 const TokenRow tokenRows[] = {
     {"no ordinaries", Settings().ordinaryChars(""), "x.y", "x.y"},
     {"lines", none, "a\nb\n,\n'q'\n\nc", "a|b@2|,|'|q|'|c@6"},
+    {"many blank lines", none, kBlankLines.c_str(), "a|b@243"},
     {"whitespace tokens", Settings().whitespaceTokens(), "a \tb\r\n", "a| |\t|b|\r|\n"},
     {"lines in quotes", hash, "\"a, b;\n#x'c", "\"|a, b;\n#x|'|c@2"},
     {"another escape", Settings().ordinaryChars("/").escapeChar('/'), "/'q' 'q'", ""},
