@@ -132,6 +132,9 @@ private:
         const char* const word = lastWord(its_classes, its_piece, its_cursor.its_next);
         return word == its_piece && its_word_goes_on ? nullptr : word;
     }
+    const char* blanksEnd(const char* the_begin, const char* the_end) const {
+        return runEnd(its_classes, kXmlSpace, kXmlSpace, the_begin, the_end);
+    }
     bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
     VTSUPPORT_DETAIL_INLINE Token next() {
         if (its_pushback.data() != nullptr)
@@ -273,14 +276,14 @@ void XmlReader::takeText() {
     for (;;) {
         const char* const begin = its_cursor.its_next;
         const char* const end = its_cursor.its_end;
-        const char* stop = runEnd(its_classes, kXmlSpace, kXmlSpace, begin, end);
+        const char* stop = blanksEnd(begin, end);
         if (stop != end && *stop != '<' && *stop != '>')
             stop = findTagChar(stop, end);
         if (its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
             for (const char* p = begin; p != stop;) {
-                p = runEnd(its_classes, kXmlSpace, kXmlSpace, p, stop);
+                p = blanksEnd(p, stop);
                 const char* const word = p;
                 p = runEnd(its_classes, kXmlSpace, 0, p, stop);
                 its_text.append(word, static_cast<std::size_t>(p - word));
@@ -297,8 +300,7 @@ void XmlReader::takeText() {
 void XmlReader::skipBlanks() {
     if (held())
         return;
-    const char* const p =
-        runEnd(its_classes, kXmlSpace, kXmlSpace, its_cursor.its_next, its_cursor.its_end);
+    const char* const p = blanksEnd(its_cursor.its_next, its_cursor.its_end);
     if (p != its_cursor.its_next)
         its_token = Token(p - 1, 1);
     its_cursor.its_next = p;
