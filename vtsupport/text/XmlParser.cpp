@@ -8,10 +8,8 @@
 // Lenient on purpose (no references decoded, end tags never compared). Each open element remembers
 // its last child (appending costs the same however many precede it); the tree built so far is freed
 // when reading fails. A rule that needs an open element when none is open fails as malformed input.
-#include <algorithm>
 #include <cctype>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <istream>
@@ -70,19 +68,13 @@ Token lastToken(const unsigned char* the_classes, const char* the_begin, const c
         first = lastWord(the_classes, the_begin, the_end);
     return Token(first, static_cast<std::size_t>(the_end - first));
 }
-// The first the_char in [the_begin, the_end), or null; eight bytes at a time.
+// The first the_char in [the_begin, the_end), or null. An empty range may be
+// two null pointers, which memchr must not be given even to search nothing.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    for (std::uint64_t word; the_end - the_begin >= 8; the_begin += 8) {
-        std::memcpy(&word, the_begin, 8);
-        word ^= kOnes * static_cast<unsigned char>(the_char); // a zero byte where the_char is
-        // Top bits of zero bytes and, by borrows, above: the lowest is exact (little-endian).
-        const std::uint64_t found = (word - kOnes) & ~word & kOnes << 7;
-        if (found != 0)
-            return the_begin + (((found & (0 - found)) >> 7) * 0x0001020304050607ULL >> 56);
-    }
-    const char* const found = std::find(the_begin, the_end, the_char);
-    return found != the_end ? found : nullptr;
+    if (the_begin == the_end)
+        return nullptr;
+    return static_cast<const char*>(
+        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
 }
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
