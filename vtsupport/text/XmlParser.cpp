@@ -274,8 +274,7 @@ void XmlReader::takeText() {
         if (its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
-            for (const char* p = begin; p != stop;) {
-                p = blanksEnd(p, stop);
+            for (const char* p = blanksEnd(begin, stop); p != stop; p = blanksEnd(p, stop)) {
                 const char* const word = p;
                 p = runEnd(its_classes, kXmlSpace, 0, p, stop);
                 its_text.append(word, static_cast<std::size_t>(p - word));
