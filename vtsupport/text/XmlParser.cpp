@@ -78,12 +78,10 @@ const char* findChar(const char* the_begin, const char* the_end, char the_char) 
 }
 // The first "<" or ">" in [the_begin, the_end), or the_end.
 const char* findTagChar(const char* the_begin, const char* the_end) {
-    const void* const open =
-        std::memchr(the_begin, '<', static_cast<std::size_t>(the_end - the_begin));
-    const char* const stop = open != nullptr ? static_cast<const char*>(open) : the_end;
-    const void* const close =
-        std::memchr(the_begin, '>', static_cast<std::size_t>(stop - the_begin));
-    return close != nullptr ? static_cast<const char*>(close) : stop;
+    const char* const open = findChar(the_begin, the_end, '<');
+    const char* const stop = open != nullptr ? open : the_end;
+    const char* const close = findChar(the_begin, stop, '>');
+    return close != nullptr ? close : stop;
 }
 
 } // namespace
