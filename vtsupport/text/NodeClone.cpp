@@ -1,7 +1,7 @@
-// Node::clone: the subtree written into a string and read back from it in
-// place, so a deep subtree (its text grows with the square of its depth) is
-// held once. The stream rethrows what the string throws when memory runs out,
-// where it would otherwise turn bad and leave a cut text for the reader.
+// Node::clone: the subtree written into a string and read back from it in place, so a deep subtree
+// (its text grows with the square of its depth) is held once. The stream rethrows what the string
+// throws when memory runs out, where it would otherwise turn bad and leave a cut text for the
+// reader.
 #include <ios>
 #include <istream>
 #include <ostream>

@@ -1,5 +1,5 @@
-// The tokenizer's public face: settings, push-back and classification. Its
-// tokens come from the scan in detail/TokenScan.h, run on these fields.
+// The tokenizer's public face: settings, push-back and classification. Its tokens come from the
+// scan in detail/TokenScan.h, run on these fields.
 #include "vtsupport/text/StreamTokenizer.h"
 
 #include <istream>
@@ -29,8 +29,8 @@ std::string StreamTokenizer::nextToken() {
 }
 namespace {
 
-// the_string becomes the one character the_char: replacing the first of a
-// string that is not empty costs less than assigning.
+// the_string becomes the one character the_char: replacing the first of a string that is not empty
+// costs less than assigning.
 VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) {
     if (the_string.empty()) {
         the_string.push_back(the_char);
@@ -42,8 +42,8 @@ VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) 
 
 } // namespace
 
-// Held-back tokens, and a character that is a token of its own first in the
-// buffer, are handed out without setting up the scan (out of line).
+// Held-back tokens, and a character that is a token of its own first in the buffer, are handed out
+// without setting up the scan (out of line).
 void StreamTokenizer::nextToken(std::string& the_token) {
     struct Scan {
         VTSUPPORT_DETAIL_NOINLINE static void
@@ -95,16 +95,16 @@ void StreamTokenizer::nextToken(std::string& the_token) {
     }
     its_last_token = the_token.size() == 1 ? static_cast<unsigned char>(the_token[0]) : -1;
 }
-// nextToken has just emptied the push-back, so the token is stored directly;
-// an empty one (empty quoted text) is not handed out again, as with pushBack.
+// nextToken has just emptied the push-back, so the token is stored directly; an empty one (empty
+// quoted text) is not handed out again, as with pushBack.
 std::string StreamTokenizer::peekToken() {
     std::string token;
     nextToken(token);
     its_pushback_token = token;
     return token;
 }
-// One token of look-ahead: a second push-back before the first was taken is
-// a caller's error (reported when assertions are on, else it replaces the first).
+// One token of look-ahead: a second push-back before the first was taken is a caller's error
+// (reported when assertions are on, else it replaces the first).
 void StreamTokenizer::pushBack(const std::string& the_token) {
     JAssertAt("StreamTokenizer", 73, its_pushback_token.length() == 0);
     its_pushback_token = the_token;

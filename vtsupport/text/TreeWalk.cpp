@@ -1,7 +1,6 @@
-// Whole-subtree walks: search and freeing. Neither recurses (a million levels
-// cost no stack). The search keeps its path in a vector, not in parent links
-// callers may have overwritten; the freeing keeps it in the links of the
-// nodes it is about to free, needing no memory at all.
+// Whole-subtree walks: search and freeing. Neither recurses (a million levels cost no stack). The
+// search keeps its path in a vector, not in parent links callers may have overwritten; the freeing
+// keeps it in the links of the nodes it is about to free, needing no memory at all.
 #include <vector>
 
 #include "vtsupport/text/SimpleDOM.h"
@@ -48,12 +47,11 @@ void reverseChildren(Node* the_node) {
 
 } // namespace
 
-// Children before their parents, each node once. It allocates nothing (it
-// may run while memory is short) and never throws: each node's chain is
-// reversed when the walk enters it, then taken from the front, and the path
-// back up runs through the parent links of the nodes on it. Siblings go last
-// to first, the reverse of the order the reader allocated them in, which the
-// allocator takes back as one piece rather than a long list of small blocks.
+// Children before their parents, each node once. It allocates nothing (it may run while memory is
+// short) and never throws: each node's chain is reversed when the walk enters it, then taken from
+// the front, and the path back up runs through the parent links of the nodes on it. Siblings go
+// last to first, the reverse of the order the reader allocated them in, which the allocator takes
+// back as one piece rather than a long list of small blocks.
 void deleteTree(Node* root) {
     using vtsupport::detail::NodeAccess;
     if (root == nullptr)

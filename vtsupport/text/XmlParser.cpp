@@ -60,16 +60,15 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The last token of [the_begin, the_end): the word that ends there, or the
-// one character.
+// The last token of [the_begin, the_end): the word that ends there, or the one character.
 Token lastToken(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
     const char* first = the_end - 1;
     if (the_classes[static_cast<unsigned char>(*first)] == 0)
         first = lastWord(the_classes, the_begin, the_end);
     return Token(first, static_cast<std::size_t>(the_end - first));
 }
-// The first the_char in [the_begin, the_end), or null. An empty range may be
-// two null pointers, which memchr must not be given even to search nothing.
+// The first the_char in [the_begin, the_end), or null. An empty range may be two null pointers,
+// which memchr must not be given even to search nothing.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     if (the_begin == the_end)
         return nullptr;
@@ -247,8 +246,8 @@ void XmlReader::handleToken() {
         }
     }
 }
-// The current token and all up to the next "<" or ">" appended to the text
-// as the rules append them, at once from where the current token lies.
+// The current token and all up to the next "<" or ">" appended to the text as the rules append
+// them, at once from where the current token lies.
 void XmlReader::takeText() {
     const char* from = its_token.data();
     const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
@@ -344,8 +343,8 @@ void XmlReader::handleOpenBracket() {
         }
     }
 }
-// Nothing held back, whitespace tokens off: the tokens before what the_find finds
-// in the piece (or the word it ends with) are skipped, the last one current.
+// Nothing held back, whitespace tokens off: the tokens before what the_find finds in the piece (or
+// the word it ends with) are skipped, the last one current.
 template <class Find>
 void XmlReader::skipTo(Find the_find) {
     if (held())
@@ -364,8 +363,8 @@ void XmlReader::skipTo(Find the_find) {
         its_token = lastToken(its_classes, begin, last);
     its_cursor.its_next = stop;
 }
-// A comment runs to the first "--" token, an instruction (from the token after
-// "?") to the first "?", each then ">"; a "!DOCTYPE" to the first ">".
+// A comment runs to the first "--" token, an instruction (from the token after "?") to the first
+// "?", each then ">"; a "!DOCTYPE" to the first ">".
 template <class Find>
 void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     its_settings.its_whitespace_tokens = false;
@@ -399,8 +398,8 @@ void XmlReader::handleCloseBracket() {
         fail(">");
     }
 }
-// Every token up to the next double quote, exactly as read, taken at once:
-// nothing is held back after the opening quote, a one-character token.
+// Every token up to the next double quote, exactly as read, taken at once: nothing is held back
+// after the opening quote, a one-character token.
 void XmlReader::readAttributeValue() {
     std::string value;
     Token whole; // the value where it lies in one piece
@@ -423,8 +422,8 @@ void XmlReader::readAttributeValue() {
                              its_attribute_name, whole);
     skipBlanks(); // those before the next attribute, as the next tokens would
 }
-// A word (or ";:,.?", vertical tab, form feed) in a start tag: the element's
-// name right after "<", else an attribute's (empty unless "=" follows).
+// A word (or ";:,.?", vertical tab, form feed) in a start tag: the element's name right after "<",
+// else an attribute's (empty unless "=" follows).
 void XmlReader::handleName() {
     const Token token = its_token;
     if (isChar(its_previous, '<')) {

@@ -1,7 +1,6 @@
-// The writer: a subtree as indented XML text, exactly as stored, so equal
-// trees give equal bytes. The walk keeps its open elements in a vector rather
-// than recursing, and tests the stream on entry to every element, which is
-// where a stream that failed part-way is reported.
+// The writer: a subtree as indented XML text, exactly as stored, so equal trees give equal bytes.
+// The walk keeps its open elements in a vector rather than recursing, and tests the stream on entry
+// to every element, which is where a stream that failed part-way is reported.
 #include <ostream>
 #include <vector>
 

@@ -1,7 +1,6 @@
-// Library-internal: the tokenizer's character-class table, one byte of class
-// bits per character, and how the XML reader sets up its tokenizer, written
-// once for the reader's own scan and for whatever tokenizes as it does
-// through a StreamTokenizer (tests, benchmarks).
+// Library-internal: the tokenizer's character-class table, one byte of class bits per character,
+// and how the XML reader sets up its tokenizer, written once for the reader's own scan and for
+// whatever tokenizes as it does through a StreamTokenizer (tests, benchmarks).
 #pragma once
 
 #include <cctype>
@@ -13,10 +12,9 @@
 namespace vtsupport {
 namespace detail {
 
-// A character with none of these bits is a word character. kXmlSpace marks
-// blank, tab, line feed and carriage return (all four kSpace too): the four
-// whitespace tokens the XML reader collects or skips (vertical tab and form
-// feed, whitespace to the tokenizer, are words to the reader).
+// A character with none of these bits is a word character. kXmlSpace marks blank, tab, line feed
+// and carriage return (all four kSpace too): the four whitespace tokens the XML reader collects or
+// skips (vertical tab and form feed, whitespace to the tokenizer, are words to the reader).
 enum CharClassBit : unsigned char { kSpace = 1, kQuote = 2, kOrdinary = 4, kXmlSpace = 8 };
 using CharClassTable = unsigned char[256];
 
@@ -28,8 +26,8 @@ constexpr char kDefaultEscape[] = "\\";
 inline bool isXmlSpace(int the_char) {
     return the_char == ' ' || the_char == '\t' || the_char == '\n' || the_char == '\r';
 }
-// Whitespace follows the C library's isspace in the locale in force when the
-// table is filled; quote and ordinary membership follow the two sets.
+// Whitespace follows the C library's isspace in the locale in force when the table is filled; quote
+// and ordinary membership follow the two sets.
 inline void fillCharClasses(CharClassTable& the_table, const std::string& the_quote_chars,
                             const std::string& the_ordinary_chars) {
     for (int c = 0; c < 256; ++c)
@@ -40,9 +38,8 @@ inline void fillCharClasses(CharClassTable& the_table, const std::string& the_qu
         the_table[static_cast<unsigned char>(c)] |= kOrdinary;
 }
 
-// The reader's tokenizer: the six markup characters, in this order, in front
-// of the ordinary set so far; no quoting (the double quote is ordinary);
-// whitespace tokens.
+// The reader's tokenizer: the six markup characters, in this order, in front of the ordinary set so
+// far; no quoting (the double quote is ordinary); whitespace tokens.
 constexpr char kXmlMarkupChars[] = ">=<?/\"";
 constexpr bool kXmlWhitespaceTokens = true;
 inline void configureForXml(StreamTokenizer& the_tokenizer) {
@@ -50,9 +47,9 @@ inline void configureForXml(StreamTokenizer& the_tokenizer) {
     the_tokenizer.setQuoteChars("");
     the_tokenizer.setWhitespaceTokens(kXmlWhitespaceTokens);
 }
-// The table of a tokenizer set up so from the start, with kXmlSpace besides:
-// the characters below 128, which every locale classifies alike, made once at
-// compile time; the upper half by isspace, as fillCharClasses gives it.
+// The table of a tokenizer set up so from the start, with kXmlSpace besides: the characters below
+// 128, which every locale classifies alike, made once at compile time; the upper half by isspace,
+// as fillCharClasses gives it.
 struct XmlAsciiClasses {
     constexpr XmlAsciiClasses() : its_classes() {
         for (const char c : {'\v', '\f'})

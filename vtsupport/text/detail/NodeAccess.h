@@ -1,5 +1,5 @@
-// Library-internal access to a Node's fields, for the reader and the writer.
-// Not installed for users' code to rely on: the public operations are the contract.
+// Library-internal access to a Node's fields, for the reader and the writer. Not installed for
+// users' code to rely on: the public operations are the contract.
 #pragma once
 
 #include <cstddef>
@@ -38,8 +38,8 @@ public:
         if (attributes.size() == count)
             entry->second.assign(the_value.data(), the_value.size());
     }
-    // the_text becomes the node's text and is emptied: handed over whole when
-    // it fills its buffer, else copied, so the node holds no more than it needs.
+    // the_text becomes the node's text and is emptied: handed over whole when it fills its buffer,
+    // else copied, so the node holds no more than it needs.
     static void takeText(Node* the_node, std::string& the_text) {
         if (the_text.capacity() == the_text.size())
             the_node->its_text = std::move(the_text);

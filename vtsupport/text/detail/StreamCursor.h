@@ -1,10 +1,9 @@
-// Library-internal: the characters of an input stream in pieces, straight
-// from its buffer's get area. A scan moves its_next over what it takes;
-// fill() hands that to the buffer (gbump) and asks for more. A buffer with no
-// get area is read through pieces of one character, taken at once (sbumpc,
-// as istream::get does) or, for a scan that may stop before it, shown
-// (sgetc) and taken once passed. The stream gains eofbit and failbit at the
-// end of the input, badbit when its buffer throws.
+// Library-internal: the characters of an input stream in pieces, straight from its buffer's get
+// area. A scan moves its_next over what it takes; fill() hands that to the buffer (gbump) and asks
+// for more. A buffer with no get area is read through pieces of one character, taken at once
+// (sbumpc, as istream::get does) or, for a scan that may stop before it, shown (sgetc) and taken
+// once passed. The stream gains eofbit and failbit at the end of the input, badbit when its buffer
+// throws.
 #pragma once
 
 #include <climits>
@@ -45,8 +44,8 @@ inline constexpr ByteValues kByteValues{};
 
 class StreamCursor {
 public:
-    // Flushes the tied stream first when the_flush_tie says so, as a sentry
-    // does; a stream already failed or ended gains failbit and gives nothing.
+    // Flushes the tied stream first when the_flush_tie says so, as a sentry does; a stream already
+    // failed or ended gains failbit and gives nothing.
     StreamCursor(std::istream& the_stream, bool the_flush_tie)
         : StreamCursor(the_stream, open(the_stream, the_flush_tie)) {}
     // The same on a stream already opened: the_buffer is what open() gave.
@@ -57,8 +56,8 @@ public:
     }
     StreamCursor(const StreamCursor&) = delete;
     StreamCursor& operator=(const StreamCursor&) = delete;
-    // What finish() has not handed over is handed over here, never throwing
-    // (it matters only when a scan is left by an exception).
+    // What finish() has not handed over is handed over here, never throwing (it matters only when a
+    // scan is left by an exception).
     ~StreamCursor() {
         if (its_next == its_start)
             return;
@@ -67,15 +66,15 @@ public:
         } catch (...) {
         }
     }
-    // Hands over the characters taken (an unbuffered stream's failure may
-    // throw here, as from istream::get, with its exceptions on).
+    // Hands over the characters taken (an unbuffered stream's failure may throw here, as from
+    // istream::get, with its exceptions on).
     void finish() {
         if (its_next != its_start)
             release();
     }
-    // Hands over the characters taken and makes the next piece current; false
-    // at the end of the input. Without a get area the one character is taken
-    // at once unless the_peek says the scan may stop before it.
+    // Hands over the characters taken and makes the next piece current; false at the end of the
+    // input. Without a get area the one character is taken at once unless the_peek says the scan
+    // may stop before it.
     bool fill(bool the_peek) {
         finish();
         if (its_buffer == nullptr)
@@ -121,8 +120,8 @@ private:
         its_end = GetAreaAccess::end(*its_buffer);
         return begin != its_end;
     }
-    // The get area is empty: one character through the buffer's virtual
-    // functions, or -1 at the end (eofbit, failbit) or when it throws (badbit).
+    // The get area is empty: one character through the buffer's virtual functions, or -1 at the end
+    // (eofbit, failbit) or when it throws (badbit).
     VTSUPPORT_DETAIL_NOINLINE static int takeOne(std::istream& the_stream,
                                                  std::streambuf& the_buffer, bool the_peek) {
         int c;

@@ -1,18 +1,15 @@
-// Library-internal: the tokenizer's one scan, shared by StreamTokenizer and
-// the XML reader (inline, so that each reaches its own state directly). A
-// token is a view into the stream buffer's piece, into the source's spill
-// when it went on past the piece (or was collected with comment markers set),
-// or into static text (TT_EOF). Source::refill hands out the next piece,
-// keeping first what its owner still needs of the old one. Lines:
-// its_current_line is 1 plus the line feeds read so far, its_token_line
-// copies it when a word begins.
+// Library-internal: the tokenizer's one scan, shared by StreamTokenizer and the XML reader (inline,
+// so that each reaches its own state directly). A token is a view into the stream buffer's piece,
+// into the source's spill when it went on past the piece (or was collected with comment markers
+// set), or into static text (TT_EOF). Source::refill hands out the next piece, keeping first what
+// its owner still needs of the old one. Lines: its_current_line is 1 plus the line feeds read so
+// far, its_token_line copies it when a word begins.
 //
-// Comments: markers are matched against the collected word characters only;
-// inside a comment the other classes' characters are dropped. A comment that
-// begins inside a word makes the text before it the result, handed out when
-// the comment ends; the end marker is looked for in the word and the comment
-// together. When both markers match on one character, each comment ends by
-// its own rule, and then the other hides only what it alone would hide.
+// Comments: markers are matched against the collected word characters only; inside a comment the
+// other classes' characters are dropped. A comment that begins inside a word makes the text before
+// it the result, handed out when the comment ends; the end marker is looked for in the word and the
+// comment together. When both markers match on one character, each comment ends by its own rule,
+// and then the other hides only what it alone would hide.
 #pragma once
 
 #include <algorithm>
@@ -96,10 +93,10 @@ class TokenSource {
 public:
     TokenSource(std::istream& the_stream, std::streambuf* the_buffer, std::string& the_spill)
         : its_cursor(the_stream, the_buffer), its_spill(the_spill) {}
-    // The next piece, false at the end of the input. When the_taking, a token
-    // that goes on, [the_partial, end) of the old one is kept in the spill
-    // first, after what it holds of the same token (the_continued). the_peek:
-    // a character of an unbuffered stream is only shown (StreamCursor::fill).
+    // The next piece, false at the end of the input. When the_taking, a token that goes on,
+    // [the_partial, end) of the old one is kept in the spill first, after what it holds of the same
+    // token (the_continued). the_peek: a character of an unbuffered stream is only shown
+    // (StreamCursor::fill).
     bool refill(bool the_taking, const char* the_partial, bool the_continued,
                 bool the_peek = false) {
         if (the_taking) {
@@ -118,8 +115,8 @@ public:
 inline bool escaped(const ScanSettings& the_settings, const ScanState& the_state) {
     return the_state.its_last_token == the_settings.its_escape;
 }
-// Outside quoted text, whether a character of the_bits (not whitespace) is a
-// token of its own: a quote character unless escaped, an ordinary character.
+// Outside quoted text, whether a character of the_bits (not whitespace) is a token of its own: a
+// quote character unless escaped, an ordinary character.
 inline bool endsToken(unsigned char the_bits, const ScanSettings& the_settings,
                       const ScanState& the_state) {
     return (the_bits & kQuote) ? !escaped(the_settings, the_state) : (the_bits & kOrdinary) != 0;
@@ -128,9 +125,8 @@ inline bool endsWith(const std::string& the_token, const std::string& the_marker
     return the_token.size() >= the_marker.size() &&
            std::equal(the_marker.rbegin(), the_marker.rend(), the_token.rbegin());
 }
-// Between tokens, whether the_char is a token of its own (whitespace while
-// whitespace tokens are on, a quote, an ordinary character); a quote opens
-// quoted text.
+// Between tokens, whether the_char is a token of its own (whitespace while whitespace tokens are
+// on, a quote, an ordinary character); a quote opens quoted text.
 inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
                      unsigned char the_char) {
     const unsigned char bits = the_settings.its_classes[the_char];
@@ -148,8 +144,8 @@ inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
         the_state.its_in_quote = true;
     return true;
 }
-// Whether the_char ends a word; it is taken too, and comes back next unless
-// it is whitespace while whitespace tokens are off.
+// Whether the_char ends a word; it is taken too, and comes back next unless it is whitespace while
+// whitespace tokens are off.
 inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
                      unsigned char the_char) {
     const unsigned char bits = the_settings.its_classes[the_char];
@@ -164,8 +160,8 @@ inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
     the_state.its_pending = the_char;
     return true;
 }
-// The whole scan of one token, nothing being held back, no comment markers
-// set (scanWithMarkers takes them); TT_EOF at the end of the input.
+// The whole scan of one token, nothing being held back, no comment markers set (scanWithMarkers
+// takes them); TT_EOF at the end of the input.
 template <class Source>
 Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Source& the_source) {
     const unsigned char* const classes = the_settings.its_classes;
@@ -206,8 +202,8 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
             p = runEnd(classes, kSpace, kSpace, p, cursor.its_end);
             the_state.its_current_line += countLineFeeds(blanks, p);
         }
-        // A word, up to the character that ends it, which is taken too: it
-        // comes back next, unless it is whitespace while whitespace tokens are off.
+        // A word, up to the character that ends it, which is taken too: it comes back next, unless
+        // it is whitespace while whitespace tokens are off.
         the_state.its_token_line = the_state.its_current_line;
         taking = true;
         start = p;
@@ -223,8 +219,8 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
             ++p;
         }
     }
-    // Quoted text, up to the next quote character, which ends it and comes
-    // next; after the escape token none does, and the text runs to the end.
+    // Quoted text, up to the next quote character, which ends it and comes next; after the escape
+    // token none does, and the text runs to the end.
     taking = true;
     for (;;) {
         const char* const q = escaped(the_settings, the_state)
@@ -250,8 +246,8 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
         return taken(p);
     }
 }
-// One token, nothing being held back: a character that is a token of its
-// own, or a word ending in the piece, at once; anything else by the whole scan.
+// One token, nothing being held back: a character that is a token of its own, or a word ending in
+// the piece, at once; anything else by the whole scan.
 template <class Source>
 VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanState& the_state,
                                         Source& the_source) {
@@ -276,11 +272,11 @@ VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanSt
     }
     return scanAnyToken(the_settings, the_state, the_source);
 }
-// The comments a scan with markers is in: LineRest is what is left of Both
-// once its block comment ended, BlockRest once its line comment ended.
+// The comments a scan with markers is in: LineRest is what is left of Both once its block comment
+// ended, BlockRest once its line comment ended.
 enum class Comment : unsigned char { None, Line, Block, Both, LineRest, BlockRest };
-// The same with comment markers set: characters one at a time, words
-// collected in the spill, the text before a comment that cut a word into the_result.
+// The same with comment markers set: characters one at a time, words collected in the spill, the
+// text before a comment that cut a word into the_result.
 template <class Source>
 Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, Source& the_source,
                       std::string& the_result) {
@@ -292,8 +288,8 @@ Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, So
     the_result.clear();
     Comment comment = Comment::None;
     bool inWord = false; // a word is being collected, or was before the comment
-    // A comment begins when the collected characters end with its marker;
-    // the text before the marker, if any, is the result.
+    // A comment begins when the collected characters end with its marker; the text before the
+    // marker, if any, is the result.
     const auto beginsComment = [&](const std::string& the_marker) {
         if (!endsWith(token, the_marker))
             return false;
@@ -332,9 +328,8 @@ Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, So
                 !the_settings.its_sl_start.empty() && beginsComment(the_settings.its_sl_start);
             bool block = false;
             if (!the_settings.its_ml_start.empty()) {
-                // A start marker without an end marker is a caller's error.
-                // Left dormant, the empty end marker closes the comment at
-                // the first word character after the start marker.
+                // A start marker without an end marker is a caller's error. Left dormant, the empty
+                // end marker closes the comment at the first word character after the start marker.
                 const std::string::size_type ml_end_length = the_settings.its_ml_end.length();
                 JAssertAt("StreamTokenizer", 243, ml_end_length);
                 block = beginsComment(the_settings.its_ml_start);
@@ -345,8 +340,8 @@ Token scanWithMarkers(const ScanSettings& the_settings, ScanState& the_state, So
                                     : Comment::None;
             continue;
         }
-        // In a comment: whitespace, ordinary and quote characters are
-        // dropped until one of the two has ended.
+        // In a comment: whitespace, ordinary and quote characters are dropped until one of the two
+        // has ended.
         const bool hidesAll =
             comment == Comment::Line || comment == Comment::Block || comment == Comment::Both;
         const bool lineComment = comment == Comment::Line || comment == Comment::LineRest;
