@@ -1,8 +1,9 @@
 // The XML reader behind SimpleDOM::parse: the reading rules, token by token, over the tokens of the
 // tokenizer's scan (TokenScan.h) set up as configureForXml sets up a StreamTokenizer. A rule that
-// takes a whole run of tokens (text up to the next tag, an attribute value, a comment, processing
-// instruction or declaration) takes it from the piece at once, leaving the current token what the
-// run's last token would; at a piece's end, or where a token is held back, it goes token by token.
+// takes a whole run of tokens (text up to the next tag, a start tag's name="value" pairs, an
+// attribute value, a comment, processing instruction or declaration) takes it from the piece at
+// once, leaving the current token what the run's last token would; at a piece's end, or where a
+// token is held back, it goes token by token.
 // Lines are found from the characters when a failure needs one, or when a piece goes back.
 //
 // Lenient on purpose (no references decoded, end tags never compared). Each open element remembers
@@ -159,8 +160,8 @@ private:
     void handleCloseBracket();
     void readAttributeValue();
     void handleName();
+    void takeAttributes();
     void takeText();
-    void skipBlanks();
     template <class Find>
     void skipTo(Find the_find);
     template <class Find>
@@ -236,9 +237,9 @@ void XmlReader::handleToken() {
         case '\t':
         case '\n':
         case '\r':
-            skipBlanks(); // ignored in tags
-            break;
-        case '/': // nothing in a tag
+        case '/': // nothing in a tag; what follows in a start tag taken at once
+            if (its_in_start_tag)
+                takeAttributes();
             break;
         default: // the name in an end tag is ignored
             if (its_in_start_tag)
@@ -283,15 +284,6 @@ void XmlReader::takeText() {
         if (stop != end || !refill(false, nullptr, false, true))
             return;
     }
-}
-// The rest of a stretch of blanks in a tag at once, the last the current token.
-void XmlReader::skipBlanks() {
-    if (held())
-        return;
-    const char* const p = blanksEnd(its_cursor.its_next, its_cursor.its_end);
-    if (p != its_cursor.its_next)
-        its_token = Token(p - 1, 1);
-    its_cursor.its_next = p;
 }
 void XmlReader::handleOpenBracket() {
     if (!mayPrecedeTag(its_previous) && its_text.empty())
@@ -420,7 +412,6 @@ void XmlReader::readAttributeValue() {
     }
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
                              its_attribute_name, whole);
-    skipBlanks(); // those before the next attribute, as the next tokens would
 }
 // A word (or ";:,.?", vertical tab, form feed) in a start tag: the element's name right after "<",
 // else an attribute's (empty unless "=" follows).
@@ -438,11 +429,6 @@ void XmlReader::handleName() {
             parent.its_last_child = node;
         }
         its_open.push_back(OpenElement{node, nullptr});
-        if (its_pushback.data() == nullptr && detail::isXmlSpace(its_scan.its_pending)) {
-            its_token =
-                ownChar(static_cast<unsigned char>(std::exchange(its_scan.its_pending, -1)));
-            skipBlanks(); // the blanks after the name
-        }
     } else {
         its_attribute_name = token;
         // A character read after the name is the next token as it stands.
@@ -457,6 +443,42 @@ void XmlReader::handleName() {
             ++its_cursor.its_next;
             readAttributeValue();
         }
+    }
+    takeAttributes();
+}
+// What follows in the start tag while it is blanks, name="value" pairs and its closing ">", taken
+// straight from the piece as its tokens would be.
+void XmlReader::takeAttributes() {
+    while (its_pushback.data() == nullptr) {
+        const int held = its_scan.its_pending;
+        if (held == -1 || detail::isXmlSpace(held)) { // blanks, the last the current token
+            const char* const blanks = blanksEnd(its_cursor.its_next, its_cursor.its_end);
+            if (blanks != its_cursor.its_next)
+                its_token = Token(blanks - 1, 1);
+            else if (held != -1)
+                its_token = ownChar(static_cast<unsigned char>(held));
+            its_scan.its_pending = -1;
+            its_cursor.its_next = blanks;
+        }
+        const int pending = its_scan.its_pending;
+        const char* const p = its_cursor.its_next;
+        const char* const end = its_cursor.its_end;
+        if (pending == '>' || (pending == -1 && p != end && *p == '>')) {
+            its_scan.its_pending = -1;
+            its_cursor.its_next = pending == -1 ? p + 1 : p;
+            its_previous = its_token;
+            its_token = ownChar('>');
+            handleCloseBracket();
+            return;
+        }
+        if (pending != -1 || p == end || its_classes[static_cast<unsigned char>(*p)] != 0)
+            return;
+        const char* const q = wordEnd(its_classes, p + 1, end);
+        if (end - q < 2 || q[0] != '=' || q[1] != '"')
+            return;
+        its_attribute_name = Token(p, static_cast<std::size_t>(q - p));
+        its_cursor.its_next = q + 2;
+        readAttributeValue();
     }
 }
 
