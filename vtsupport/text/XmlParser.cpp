@@ -301,8 +301,6 @@ void XmlReader::handleOpenBracket() {
         if (!its_in_start_tag && end != its_cursor.its_next && end != its_cursor.its_end &&
             *end == '>') {
             its_pushback = Token();
-            its_previous =
-                Token(its_cursor.its_next, static_cast<std::size_t>(end - its_cursor.its_next));
             its_token = ownChar('>');
             its_cursor.its_next = end + 1;
             handleCloseBracket();
@@ -388,6 +386,11 @@ void XmlReader::handleCloseBracket() {
         closeElement();
     } else {
         fail(">");
+    }
+    const char* const p = its_cursor.its_next; // text right after the tag, as its tokens would
+    if (!its_in_end_tag && !held() && p != its_cursor.its_end && *p != '<' && *p != '>') {
+        its_token = Token(p, 0);
+        takeText();
     }
 }
 // Every token up to the next double quote, exactly as read, taken at once: nothing is held back
