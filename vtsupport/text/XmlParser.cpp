@@ -453,13 +453,13 @@ void XmlReader::handleName() {
 // straight from the piece as its tokens would be.
 void XmlReader::takeAttributes() {
     while (its_pushback.data() == nullptr) {
-        const int held = its_scan.its_pending;
-        if (held == -1 || detail::isXmlSpace(held)) { // blanks, the last the current token
+        const int waiting = its_scan.its_pending;
+        if (waiting == -1 || detail::isXmlSpace(waiting)) { // blanks, the last the current token
             const char* const blanks = blanksEnd(its_cursor.its_next, its_cursor.its_end);
             if (blanks != its_cursor.its_next)
                 its_token = Token(blanks - 1, 1);
-            else if (held != -1)
-                its_token = ownChar(static_cast<unsigned char>(held));
+            else if (waiting != -1)
+                its_token = ownChar(static_cast<unsigned char>(waiting));
             its_scan.its_pending = -1;
             its_cursor.its_next = blanks;
         }
