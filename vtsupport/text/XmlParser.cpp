@@ -266,13 +266,14 @@ void XmlReader::takeText() {
     for (;;) {
         const char* const begin = its_cursor.its_next;
         const char* const end = its_cursor.its_end;
-        const char* stop = blanksEnd(begin, end);
+        const char* const blanks = blanksEnd(begin, end);
+        const char* stop = blanks;
         if (stop != end && *stop != '<' && *stop != '>')
             stop = findTagChar(stop, end);
         if (its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
-            for (const char* p = blanksEnd(begin, stop); p != stop; p = blanksEnd(p, stop)) {
+            for (const char* p = blanks; p != stop; p = blanksEnd(p, stop)) {
                 const char* const word = p;
                 p = runEnd(its_classes, kXmlSpace, 0, p, stop);
                 its_text.append(word, static_cast<std::size_t>(p - word));
