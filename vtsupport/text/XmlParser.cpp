@@ -279,8 +279,8 @@ void XmlReader::takeText() {
                 its_text.append(word, static_cast<std::size_t>(p - word));
             }
         }
-        if (stop != begin)
-            its_token = lastToken(its_classes, begin, stop);
+        if (stop != begin) // its last character: all that a tag after it asks of its last token
+            its_token = Token(stop - 1, 1);
         its_cursor.its_next = stop;
         if (stop != end || !refill(false, nullptr, false, true))
             return;
