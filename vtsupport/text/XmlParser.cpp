@@ -224,27 +224,16 @@ void XmlReader::handleToken() {
         handleCloseBracket();
     } else if (!its_in_start_tag && !its_in_end_tag) {
         takeText(); // outside tags every other token is text
-    } else {
-        switch (c) {
-        case '"': // a value follows in a start tag; in an end tag both are text
-        case '=':
-            if (!its_in_start_tag)
-                its_text += static_cast<char>(c);
-            else if (c == '"')
-                readAttributeValue();
-            break;
-        case ' ':
-        case '\t':
-        case '\n':
-        case '\r':
-        case '/': // nothing in a tag; what follows in a start tag taken at once
-            if (its_in_start_tag)
-                takeAttributes();
-            break;
-        default: // the name in an end tag is ignored
-            if (its_in_start_tag)
-                handleName();
-        }
+    } else if (c == '"' || c == '=') {
+        if (!its_in_start_tag) // a value follows in a start tag; in an end tag both are text
+            its_text += static_cast<char>(c);
+        else if (c == '"')
+            readAttributeValue();
+    } else if (its_in_start_tag) { // an end tag's name is ignored
+        if (c == '/' || detail::isXmlSpace(c))
+            takeAttributes(); // nothing themselves: what follows is taken at once
+        else
+            handleName();
     }
 }
 // The current token and all up to the next "<" or ">" appended to the text as the rules append
