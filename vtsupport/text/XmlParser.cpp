@@ -241,9 +241,10 @@ void XmlReader::handleToken() {
 void XmlReader::takeText() {
     const char* from = its_token.data();
     const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
-    if (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
-        std::less<const char*>()(its_cursor.its_next, from) || from + read != its_cursor.its_next ||
-        its_scan.its_pending == '<' || its_scan.its_pending == '>') {
+    if (!its_token.empty() && // else the run is at the cursor, nothing held
+        (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
+         from + read != its_cursor.its_next || its_scan.its_pending == '<' ||
+         its_scan.its_pending == '>')) {
         if (its_collect_whitespace || !isXmlSpace(its_token)) // whitespace only while collecting
             its_text.append(its_token.data(), its_token.size());
         if (held())
