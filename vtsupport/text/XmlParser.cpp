@@ -277,7 +277,7 @@ void XmlReader::takeText() {
     }
 }
 void XmlReader::handleOpenBracket() {
-    if (!mayPrecedeTag(its_previous) && its_text.empty())
+    if (its_text.empty() && !mayPrecedeTag(its_previous))
         fail(its_previous);
     // Valid only until the next token is read: each branch decides on it first.
     const Token next = peek();
