@@ -61,13 +61,6 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The last token of [the_begin, the_end): the word that ends there, or the one character.
-Token lastToken(const unsigned char* the_classes, const char* the_begin, const char* the_end) {
-    const char* first = the_end - 1;
-    if (the_classes[static_cast<unsigned char>(*first)] == 0)
-        first = lastWord(the_classes, the_begin, the_end);
-    return Token(first, static_cast<std::size_t>(the_end - first));
-}
 // The first the_char in [the_begin, the_end), or null. An empty range may be two null pointers,
 // which memchr must not be given even to search nothing.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
@@ -240,11 +233,10 @@ void XmlReader::handleToken() {
 // them, at once from where the current token lies.
 void XmlReader::takeText() {
     const char* from = its_token.data();
-    const std::size_t read = its_token.size() + (its_scan.its_pending != -1 ? 1 : 0);
     if (!its_token.empty() && // else the run is at the cursor, nothing held
         (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
-         from + read != its_cursor.its_next || its_scan.its_pending == '<' ||
-         its_scan.its_pending == '>')) {
+         from + its_token.size() + (its_scan.its_pending != -1) != its_cursor.its_next ||
+         its_scan.its_pending == '<' || its_scan.its_pending == '>')) {
         if (its_collect_whitespace || !isXmlSpace(its_token)) // whitespace only while collecting
             its_text.append(its_token.data(), its_token.size());
         if (held())
@@ -340,8 +332,12 @@ void XmlReader::skipTo(Find the_find) {
     const char* last = stop;
     while (last != begin && (its_classes[static_cast<unsigned char>(last[-1])] & kSpace))
         --last;
-    if (last != begin)
-        its_token = lastToken(its_classes, begin, last);
+    if (last != begin) { // the last token: the word that ends there, or the one character
+        const char* const first = its_classes[static_cast<unsigned char>(last[-1])] == 0
+                                      ? lastWord(its_classes, begin, last)
+                                      : last - 1;
+        its_token = Token(first, static_cast<std::size_t>(last - first));
+    }
     its_cursor.its_next = stop;
 }
 // A comment runs to the first "--" token, an instruction (from the token after "?") to the first
