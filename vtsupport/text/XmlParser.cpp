@@ -150,7 +150,9 @@ private:
     }
     void handleToken();
     void handleOpenBracket();
-    void handleCloseBracket();
+    void openEndTag();
+    bool takeEndTag();
+    void handleCloseBracket(bool the_text_after = true);
     void readAttributeValue();
     void handleName();
     void takeAttributes();
@@ -230,7 +232,7 @@ void XmlReader::handleToken() {
     }
 }
 // The current token and all up to the next "<" or ">" appended to the text as the rules append
-// them, at once from where the current token lies.
+// them, at once from where the current token lies; an end tag there, and the text after it, too.
 void XmlReader::takeText() {
     const char* from = its_token.data();
     if (!its_token.empty() && // else the run is at the cursor, nothing held
@@ -264,7 +266,7 @@ void XmlReader::takeText() {
         if (stop != begin) // its last character: all that a tag after it asks of its last token
             its_token = Token(stop - 1, 1);
         its_cursor.its_next = stop;
-        if (stop != end || !refill(false, nullptr, false, true))
+        if (stop == end ? !refill(false, nullptr, false, true) : !takeEndTag())
             return;
     }
 }
@@ -274,20 +276,7 @@ void XmlReader::handleOpenBracket() {
     // Valid only until the next token is read: each branch decides on it first.
     const Token next = peek();
     if (isChar(next, '/')) {
-        its_in_end_tag = true;
-        if (!its_keep_whitespace_text && onlyWhitespace(its_text))
-            its_text.clear();
-        if (!its_text.empty())
-            NodeAccess::takeText(innermost(its_text), its_text);
-        // "</name>" at once: "/" and the name change nothing outside a start tag.
-        const char* const end = wordEnd(its_classes, its_cursor.its_next, its_cursor.its_end);
-        if (!its_in_start_tag && end != its_cursor.its_next && end != its_cursor.its_end &&
-            *end == '>') {
-            its_pushback = Token();
-            its_token = ownChar('>');
-            its_cursor.its_next = end + 1;
-            handleCloseBracket();
-        }
+        openEndTag();
     } else if (next == "!--") {
         skipMarkup(true, "--", [this](const char* the_begin, const char* the_end) {
             // "--" standing alone: a word character on neither side
@@ -315,6 +304,30 @@ void XmlReader::handleOpenBracket() {
             handleName();
         }
     }
+}
+// "</": the text so far goes to the innermost element, unless it is whitespace that is dropped.
+void XmlReader::openEndTag() {
+    its_in_end_tag = true;
+    if (!its_text.empty() && (its_keep_whitespace_text || !onlyWhitespace(its_text)))
+        NodeAccess::takeText(innermost(its_text), its_text);
+    its_text.clear();
+}
+// Nothing held, outside tags, after what may precede a tag: "</name>", whole in the piece, read at
+// once as its tokens would be ("/" and the name change nothing there); false if it is not there.
+bool XmlReader::takeEndTag() {
+    const char* const p = its_cursor.its_next;
+    if (its_cursor.its_end - p < 4 || p[0] != '<' || p[1] != '/')
+        return false;
+    const char* const name = wordEnd(its_classes, p + 2, its_cursor.its_end);
+    if (name == p + 2 || name == its_cursor.its_end || *name != '>')
+        return false;
+    its_previous = std::exchange(its_token, ownChar('<'));
+    its_cursor.its_next = p + 2;
+    openEndTag();
+    its_token = ownChar('>');
+    its_cursor.its_next = name + 1;
+    handleCloseBracket(false); // the run goes on after it
+    return true;
 }
 // Nothing held back, whitespace tokens off: the tokens before what the_find finds in the piece (or
 // the word it ends with) are skipped, the last one current.
@@ -362,7 +375,7 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     }
     its_settings.its_whitespace_tokens = true;
 }
-void XmlReader::handleCloseBracket() {
+void XmlReader::handleCloseBracket(bool the_text_after) {
     if (its_in_start_tag) {
         its_text.clear();
         its_in_start_tag = false;
@@ -375,8 +388,9 @@ void XmlReader::handleCloseBracket() {
         fail(">");
     }
     const char* const p = its_cursor.its_next; // text right after the tag, as its tokens would
-    if (!its_in_end_tag && !held() && p != its_cursor.its_end && *p != '<' && *p != '>') {
-        its_token = Token(p, 0);
+    if (the_text_after && !its_in_end_tag && !held() && p != its_cursor.its_end && *p != '>' &&
+        (*p != '<' || takeEndTag())) {
+        its_token = Token(its_cursor.its_next, 0);
         takeText();
     }
 }
