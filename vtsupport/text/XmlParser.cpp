@@ -321,7 +321,7 @@ bool XmlReader::takeEndTag() {
     const char* const name = wordEnd(its_classes, p + 2, its_cursor.its_end);
     if (name == p + 2 || name == its_cursor.its_end || *name != '>')
         return false;
-    its_previous = std::exchange(its_token, ownChar('<'));
+    its_previous = its_token;
     its_cursor.its_next = p + 2;
     openEndTag();
     its_token = ownChar('>');
