@@ -110,7 +110,7 @@ void StreamTokenizer::pushBack(const std::string& the_token) {
     its_pushback_token = the_token;
 }
 int StreamTokenizer::read() {
-    StreamCursor cursor(*its_stream, false);
+    StreamCursor cursor(*its_stream, StreamCursor::open(*its_stream, false));
     if (cursor.its_next == cursor.its_end && !cursor.fill(false))
         return -1;
     const int c = static_cast<unsigned char>(*cursor.its_next++);

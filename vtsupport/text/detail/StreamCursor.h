@@ -44,11 +44,7 @@ inline constexpr ByteValues kByteValues{};
 
 class StreamCursor {
 public:
-    // Flushes the tied stream first when the_flush_tie says so, as a sentry does; a stream already
-    // failed or ended gains failbit and gives nothing.
-    StreamCursor(std::istream& the_stream, bool the_flush_tie)
-        : StreamCursor(the_stream, open(the_stream, the_flush_tie)) {}
-    // The same on a stream already opened: the_buffer is what open() gave.
+    // On a stream opened by open(): the_buffer is what it gave.
     StreamCursor(std::istream& the_stream, std::streambuf* the_buffer)
         : its_stream(the_stream), its_buffer(the_buffer) {
         if (its_buffer != nullptr)
@@ -99,7 +95,8 @@ public:
     const char* its_next = nullptr;
     const char* its_end = nullptr;
 
-    // The stream's buffer, or null (failbit set) when it has failed or ended.
+    // The stream's buffer, or null (failbit set) when it has failed or ended. Flushes the tied
+    // stream first when the_flush_tie says so, as a sentry does.
     static std::streambuf* open(std::istream& the_stream, bool the_flush_tie) {
         if (the_flush_tie && the_stream.tie() != nullptr)
             the_stream.tie()->flush();
