@@ -89,10 +89,8 @@ public:
         its_open.reserve(16);
     }
     ~XmlReader() { SimpleDOM::deleteTree(its_root); } // not copied: its cursor cannot be
-
     // The root, the caller's from then on; null when the input holds no element.
     Node* read();
-
     // The scan's source: what the tokens refer to in the old piece is kept first.
     bool refill(bool the_taking, const char* the_partial, bool the_continued,
                 bool the_peek = false);
@@ -154,6 +152,10 @@ private:
     bool takeEndTag();
     void handleCloseBracket(bool the_text_after = true);
     void readAttributeValue();
+    // The attribute named last gets the empty value (kept out of the loops that call it).
+    VTSUPPORT_DETAIL_NOINLINE void setEmptyValue() {
+        NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
+    }
     void handleName();
     void takeAttributes();
     void takeText();
@@ -219,16 +221,15 @@ void XmlReader::handleToken() {
         handleCloseBracket();
     } else if (!its_in_start_tag && !its_in_end_tag) {
         takeText(); // outside tags every other token is text
-    } else if (c == '"' || c == '=') {
-        if (!its_in_start_tag) // a value follows in a start tag; in an end tag both are text
+    } else if (!its_in_start_tag) {
+        if (c == '"' || c == '=') // text in an end tag, whose name is ignored
             its_text += static_cast<char>(c);
-        else if (c == '"')
-            readAttributeValue();
-    } else if (its_in_start_tag) { // an end tag's name is ignored
-        if (c == '/' || detail::isXmlSpace(c))
-            takeAttributes(); // nothing themselves: what follows is taken at once
-        else
-            handleName();
+    } else if (c == '"') {
+        readAttributeValue();
+    } else if (c == '/' || detail::isXmlSpace(c)) {
+        takeAttributes();  // nothing themselves: what follows is taken at once
+    } else if (c != '=') { // "=" is nothing itself: a value follows
+        handleName();
     }
 }
 // The current token and all up to the next "<" or ">" appended to the text as the rules append
@@ -397,23 +398,19 @@ void XmlReader::handleCloseBracket(bool the_text_after) {
 // Every token up to the next double quote, exactly as read, taken at once: nothing is held back
 // after the opening quote, a one-character token.
 void XmlReader::readAttributeValue() {
-    std::string value;
-    Token whole; // the value where it lies in one piece
-    for (;;) {
-        const char* const begin = its_cursor.its_next;
-        const char* const quote = findChar(begin, its_cursor.its_end, '"');
-        if (quote != nullptr) {
-            its_cursor.its_next = quote + 1;
-            its_token = ownChar('"');
-            whole = value.empty() ? Token(begin, static_cast<std::size_t>(quote - begin))
-                                  : Token(value.append(begin, quote));
-            break;
-        }
-        value.append(begin, its_cursor.its_end);
+    std::string value; // what lay in earlier pieces
+    const char* quote;
+    while ((quote = findChar(its_cursor.its_next, its_cursor.its_end, '"')) == nullptr) {
+        value.append(its_cursor.its_next, its_cursor.its_end);
         its_cursor.its_next = its_cursor.its_end;
         if (!refill(false, nullptr, false))
             fail(kEndToken);
     }
+    const char* const begin = its_cursor.its_next;
+    const Token whole = value.empty() ? Token(begin, static_cast<std::size_t>(quote - begin))
+                                      : Token(value.append(begin, quote));
+    its_cursor.its_next = quote + 1;
+    its_token = ownChar('"');
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
                              its_attribute_name, whole);
 }
@@ -437,52 +434,58 @@ void XmlReader::handleName() {
         its_attribute_name = token;
         // A character read after the name is the next token as it stands.
         const int pending = its_scan.its_pending;
-        if (pending != -1 && its_pushback.data() == nullptr ? pending != '='
-                                                            : !isChar(peek(), '=')) {
-            NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
-        } else if (pending == '=' && its_pushback.data() == nullptr &&
-                   its_cursor.its_next != its_cursor.its_end && *its_cursor.its_next == '"') {
-            // name="value": "=" and the opening quote change nothing here.
-            its_scan.its_pending = -1;
-            ++its_cursor.its_next;
-            readAttributeValue();
-        }
+        if (pending != -1 && its_pushback.data() == nullptr ? pending != '=' : !isChar(peek(), '='))
+            setEmptyValue();
     }
     takeAttributes();
 }
-// What follows in the start tag while it is blanks, name="value" pairs and its closing ">", taken
-// straight from the piece as its tokens would be.
+// What follows in the start tag while it is blanks, "/" (nothing themselves), names (with ="value",
+// or with the empty value when no "=" follows) and its closing ">", taken straight from the piece
+// as its tokens would be. A character read after a word is read again from where it lies.
 void XmlReader::takeAttributes() {
-    while (its_pushback.data() == nullptr) {
-        const int waiting = its_scan.its_pending;
-        if (waiting == -1 || detail::isXmlSpace(waiting)) { // blanks, the last the current token
-            const char* const blanks = blanksEnd(its_cursor.its_next, its_cursor.its_end);
-            if (blanks != its_cursor.its_next)
-                its_token = Token(blanks - 1, 1);
-            else if (waiting != -1)
-                its_token = ownChar(static_cast<unsigned char>(waiting));
-            its_scan.its_pending = -1;
-            its_cursor.its_next = blanks;
-        }
-        const int pending = its_scan.its_pending;
-        const char* const p = its_cursor.its_next;
+    if (its_pushback.data() != nullptr)
+        return;
+    its_cursor.its_next -= std::exchange(its_scan.its_pending, -1) != -1;
+    for (;;) {
         const char* const end = its_cursor.its_end;
-        if (pending == '>' || (pending == -1 && p != end && *p == '>')) {
-            its_scan.its_pending = -1;
-            its_cursor.its_next = pending == -1 ? p + 1 : p;
+        const char* p = its_cursor.its_next;
+        if (p != end && (its_classes[static_cast<unsigned char>(*p)] & kXmlSpace)) {
+            p = blanksEnd(p + 1, end);
+            its_token = Token(p - 1, 1); // the last blank
+            its_cursor.its_next = p;
+        }
+        if (p == end)
+            return;
+        const unsigned char c = static_cast<unsigned char>(*p);
+        const char* q = p + 1;
+        if (c == '>') {
+            its_cursor.its_next = q;
             its_previous = its_token;
             its_token = ownChar('>');
             handleCloseBracket();
             return;
         }
-        if (pending != -1 || p == end || its_classes[static_cast<unsigned char>(*p)] != 0)
+        if (its_classes[c] == 0) { // else a name of one character, or no name
+            q = wordEnd(its_classes, q, end);
+        } else if (c == '/') {
+            its_token = Token(p, 1);
+            its_cursor.its_next = q;
+            continue;
+        } else if (c == '<' || c == '=' || c == '"') {
             return;
-        const char* const q = wordEnd(its_classes, p + 1, end);
-        if (end - q < 2 || q[0] != '=' || q[1] != '"')
-            return;
+        }
+        const bool value = end - q >= 2 && q[0] == '=' && q[1] == '"';
+        if (!value && (q == end || *q == '=' || its_open.empty()))
+            return; // tokens read what follows the name, or fail
         its_attribute_name = Token(p, static_cast<std::size_t>(q - p));
-        its_cursor.its_next = q + 2;
-        readAttributeValue();
+        if (value) {
+            its_cursor.its_next = q + 2;
+            readAttributeValue();
+        } else {
+            its_token = its_attribute_name;
+            its_cursor.its_next = q;
+            setEmptyValue();
+        }
     }
 }
 
