@@ -289,13 +289,10 @@ void XmlReader::handleOpenBracket() {
             }
             return static_cast<const char*>(nullptr);
         });
-    } else if (isChar(next, '?')) {
-        skipMarkup(false, "?", [](const char* the_begin, const char* the_end) {
-            return findChar(the_begin, the_end, '?');
-        });
-    } else if (next == "!DOCTYPE") {
-        skipMarkup(false, ">", [](const char* the_begin, const char* the_end) {
-            return findChar(the_begin, the_end, '>');
+    } else if (isChar(next, '?') || next == "!DOCTYPE") {
+        const char last = next[0] == '?' ? '?' : '>'; // an instruction's end, a declaration's
+        skipMarkup(false, ownChar(last), [last](const char* the_begin, const char* the_end) {
+            return findChar(the_begin, the_end, last);
         });
     } else {
         its_in_start_tag = true;
