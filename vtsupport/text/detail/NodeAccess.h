@@ -27,14 +27,17 @@ public:
         node->its_name = std::string(the_name);
         return node.release();
     }
-    // setAttribute, each string made once in the map, which tries the end first.
+    // setAttribute, each string made once in the map, which looks at its end first, or at its start
+    // when the first character puts the name there (as "c" or ":" set after the name they qualify).
     static void setAttribute(Node* the_node, std::string_view the_name,
                              std::string_view the_value) {
         AttributeMap& attributes = the_node->its_attributes;
         const std::size_t count = attributes.size();
-        const auto entry = attributes.emplace_hint(attributes.end(), std::piecewise_construct,
-                                                   std::forward_as_tuple(the_name),
-                                                   std::forward_as_tuple(the_value));
+        const bool first = count != 0 && !the_name.empty() &&
+                           std::char_traits<char>::lt(the_name[0], attributes.begin()->first[0]);
+        const auto entry = attributes.emplace_hint(
+            first ? attributes.begin() : attributes.end(), std::piecewise_construct,
+            std::forward_as_tuple(the_name), std::forward_as_tuple(the_value));
         if (attributes.size() == count)
             entry->second.assign(the_value.data(), the_value.size());
     }
