@@ -179,7 +179,7 @@ private:
     const bool its_keep_whitespace_text;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
-    std::string its_text;
+    std::string its_text, its_value; // a value's part in earlier pieces
     bool its_in_start_tag = false, its_in_end_tag = false, its_collect_whitespace = false;
 };
 Node* XmlReader::read() {
@@ -395,17 +395,17 @@ void XmlReader::handleCloseBracket(bool the_text_after) {
 // Every token up to the next double quote, exactly as read, taken at once: nothing is held back
 // after the opening quote, a one-character token.
 void XmlReader::readAttributeValue() {
-    std::string value; // what lay in earlier pieces
+    its_value.clear();
     const char* quote;
     while ((quote = findChar(its_cursor.its_next, its_cursor.its_end, '"')) == nullptr) {
-        value.append(its_cursor.its_next, its_cursor.its_end);
+        its_value.append(its_cursor.its_next, its_cursor.its_end);
         its_cursor.its_next = its_cursor.its_end;
         if (!refill(false, nullptr, false))
             fail(kEndToken);
     }
     const char* const begin = its_cursor.its_next;
-    const Token whole = value.empty() ? Token(begin, static_cast<std::size_t>(quote - begin))
-                                      : Token(value.append(begin, quote));
+    const Token whole = its_value.empty() ? Token(begin, static_cast<std::size_t>(quote - begin))
+                                          : Token(its_value.append(begin, quote));
     its_cursor.its_next = quote + 1;
     its_token = ownChar('"');
     NodeAccess::setAttribute(innermost(its_attribute_name.empty() ? its_token : its_attribute_name),
