@@ -179,7 +179,7 @@ private:
     const bool its_keep_whitespace_text;
     Node* its_root = nullptr;
     std::vector<OpenElement> its_open;
-    std::string its_text, its_value; // a value's part in earlier pieces
+    std::string its_text, its_value; // the text collected; a value's part in earlier pieces
     bool its_in_start_tag = false, its_in_end_tag = false, its_collect_whitespace = false;
 };
 Node* XmlReader::read() {
