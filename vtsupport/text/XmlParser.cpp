@@ -1,9 +1,9 @@
 // The XML reader behind SimpleDOM::parse: the reading rules, token by token, over the tokens of the
-// tokenizer's scan (TokenScan.h) set up as configureForXml sets up a StreamTokenizer. A rule that
-// takes a whole run of tokens (text up to the next tag, a start tag's name="value" pairs, an
-// attribute value, a comment, processing instruction or declaration) takes it from the piece at
-// once, leaving the current token what the run's last token would; at a piece's end, or where a
-// token is held back, it goes token by token.
+// tokenizer's scan (TokenScan.h) set up as configureForXml sets up a StreamTokenizer. What is whole
+// in the piece (text and the tags around it, a start tag's attributes, a value, a comment, an
+// instruction or a declaration) a rule takes from it at once, leaving the current token what the
+// last of its tokens would be; at a piece's end, or where a token is held back, the rules go token
+// by token.
 // Lines are found from the characters when a failure needs one, or when a piece goes back.
 //
 // Lenient on purpose (no references decoded, end tags never compared). Each open element remembers
@@ -40,8 +40,7 @@ bool isXmlSpace(Token the_token) {
 }
 // Whether "<" may follow the_token when no text was collected.
 bool mayPrecedeTag(Token the_token) {
-    return the_token.empty() || isXmlSpace(the_token) || isChar(the_token, '"') ||
-           isChar(the_token, '>');
+    return the_token.empty() || isXmlSpace(the_token) || the_token == "\"" || the_token == ">";
 }
 bool onlyWhitespace(const std::string& the_text) {
     for (char c : the_text) {
@@ -61,20 +60,14 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The first the_char in [the_begin, the_end), or null. An empty range may be two null pointers,
+// The first the_char in [the_begin, the_end), or the_end. An empty range may be two null pointers,
 // which memchr must not be given even to search nothing.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     if (the_begin == the_end)
-        return nullptr;
-    return static_cast<const char*>(
-        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin)));
-}
-// The first "<" or ">" in [the_begin, the_end), or the_end.
-const char* findTagChar(const char* the_begin, const char* the_end) {
-    const char* const open = findChar(the_begin, the_end, '<');
-    const char* const stop = open != nullptr ? open : the_end;
-    const char* const close = findChar(the_begin, stop, '>');
-    return close != nullptr ? close : stop;
+        return the_end;
+    const void* at =
+        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin));
+    return at != nullptr ? static_cast<const char*>(at) : the_end;
 }
 
 } // namespace
@@ -140,25 +133,21 @@ private:
             fail(the_offending_token);
         return its_open.back().its_node;
     }
-    // The end tag's name, if any, is never compared with the element's.
-    void closeElement() {
-        its_collect_whitespace = false;
-        if (!its_open.empty())
-            its_open.pop_back();
-    }
     void handleToken();
     void handleOpenBracket();
     void openEndTag();
-    bool takeEndTag();
-    void handleCloseBracket(bool the_text_after = true);
+    bool takeTag();
+    bool closeTag();
     void readAttributeValue();
     // The attribute named last gets the empty value (kept out of the loops that call it).
     VTSUPPORT_DETAIL_NOINLINE void setEmptyValue() {
         NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
     }
     void handleName();
-    void takeAttributes();
+    void openElement();
+    bool takeAttributes();
     void takeText();
+    void takeRun();
     template <class Find>
     void skipTo(Find the_find);
     template <class Find>
@@ -218,7 +207,8 @@ void XmlReader::handleToken() {
     if (c == '<') {
         handleOpenBracket();
     } else if (c == '>') {
-        handleCloseBracket();
+        if (closeTag())
+            takeRun();
     } else if (!its_in_start_tag && !its_in_end_tag) {
         takeText(); // outside tags every other token is text
     } else if (!its_in_start_tag) {
@@ -226,20 +216,17 @@ void XmlReader::handleToken() {
             its_text += static_cast<char>(c);
     } else if (c == '"') {
         readAttributeValue();
-    } else if (c == '/' || detail::isXmlSpace(c)) {
-        takeAttributes();  // nothing themselves: what follows is taken at once
-    } else if (c != '=') { // "=" is nothing itself: a value follows
+    } else if (c != '/' && c != '=' && !detail::isXmlSpace(c)) {
         handleName();
+    } else if (takeAttributes()) { // these are nothing themselves: what follows is taken at once
+        takeRun();
     }
 }
-// The current token and all up to the next "<" or ">" appended to the text as the rules append
-// them, at once from where the current token lies; an end tag there, and the text after it, too.
+// The current token and the run after it, at once from where the current token lies.
 void XmlReader::takeText() {
     const char* from = its_token.data();
-    if (!its_token.empty() && // else the run is at the cursor, nothing held
-        (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
-         from + its_token.size() + (its_scan.its_pending != -1) != its_cursor.its_next ||
-         its_scan.its_pending == '<' || its_scan.its_pending == '>')) {
+    if (its_pushback.data() != nullptr || std::less<const char*>()(from, its_piece) ||
+        from + its_token.size() + (its_scan.its_pending != -1) != its_cursor.its_next) {
         if (its_collect_whitespace || !isXmlSpace(its_token)) // whitespace only while collecting
             its_text.append(its_token.data(), its_token.size());
         if (held())
@@ -248,14 +235,19 @@ void XmlReader::takeText() {
     }
     its_scan.its_pending = -1;
     its_cursor.its_next = from;
+    takeRun();
+}
+// Nothing held, outside tags: the text up to the next "<" or ">" appended as the rules append it,
+// then a tag there and the text after it, and so on while each is whole in the piece.
+void XmlReader::takeRun() {
     for (;;) {
         const char* const begin = its_cursor.its_next;
         const char* const end = its_cursor.its_end;
         const char* const blanks = blanksEnd(begin, end);
         const char* stop = blanks;
-        if (stop != end && *stop != '<' && *stop != '>')
-            stop = findTagChar(stop, end);
-        if (its_collect_whitespace) {
+        if (stop != end && *stop != '<' && *stop != '>') // the first "<" or ">"
+            stop = findChar(stop, findChar(stop, end, '<'), '>');
+        if (stop != begin && its_collect_whitespace) {
             its_text.append(begin, static_cast<std::size_t>(stop - begin));
         } else {
             for (const char* p = blanks; p != stop; p = blanksEnd(p, stop)) {
@@ -267,7 +259,7 @@ void XmlReader::takeText() {
         if (stop != begin) // its last character: all that a tag after it asks of its last token
             its_token = Token(stop - 1, 1);
         its_cursor.its_next = stop;
-        if (stop == end ? !refill(false, nullptr, false, true) : !takeEndTag())
+        if (stop == end ? !refill(false, nullptr, false, true) : !takeTag())
             return;
     }
 }
@@ -281,13 +273,13 @@ void XmlReader::handleOpenBracket() {
     } else if (next == "!--") {
         skipMarkup(true, "--", [this](const char* the_begin, const char* the_end) {
             // "--" standing alone: a word character on neither side
-            for (const char* p = the_begin; (p = findChar(p, the_end, '-')) != nullptr; ++p) {
+            for (const char* p = the_begin; (p = findChar(p, the_end, '-')) != the_end; ++p) {
                 if (the_end - p > 2 && p[1] == '-' &&
                     (p == the_begin || its_classes[static_cast<unsigned char>(p[-1])] != 0) &&
                     its_classes[static_cast<unsigned char>(p[2])] != 0)
                     return p;
             }
-            return static_cast<const char*>(nullptr);
+            return the_end;
         });
     } else if (isChar(next, '?') || next == "!DOCTYPE") {
         const char last = next[0] == '?' ? '?' : '>'; // an instruction's end, a declaration's
@@ -295,8 +287,7 @@ void XmlReader::handleOpenBracket() {
             return findChar(the_begin, the_end, last);
         });
     } else {
-        its_in_start_tag = true;
-        its_collect_whitespace = true;
+        its_in_start_tag = its_collect_whitespace = true;
         if (next.data() != kEndText && its_classes[static_cast<unsigned char>(next[0])] == 0) {
             advance(); // the element's name
             handleName();
@@ -310,22 +301,32 @@ void XmlReader::openEndTag() {
         NodeAccess::takeText(innermost(its_text), its_text);
     its_text.clear();
 }
-// Nothing held, outside tags, after what may precede a tag: "</name>", whole in the piece, read at
-// once as its tokens would be ("/" and the name change nothing there); false if it is not there.
-bool XmlReader::takeEndTag() {
+// Nothing held, outside tags, after text, a blank or ">" (which "<" may follow): "</name>", or
+// "<name" and what takeAttributes takes, whole in the piece, as their tokens would; else false.
+bool XmlReader::takeTag() {
     const char* const p = its_cursor.its_next;
-    if (its_cursor.its_end - p < 4 || p[0] != '<' || p[1] != '/')
+    const char* const end = its_cursor.its_end;
+    if (end - p < 2 || p[0] != '<')
         return false;
-    const char* const name = wordEnd(its_classes, p + 2, its_cursor.its_end);
-    if (name == p + 2 || name == its_cursor.its_end || *name != '>')
-        return false;
-    its_previous = its_token;
-    its_cursor.its_next = p + 2;
-    openEndTag();
-    its_token = ownChar('>');
+    const char* const first = p + 1 + (p[1] == '/');
+    const char* const name = wordEnd(its_classes, first, end);
+    if (name == first || name == end || *first == '!' || (first != p + 1 && *name != '>'))
+        return false; // "!--" and "!DOCTYPE" are words too
+    if (first != p + 1) {
+        its_previous = its_token;
+        its_cursor.its_next = first;
+        openEndTag();
+        its_token = ownChar('>');
+        its_cursor.its_next = name + 1;
+        return closeTag();
+    }
+    its_in_start_tag = its_collect_whitespace = true;
+    its_previous = ownChar('<');
+    its_token = Token(p + 1, static_cast<std::size_t>(name - p - 1));
+    its_scan.its_pending = static_cast<unsigned char>(*name); // read with the name, as a word's end
     its_cursor.its_next = name + 1;
-    handleCloseBracket(false); // the run goes on after it
-    return true;
+    openElement();
+    return takeAttributes();
 }
 // Nothing held back, whitespace tokens off: the tokens before what the_find finds in the piece (or
 // the word it ends with) are skipped, the last one current.
@@ -335,8 +336,7 @@ void XmlReader::skipTo(Find the_find) {
         return;
     const char* const begin = its_cursor.its_next;
     const char* stop = the_find(begin, its_cursor.its_end);
-    if (stop == nullptr) {
-        stop = its_cursor.its_end;
+    if (stop == its_cursor.its_end) { // not found: a word there may go on
         while (stop != begin && its_classes[static_cast<unsigned char>(stop[-1])] == 0)
             --stop;
     }
@@ -373,31 +373,27 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     }
     its_settings.its_whitespace_tokens = true;
 }
-void XmlReader::handleCloseBracket(bool the_text_after) {
-    if (its_in_start_tag) {
-        its_text.clear();
-        its_in_start_tag = false;
-        if (isChar(its_previous, '/'))
-            closeElement();
-    } else if (its_in_end_tag) {
-        its_in_end_tag = false;
-        closeElement();
-    } else {
+// ">": true when the text after it is the run's to take. An end tag's name, if any, is never
+// compared with the element's.
+bool XmlReader::closeTag() {
+    if (!its_in_start_tag && !its_in_end_tag)
         fail(">");
+    if (its_in_start_tag)
+        its_text.clear();
+    if (its_in_start_tag ? isChar(its_previous, '/') : std::exchange(its_in_end_tag, false)) {
+        its_collect_whitespace = false;
+        if (!its_open.empty())
+            its_open.pop_back();
     }
-    const char* const p = its_cursor.its_next; // text right after the tag, as its tokens would
-    if (the_text_after && !its_in_end_tag && !held() && p != its_cursor.its_end && *p != '>' &&
-        (*p != '<' || takeEndTag())) {
-        its_token = Token(its_cursor.its_next, 0);
-        takeText();
-    }
+    its_in_start_tag = false;
+    return !its_in_end_tag && !held();
 }
 // Every token up to the next double quote, exactly as read, taken at once: nothing is held back
 // after the opening quote, a one-character token.
 void XmlReader::readAttributeValue() {
     its_value.clear();
     const char* quote;
-    while ((quote = findChar(its_cursor.its_next, its_cursor.its_end, '"')) == nullptr) {
+    while ((quote = findChar(its_cursor.its_next, its_cursor.its_end, '"')) == its_cursor.its_end) {
         its_value.append(its_cursor.its_next, its_cursor.its_end);
         its_cursor.its_next = its_cursor.its_end;
         if (!refill(false, nullptr, false))
@@ -414,34 +410,39 @@ void XmlReader::readAttributeValue() {
 // A word (or ";:,.?", vertical tab, form feed) in a start tag: the element's name right after "<",
 // else an attribute's (empty unless "=" follows).
 void XmlReader::handleName() {
-    const Token token = its_token;
     if (isChar(its_previous, '<')) {
-        if (its_root != nullptr && its_open.empty())
-            fail(token); // a second top-level element
-        Node* node = NodeAccess::make(its_empty, token);
-        if (its_root == nullptr) {
-            its_root = node;
-        } else {
-            OpenElement& parent = its_open.back();
-            NodeAccess::appendAfterTail(parent.its_node, parent.its_last_child, node);
-            parent.its_last_child = node;
-        }
-        its_open.push_back(OpenElement{node, nullptr});
+        openElement();
     } else {
-        its_attribute_name = token;
+        its_attribute_name = its_token;
         // A character read after the name is the next token as it stands.
         const int pending = its_scan.its_pending;
         if (pending != -1 && its_pushback.data() == nullptr ? pending != '=' : !isChar(peek(), '='))
             setEmptyValue();
     }
-    takeAttributes();
+    if (takeAttributes())
+        takeRun();
+}
+// The current token names the element opened.
+void XmlReader::openElement() {
+    if (its_root != nullptr && its_open.empty())
+        fail(its_token); // a second top-level element
+    Node* node = NodeAccess::make(its_empty, its_token);
+    if (its_root == nullptr) {
+        its_root = node;
+    } else {
+        OpenElement& parent = its_open.back();
+        NodeAccess::appendAfterTail(parent.its_node, parent.its_last_child, node);
+        parent.its_last_child = node;
+    }
+    its_open.push_back(OpenElement{node, nullptr});
 }
 // What follows in the start tag while it is blanks, "/" (nothing themselves), names (with ="value",
 // or with the empty value when no "=" follows) and its closing ">", taken straight from the piece
-// as its tokens would be. A character read after a word is read again from where it lies.
-void XmlReader::takeAttributes() {
+// as its tokens would be. A character read after a word is read again from where it lies. True when
+// ">" closed the tag and the run may follow.
+bool XmlReader::takeAttributes() {
     if (its_pushback.data() != nullptr)
-        return;
+        return false;
     its_cursor.its_next -= std::exchange(its_scan.its_pending, -1) != -1;
     for (;;) {
         const char* const end = its_cursor.its_end;
@@ -452,15 +453,14 @@ void XmlReader::takeAttributes() {
             its_cursor.its_next = p;
         }
         if (p == end)
-            return;
+            return false;
         const unsigned char c = static_cast<unsigned char>(*p);
         const char* q = p + 1;
         if (c == '>') {
             its_cursor.its_next = q;
             its_previous = its_token;
             its_token = ownChar('>');
-            handleCloseBracket();
-            return;
+            return closeTag();
         }
         if (its_classes[c] == 0) { // else a name of one character, or no name
             q = wordEnd(its_classes, q, end);
@@ -469,11 +469,11 @@ void XmlReader::takeAttributes() {
             its_cursor.its_next = q;
             continue;
         } else if (c == '<' || c == '=' || c == '"') {
-            return;
+            return false;
         }
         const bool value = end - q >= 2 && q[0] == '=' && q[1] == '"';
         if (!value && (q == end || *q == '=' || its_open.empty()))
-            return; // tokens read what follows the name, or fail
+            return false; // tokens read what follows the name, or fail
         its_attribute_name = Token(p, static_cast<std::size_t>(q - p));
         if (value) {
             its_cursor.its_next = q + 2;
