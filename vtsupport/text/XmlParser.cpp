@@ -386,7 +386,7 @@ bool XmlReader::closeTag() {
             its_open.pop_back();
     }
     its_in_start_tag = false;
-    return !its_in_end_tag && !held();
+    return !its_in_end_tag;
 }
 // Every token up to the next double quote, exactly as read, taken at once: nothing is held back
 // after the opening quote, a one-character token.
