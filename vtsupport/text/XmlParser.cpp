@@ -135,17 +135,17 @@ private:
     }
     void handleToken();
     void handleOpenBracket();
-    void openEndTag();
-    bool takeTag();
-    bool closeTag();
+    VTSUPPORT_DETAIL_INLINE void openEndTag();
+    VTSUPPORT_DETAIL_INLINE bool takeTag();
+    VTSUPPORT_DETAIL_INLINE bool closeTag();
     void readAttributeValue();
     // The attribute named last gets the empty value (kept out of the loops that call it).
     VTSUPPORT_DETAIL_NOINLINE void setEmptyValue() {
         NodeAccess::setAttribute(innermost(its_attribute_name), its_attribute_name, Token());
     }
     void handleName();
-    void openElement();
-    bool takeAttributes();
+    VTSUPPORT_DETAIL_INLINE void openElement();
+    VTSUPPORT_DETAIL_INLINE bool takeAttributes();
     void takeText();
     void takeRun();
     template <class Find>
