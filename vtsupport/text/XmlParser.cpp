@@ -42,7 +42,7 @@ bool isXmlSpace(Token the_token) {
 bool mayPrecedeTag(Token the_token) {
     return the_token.empty() || isXmlSpace(the_token) || the_token == "\"" || the_token == ">";
 }
-bool onlyWhitespace(const std::string& the_text) {
+bool onlyWhitespace(Token the_text) {
     for (char c : the_text) {
         if (!std::isspace(static_cast<unsigned char>(c)))
             return false;
@@ -84,9 +84,10 @@ public:
     ~XmlReader() { SimpleDOM::deleteTree(its_root); } // not copied: its cursor cannot be
     // The root, the caller's from then on; null when the input holds no element.
     Node* read();
-    // The scan's source: what the tokens refer to in the old piece is kept first.
-    bool refill(bool the_taking, const char* the_partial, bool the_continued,
-                bool the_peek = false);
+    // The scan's source: what the tokens refer to in the old piece is kept first, and the text
+    // collected from the_text to the cursor.
+    bool refill(bool the_taking, const char* the_partial, bool the_continued, bool the_peek = false,
+                const char* the_text = nullptr);
 
 private:
     struct OpenElement {
@@ -135,8 +136,8 @@ private:
     }
     void handleToken();
     void handleOpenBracket();
-    VTSUPPORT_DETAIL_INLINE void openEndTag();
-    VTSUPPORT_DETAIL_INLINE bool takeTag();
+    VTSUPPORT_DETAIL_INLINE void openEndTag(Token the_more = Token());
+    VTSUPPORT_DETAIL_INLINE bool takeTag(const char* the_text);
     VTSUPPORT_DETAIL_INLINE bool closeTag();
     void readAttributeValue();
     // The attribute named last gets the empty value (kept out of the loops that call it).
@@ -179,9 +180,11 @@ Node* XmlReader::read() {
     its_cursor.finish();
     return std::exchange(its_root, nullptr);
 }
-bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_continued,
-                       bool the_peek) {
+bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_continued, bool the_peek,
+                       const char* the_text) {
     const char* const read = its_cursor.its_next;
+    if (the_text != nullptr)
+        its_text.append(the_text, read);
     const char* word = wordInPiece(); // the piece's line feeds counted once
     if (word != nullptr)
         its_word_line = its_line += countLineFeeds(its_piece, word);
@@ -247,19 +250,17 @@ void XmlReader::takeRun() {
         const char* stop = blanks;
         if (stop != end && *stop != '<' && *stop != '>') // the first "<" or ">"
             stop = findChar(stop, findChar(stop, end, '<'), '>');
-        if (stop != begin && its_collect_whitespace) {
-            its_text.append(begin, static_cast<std::size_t>(stop - begin));
-        } else {
-            for (const char* p = blanks; p != stop; p = blanksEnd(p, stop)) {
-                const char* const word = p;
-                p = runEnd(its_classes, kXmlSpace, 0, p, stop);
-                its_text.append(word, static_cast<std::size_t>(p - word));
-            }
+        // Collected whole, the text is handed on unappended: an end tag may take it as it lies.
+        const char* const text = its_collect_whitespace ? begin : stop;
+        for (const char* p = blanks; !its_collect_whitespace && p != stop; p = blanksEnd(p, stop)) {
+            const char* const word = p;
+            p = runEnd(its_classes, kXmlSpace, 0, p, stop);
+            its_text.append(word, static_cast<std::size_t>(p - word));
         }
         if (stop != begin) // its last character: all that a tag after it asks of its last token
             its_token = Token(stop - 1, 1);
         its_cursor.its_next = stop;
-        if (stop == end ? !refill(false, nullptr, false, true) : !takeTag())
+        if (stop == end ? !refill(false, nullptr, false, true, text) : !takeTag(text))
             return;
     }
 }
@@ -294,32 +295,36 @@ void XmlReader::handleOpenBracket() {
         }
     }
 }
-// "</": the text so far goes to the innermost element, unless it is whitespace that is dropped.
-void XmlReader::openEndTag() {
+// "</": the text so far, the_more after it, goes to the innermost element, unless it is whitespace
+// that is dropped.
+void XmlReader::openEndTag(Token the_more) {
     its_in_end_tag = true;
-    if (!its_text.empty() && (its_keep_whitespace_text || !onlyWhitespace(its_text)))
-        NodeAccess::takeText(innermost(its_text), its_text);
+    const Token text = its_text.empty() ? the_more : Token(its_text.append(the_more));
+    if (!text.empty() && (its_keep_whitespace_text || !onlyWhitespace(text)))
+        NodeAccess::setText(innermost(text), text);
     its_text.clear();
 }
-// Nothing held, outside tags, after text, a blank or ">" (which "<" may follow): "</name>", or
-// "<name" and what takeAttributes takes, whole in the piece, as their tokens would; else false.
-bool XmlReader::takeTag() {
+// Nothing held, outside tags, after text, a blank or ">" (which "<" may follow), the text from
+// the_text on collected but not appended: "</name>", or "<name" and what takeAttributes takes,
+// whole in the piece, as their tokens would; else false.
+bool XmlReader::takeTag(const char* the_text) {
     const char* const p = its_cursor.its_next;
     const char* const end = its_cursor.its_end;
-    if (end - p < 2 || p[0] != '<')
-        return false;
-    const char* const first = p + 1 + (p[1] == '/');
-    const char* const name = wordEnd(its_classes, first, end);
-    if (name == first || name == end || *first == '!' || (first != p + 1 && *name != '>'))
-        return false; // "!--" and "!DOCTYPE" are words too
-    if (first != p + 1) {
+    const bool close = end - p > 2 && p[0] == '<' && p[1] == '/' && p[2] != '!';
+    const char* const name = wordEnd(its_classes, p + 1 + close, end);
+    if (close && name != p + 2 && name != end && *name == '>') {
         its_previous = its_token;
-        its_cursor.its_next = first;
-        openEndTag();
+        its_cursor.its_next = p + 2;
+        openEndTag(Token(the_text, static_cast<std::size_t>(p - the_text)));
         its_token = ownChar('>');
         its_cursor.its_next = name + 1;
         return closeTag();
     }
+    if (the_text != p)
+        its_text.append(the_text, p);
+    // "!--" and "!DOCTYPE" are words too
+    if (close || p[0] != '<' || name == p + 1 || name == end || p[1] == '!')
+        return false;
     its_in_start_tag = its_collect_whitespace = true;
     its_previous = ownChar('<');
     its_token = Token(p + 1, static_cast<std::size_t>(name - p - 1));

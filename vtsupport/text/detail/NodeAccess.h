@@ -41,14 +41,9 @@ public:
         if (attributes.size() == count)
             entry->second.assign(the_value.data(), the_value.size());
     }
-    // the_text becomes the node's text and is emptied: handed over whole when it fills its buffer,
-    // else copied, so the node holds no more than it needs.
-    static void takeText(Node* the_node, std::string& the_text) {
-        if (the_text.capacity() == the_text.size())
-            the_node->its_text = std::move(the_text);
-        else
-            the_node->its_text = the_text;
-        the_text.clear();
+    // the_text becomes the node's text, in a string no larger than it needs.
+    static void setText(Node* the_node, std::string_view the_text) {
+        the_node->its_text = std::string(the_text);
     }
     // For freeing a tree: the chain links are reused as the walk's lists.
     static void setFirstChild(Node* the_node, Node* the_child) {
