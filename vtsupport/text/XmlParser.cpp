@@ -42,9 +42,10 @@ bool isXmlSpace(Token the_token) {
 bool mayPrecedeTag(Token the_token) {
     return the_token.empty() || isXmlSpace(the_token) || the_token == "\"" || the_token == ">";
 }
+// By isspace, read from the table below 128 (where every locale agrees).
 bool onlyWhitespace(Token the_text) {
-    for (char c : the_text) {
-        if (!std::isspace(static_cast<unsigned char>(c)))
+    for (const unsigned char c : the_text) {
+        if (c < 128 ? (kXmlAsciiClasses.its_classes[c] & kSpace) == 0 : !std::isspace(c))
             return false;
     }
     return true;
@@ -65,8 +66,7 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     if (the_begin == the_end)
         return the_end;
-    const void* at =
-        std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin));
+    const auto at = std::memchr(the_begin, the_char, static_cast<std::size_t>(the_end - the_begin));
     return at != nullptr ? static_cast<const char*>(at) : the_end;
 }
 
