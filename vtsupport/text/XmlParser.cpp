@@ -431,7 +431,7 @@ void XmlReader::handleName() {
 void XmlReader::openElement() {
     if (its_root != nullptr && its_open.empty())
         fail(its_token); // a second top-level element
-    Node* node = NodeAccess::make(its_empty, its_token);
+    Node* node = NodeAccess::make(its_token);
     if (its_root == nullptr) {
         its_root = node;
     } else {

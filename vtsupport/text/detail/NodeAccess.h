@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -21,12 +20,8 @@ class NodeAccess {
 public:
     static const AttributeMap& attributes(const Node& the_node) { return the_node.its_attributes; }
 
-    // A new node named the_name, freed again when its name cannot be allocated.
-    static Node* make(const std::string& the_empty, std::string_view the_name) {
-        std::unique_ptr<Node> node(new Node(the_empty));
-        node->its_name = std::string(the_name);
-        return node.release();
-    }
+    // A new node named the_name (whose room the new-expression frees when the name cannot be made).
+    static Node* make(std::string_view the_name) { return new Node(std::string(the_name)); }
     // setAttribute, each string made once in the map, which looks at its end first, or at its start
     // when the first character puts the name there (as "c" or ":" set after the name they qualify).
     static void setAttribute(Node* the_node, std::string_view the_name,
