@@ -139,6 +139,13 @@ private:
     VTSUPPORT_DETAIL_INLINE void openEndTag(Token the_more = Token());
     VTSUPPORT_DETAIL_INLINE bool takeTag(const char* the_text);
     VTSUPPORT_DETAIL_INLINE bool closeTag();
+    // The ">" just before the_after, read as its token would be, closes the tag.
+    VTSUPPORT_DETAIL_INLINE bool takeCloseBracket(const char* the_after) {
+        its_cursor.its_next = the_after;
+        its_previous = its_token;
+        its_token = ownChar('>');
+        return closeTag();
+    }
     void readAttributeValue();
     // The attribute named last gets the empty value (kept out of the loops that call it).
     VTSUPPORT_DETAIL_NOINLINE void setEmptyValue() {
@@ -313,12 +320,9 @@ bool XmlReader::takeTag(const char* the_text) {
     const bool close = end - p > 2 && p[0] == '<' && p[1] == '/' && p[2] != '!';
     const char* const name = wordEnd(its_classes, p + 1 + close, end);
     if (close && name != p + 2 && name != end && *name == '>') {
-        its_previous = its_token;
         its_cursor.its_next = p + 2;
         openEndTag(Token(the_text, static_cast<std::size_t>(p - the_text)));
-        its_token = ownChar('>');
-        its_cursor.its_next = name + 1;
-        return closeTag();
+        return takeCloseBracket(name + 1);
     }
     if (the_text != p)
         its_text.append(the_text, p);
@@ -461,12 +465,8 @@ bool XmlReader::takeAttributes() {
             return false;
         const unsigned char c = static_cast<unsigned char>(*p);
         const char* q = p + 1;
-        if (c == '>') {
-            its_cursor.its_next = q;
-            its_previous = its_token;
-            its_token = ownChar('>');
-            return closeTag();
-        }
+        if (c == '>')
+            return takeCloseBracket(q);
         if (its_classes[c] == 0) { // else a name of one character, or no name
             q = wordEnd(its_classes, q, end);
         } else if (c == '/') {
