@@ -1,5 +1,6 @@
 // Text reading. Every tokenizer and reader row and fuzz corpus file must read as the rules' plain
 // renderings in fuzz/ read it, through a string stream and buffers of 1, 3, 7 or no characters.
+#include <cctype>
 #include <functional>
 #include <initializer_list>
 #include <iterator>
@@ -212,6 +213,17 @@ TEST(Tokenizer, ClassifyFollowsTheSettings) {
     tokenizer.setOrdinaryChars(std::string("a\0\xff", 3));
     tokenizer.setQuoteChars("");
     EXPECT_EQ("22244", classes({'a', 0, 255, ':', '"'}));
+}
+TEST(Tokenizer, WhitespaceIsWhatIsspaceSaysForEveryByte) {
+    std::istringstream in;
+    StreamTokenizer tokenizer(in);
+    tokenizer.setOrdinaryChars("");
+    tokenizer.setQuoteChars("");
+    for (int c = 0; c < 256; ++c) {
+        EXPECT_EQ(std::isspace(c) ? StreamTokenizer::CC_WHITESPACE : StreamTokenizer::CC_WORD,
+                  tokenizer.classify(c))
+            << c;
+    }
 }
 // Output that shows only what has been flushed, as a terminal shows a prompt.
 struct FlushedOnly : std::stringbuf {

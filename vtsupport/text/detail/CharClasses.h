@@ -3,10 +3,10 @@
 // whatever tokenizes as it does through a StreamTokenizer (tests, benchmarks).
 #pragma once
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
+#include "vtsupport/platform/detail/LocaleSpaces.h"
 #include "vtsupport/text/StreamTokenizer.h"
 
 namespace vtsupport {
@@ -30,8 +30,7 @@ inline bool isXmlSpace(int the_char) {
 // and ordinary membership follow the two sets.
 inline void fillCharClasses(CharClassTable& the_table, const std::string& the_quote_chars,
                             const std::string& the_ordinary_chars) {
-    for (int c = 0; c < 256; ++c)
-        the_table[c] = std::isspace(c) ? kSpace : 0;
+    fillSpaceClass(the_table, 0, kSpace);
     for (char c : the_quote_chars)
         the_table[static_cast<unsigned char>(c)] |= kQuote;
     for (char c : the_ordinary_chars)
@@ -64,8 +63,7 @@ struct XmlAsciiClasses {
 inline constexpr XmlAsciiClasses kXmlAsciiClasses{};
 inline void fillXmlCharClasses(CharClassTable& the_table) {
     std::memcpy(the_table, kXmlAsciiClasses.its_classes, sizeof kXmlAsciiClasses.its_classes);
-    for (int c = 128; c < 256; ++c)
-        the_table[c] = std::isspace(c) ? kSpace : 0;
+    fillSpaceClass(the_table, 128, kSpace);
 }
 
 } // namespace detail
