@@ -381,6 +381,8 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
             fail(its_previous);
     }
     its_settings.its_whitespace_tokens = true;
+    if (!its_in_start_tag && !its_in_end_tag) // the text after it is the run's, as after a tag
+        takeRun();
 }
 // ">": true when the text after it is the run's to take. An end tag's name, if any, is never
 // compared with the element's.
