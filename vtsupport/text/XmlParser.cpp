@@ -200,10 +200,13 @@ bool XmlReader::refill(bool the_taking, const char* the_partial, bool the_contin
     if (read != its_piece)
         its_word_goes_on = its_classes[static_cast<unsigned char>(read[-1])] == 0;
     its_line += countLineFeeds(word, read);
-    // In this order: a view may refer to the room kept for one later in it.
+    // In this order: a view may refer to the room kept for one later in it. One character needs
+    // no room of its own.
     Token* const views[] = {&its_previous, &its_attribute_name, &its_token, &its_pushback};
     for (int i = 0; i < 4; ++i) {
-        if (views[i]->data() != nullptr && views[i]->data() != its_kept[i].data()) {
+        if (views[i]->size() == 1) {
+            *views[i] = ownChar(static_cast<unsigned char>(views[i]->front()));
+        } else if (views[i]->data() != nullptr && views[i]->data() != its_kept[i].data()) {
             its_kept[i].assign(views[i]->data(), views[i]->size());
             *views[i] = Token(its_kept[i]);
         }
