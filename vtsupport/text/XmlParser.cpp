@@ -110,6 +110,7 @@ private:
     const char* blanksEnd(const char* the_begin, const char* the_end) const {
         return runEnd(its_classes, kXmlSpace, kXmlSpace, the_begin, the_end);
     }
+    bool outsideTags() const { return !its_in_start_tag && !its_in_end_tag; }
     bool held() const { return its_pushback.data() != nullptr || its_scan.its_pending != -1; }
     VTSUPPORT_DETAIL_INLINE Token next() {
         if (its_pushback.data() != nullptr)
@@ -222,7 +223,7 @@ void XmlReader::handleToken() {
     } else if (c == '>') {
         if (closeTag())
             takeRun();
-    } else if (!its_in_start_tag && !its_in_end_tag) {
+    } else if (outsideTags()) {
         takeText(); // outside tags every other token is text
     } else if (!its_in_start_tag) {
         if (c == '"' || c == '=') // text in an end tag, whose name is ignored
@@ -384,13 +385,13 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
             fail(its_previous);
     }
     its_settings.its_whitespace_tokens = true;
-    if (!its_in_start_tag && !its_in_end_tag) // the text after it is the run's, as after a tag
+    if (outsideTags()) // the text after it is the run's, as after a tag
         takeRun();
 }
 // ">": true when the text after it is the run's to take. An end tag's name, if any, is never
 // compared with the element's.
 bool XmlReader::closeTag() {
-    if (!its_in_start_tag && !its_in_end_tag)
+    if (outsideTags())
         fail(">");
     if (its_in_start_tag)
         its_text.clear();
