@@ -6,14 +6,17 @@
 //   env -i valgrind --tool=callgrind --toggle-collect=vt_measured
 //       xml_instructions reader|floor DOCUMENT
 //
-// DOCUMENT is a real document's file name (fonts.conf) or a generated shape
-// (wide, deep, attributes, text). The environment must be pinned (env -i):
+// DOCUMENT is a real document's file name (fonts.conf), a generated shape
+// (wide, deep, attributes, text) or the path of any file (one with a "/" in
+// it: ./my.xml), which must parse. The environment must be pinned (env -i):
 // the floor's linking reads it at every call. Prints the document's size;
 // "xml_instructions list" prints the documents' names.
 #include <cstdio>
 #include <cstring>
 #include <istream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "XmlDocuments.h"
 #include "vtsupport/text/SimpleDOM.h"
@@ -40,7 +43,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: xml_instructions reader|floor DOCUMENT\n");
         return 2;
     }
-    for (const auto& set : {realDocuments(), generatedDocuments()}) {
+    std::vector<Document> given;
+    if (std::strchr(argv[2], '/') != nullptr) {
+        std::string bytes = readFile(argv[2]);
+        if (!bytes.empty())
+            given.push_back({argv[2], std::move(bytes)});
+    }
+    for (const auto& set : {given, realDocuments(), generatedDocuments()}) {
         for (const Document& doc : set) {
             if (doc.name != argv[2])
                 continue;

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The reader's scan in instructions per input byte, by callgrind.
 
-Usage: xml_instructions.py BIN_DIR. For every document of the XML benchmarks,
-counts the instructions of one parse and free ("reader") and of the floor's
+Usage: xml_instructions.py BIN_DIR [FILE...]. For every document of the XML
+benchmarks, or for each FILE given (any XML file the reader accepts), counts the instructions of one parse and free ("reader") and of the floor's
 tree built and freed ("floor"), each under callgrind in a pinned environment
 (env -i: the floor's linking reads the environment at every call), and prints
 both per input byte and their difference, the scan's cost.
@@ -29,7 +29,8 @@ def instructions(program, mode, doc):
 
 def main():
     program = os.path.join(sys.argv[1], "xml_instructions")
-    docs = subprocess.run([program, "list"], capture_output=True, text=True, check=True).stdout.split()
+    docs = [os.path.abspath(f) for f in sys.argv[2:]] or subprocess.run(
+        [program, "list"], capture_output=True, text=True, check=True).stdout.split()
     print("Instructions per input byte (callgrind, env -i): one parse and free, the floor's tree")
     print("built and freed, and the difference, the scan's cost.")
     print("%-44s %10s %8s %8s %8s" % ("document", "bytes", "reader", "floor", "scan"))
