@@ -51,6 +51,7 @@ doxygen_add_docs(docs ${vtsupport_public_headers}
 # a warning (ctest --preset docs, the last step of its workflow).
 enable_testing()
 add_test(NAME docs COMMAND sh -c
-    "test -s html/index.html && ! test -s doxygen-warnings.log && echo \"$(ls html/*.html | wc -l) HTML pages, no warning\""
+    "test -s html/index.html && ! test -s doxygen-warnings.log \
+     && echo \"$(ls html/*.html | wc -l) HTML pages, no warning\""
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
 set_tests_properties(docs PROPERTIES LABELS docs)
