@@ -2,6 +2,7 @@
 // its own DOM, on XML files that Debian packages install and on generated
 // shapes (wide, deep, attribute-heavy, text-heavy). Two measures per library and document:
 // parse-and-free, and parse-write-free (the tree written back to text in memory).
+// XML files named among the arguments are read instead of Debian's.
 //
 // The reader takes an std::istream, here one over the document's bytes in
 // place; tinyxml2 and pugixml parse from a buffer of their own (both copy the
@@ -19,6 +20,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -215,12 +217,32 @@ void add(const std::string& the_measure, const char* the_library, const std::str
         ->Unit(benchmark::kMillisecond);
 }
 
+// The XML files named among the arguments, taken out of them; Debian's documents when none is.
+std::vector<Document> takeDocuments(int& the_argc, char** the_argv) {
+    std::vector<Document> docs;
+    int kept = 1;
+    for (int i = 1; i < the_argc; ++i) {
+        if (the_argv[i][0] == '-') {
+            the_argv[kept++] = the_argv[i];
+            continue;
+        }
+        std::string bytes = readFile(the_argv[i]);
+        if (bytes.empty()) {
+            std::fprintf(stderr, "cannot read %s, or it is empty\n", the_argv[i]);
+            std::exit(1);
+        }
+        docs.push_back({std::filesystem::path(the_argv[i]).filename().string(), std::move(bytes)});
+    }
+    the_argc = kept;
+    return docs.empty() ? realDocuments() : docs;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // pugixml allocates through malloc unless told otherwise.
     pugi::set_memory_management_functions(countedAlloc, countedFree);
-    static const std::vector<Document> real = realDocuments();
+    static const std::vector<Document> real = takeDocuments(argc, argv);
     static const std::vector<Document> generated = generatedDocuments();
     for (const char* measure : {"parse", "parse+write"}) {
         for (const auto* set : {&real, &generated}) {
