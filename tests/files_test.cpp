@@ -77,7 +77,10 @@ TEST(Paths, EachRowGivesItsStringOnEachSystem) {
         {split, ".hidden", "|.hidden", "|.hidden"},
         {quote, "", "", ""},
         {quote, "a b", "\"a b\"", "\"a b\""},
-        {quote, "\"x", "\"x", "\"x"},
+        {quote, "\"x", "\"x", "\"\\\"x\""},
+        {quote, "\"a b\"", "\"a b\"", "\"a b\""},
+        {quote, "a\"; id; \"", "\"a\"; id; \"\"", "\"a\\\"; id; \\\"\""},
+        {quote, "\"a\"; id; \"\"", "\"a\"; id; \"\"", "\"\\\"a\\\"; id; \\\"\\\"\""},
         {quote, "%PATH% $HOME", "\"%PATH% $HOME\"", "\"%PATH% \\$HOME\""},
         {quote, "\"$(id)\" `id` a\\b", "\"$(id)\" `id` a\\b",
          "\"\\\"\\$(id)\\\" \\`id\\` a\\\\b\""},
@@ -235,7 +238,8 @@ TEST(Files, HostileNamesAreTakenAsNames) {
                                     " lead", "t&mkdir INJ", "u & del c.keep", "$(mkdir INJ)",
                                     "`mkdir INJ`", "b'$(mkdir INJ)'"});
     if (!windowsLeg) // Windows drops trailing blanks and has no double quote in names
-        names.insert(names.end(), {"trail ", "c\"; mkdir INJ; \"\\$(mkdir INJ)"});
+        names.insert(names.end(),
+                     {"trail ", "c\"; mkdir INJ; \"\\$(mkdir INJ)", "d\"; mkdir INJ; \""});
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const std::string from = scratch.file(name + ".f"), copy = scratch.file("copy " + name);

@@ -2,7 +2,6 @@
 // separators come from the platform; everything else is plain string work.
 #include "vtsupport/files/FileUtils.h"
 
-#include <cstring>
 
 #include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/FileSystem.h"
@@ -51,18 +50,23 @@ std::string FileUtils::stripTrailingBackslash(const std::string& path) {
 }
 
 std::string FileUtils::quote(const std::string& text) {
-    // Where the interpreter expands characters inside double quotes, a text that
-    // holds one is escaped whole, so that it reads back as exactly these
-    // characters; every other text is wrapped as on Windows.
+    // Where the interpreter expands characters inside double quotes, a file name may also hold a
+    // double quote: a text holding either is escaped whole, so that it reads back as exactly these
+    // characters, unless it is one quoted word already, which stays as it is (as on Windows).
     const char* expanded = detail::expandedInDoubleQuotes(detail::nativeInterpreterSyntax());
-    if (*expanded != '\0' && text.find_first_of(expanded) != std::string::npos) {
-        std::string escaped = "\"";
-        for (char c : text) {
-            if (c == '"' || (c != '\0' && std::strchr(expanded, c) != nullptr))
-                escaped += '\\';
-            escaped += c;
+    if (*expanded != '\0') {
+        const std::string special = std::string(expanded) + '"';
+        const bool quotedWord = text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+                                text.find_first_of(special, 1) == text.size() - 1;
+        if (!quotedWord && text.find_first_of(special) != std::string::npos) {
+            std::string escaped = "\"";
+            for (char c : text) {
+                if (special.find(c) != std::string::npos)
+                    escaped += '\\';
+                escaped += c;
+            }
+            return escaped + '"';
         }
-        return escaped + '"';
     }
     if (text.empty() || text.front() == '"')
         return text;
