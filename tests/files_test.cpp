@@ -213,8 +213,21 @@ TEST(Files, MakeRemoveRenameAndCopy) {
     EXPECT_EQ("content", readBytes(scratch.file("c.txt")));
     EXPECT_FALSE(FileUtils::isFile(file));
     EXPECT_EQ(0, FileUtils::renameByCommand(file, file)) << "equal names run nothing";
-    if (!vttest::runningUnderWine()) { // Wine's cmd.exe answers 0 when ren fails
-        EXPECT_EQ(-1, FileUtils::renameByCommand(file, windowsLeg ? "x.txt" : scratch.file("x")));
+    // ren neither replaces a name that is taken nor moves into a directory; more than two names
+    // are no rename at all.
+    writeBytes(file, "other");
+    const std::string c = FileUtils::quote(scratch.file("c.txt")), x = scratch.file("x");
+    for (const std::string& to : {std::string(windowsLeg ? "c.txt" : c), std::string("."),
+                                  std::string(windowsLeg ? "x.txt " : x + " ") + c}) {
+        if (!vttest::runningUnderWine()) { // Wine's cmd.exe answers 0 when ren fails
+            EXPECT_EQ(-1, FileUtils::renameByCommand(file, to)) << to;
+        }
+    }
+    EXPECT_EQ("other", readBytes(file));
+    EXPECT_EQ("content", readBytes(scratch.file("c.txt")));
+    EXPECT_EQ(0, FileUtils::removeFile(file));
+    if (!vttest::runningUnderWine()) {
+        EXPECT_EQ(-1, FileUtils::renameByCommand(file, windowsLeg ? "x.txt" : x));
     }
     EXPECT_EQ(-1, FileUtils::copyFile(scratch.file("missing"), scratch.file("target")));
     EXPECT_FALSE(FileUtils::isFile(scratch.file("target")));

@@ -4,6 +4,8 @@
 #include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/posix/Spawn.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 namespace vtsupport {
@@ -18,6 +20,11 @@ int runProgram(const std::vector<std::string>& arguments) {
     return static_cast<int>(status);
 }
 
+bool exists(const std::string& name) {
+    struct stat status;
+    return ::lstat(name.c_str(), &status) == 0;
+}
+
 } // namespace
 
 int copyByCommand(const std::string& from, const std::string& to) {
@@ -27,9 +34,15 @@ int copyByCommand(const std::string& from, const std::string& to) {
 }
 
 int renameByCommand(const std::string& from, const std::string& to) {
-    std::vector<std::string> arguments{"mv", "--"};
-    appendQuotedArguments(from + " " + to, arguments);
-    return runProgram(arguments);
+    // A rename, as ren does it: of one name to one that is free, never over a file or into a
+    // directory. mv -n skips a target that appeared since the check yet answers 0, so the source
+    // must be gone afterwards; -T keeps a directory target a name; -n also means mv never asks.
+    std::vector<std::string> names;
+    appendQuotedArguments(from + " " + to, names);
+    if (names.size() != 2 || exists(names[1]))
+        return 1;
+    const int status = runProgram({"mv", "-n", "-T", "--", names[0], names[1]});
+    return status == 0 && exists(names[0]) ? 1 : status;
 }
 
 bool removeTree(const std::string& dir) {
