@@ -4,6 +4,7 @@
 
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/detail/CommandLine.h"
+#include "vtsupport/platform/detail/FileSystem.h"
 #include "vtsupport/platform/detail/ProcessSpawn.h"
 
 namespace detail = vtsupport::detail;
@@ -21,14 +22,25 @@ unsigned long runCommand(const std::string& command) {
 }
 
 std::string runCommandCapture(const std::string& command) {
-    const std::string output = FileUtils::tempFileName();
+    // The output file is removed, with what was made for it, also when the capture runs out of
+    // memory. Its name is private: where the temporary directory is shared, another user could
+    // otherwise read the output or put a link or FIFO at the name before the interpreter opens it.
+    struct Output {
+        const std::string its_name = detail::privateFileName("vttmp");
+        ~Output() {
+            if (!its_name.empty()) {
+                FileUtils::removeFile(its_name);
+                detail::releasePrivateFileName(its_name);
+            }
+        }
+    } output;
+    const std::string& name = output.its_name;
     // The status is not examined: whatever the command wrote is the answer, also
-    // when it failed, and a missing file is reported by the text below.
-    runCommand(detail::redirectedCommand(command, output, detail::nativeInterpreterSyntax()));
-    std::string result =
-        FileUtils::isFile(output) ? FileUtils::readFile(output) : output + " is not accessible.";
-    FileUtils::removeFile(output);
-    return result;
+    // when it failed, and a missing file is reported by the text below. Without a
+    // name the line could not redirect, and the command does not run.
+    if (!name.empty())
+        runCommand(detail::redirectedCommand(command, name, detail::nativeInterpreterSyntax()));
+    return FileUtils::isFile(name) ? FileUtils::readFile(name) : name + " is not accessible.";
 }
 
 bool startProgram(const std::string& commandLine, bool wait) {

@@ -42,6 +42,12 @@ bool createOrEmptyPlainFile(const std::string& path);
 // A name in the temporary directory that begins with `prefix` and does not exist
 // yet; nothing is created. Empty when no name can be made.
 std::string temporaryFileName(const char* prefix);
+// A name in the temporary directory for output that no other user may read or put anything in
+// the way of: inside a new directory of this user's alone where that directory is shared (POSIX),
+// else temporaryFileName's. Nothing is created at the name itself. Empty when no name can be made.
+std::string privateFileName(const char* prefix);
+// Removes what privateFileName made for `name` (not the file at it).
+void releasePrivateFileName(const std::string& name);
 // Full path of the running program's executable; empty when unknown. Every Unix
 // finds it its own way, so the Linux half has it in linux/.
 std::string programPath();

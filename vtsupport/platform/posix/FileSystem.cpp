@@ -115,6 +115,20 @@ std::string temporaryFileName(const char* prefix) {
     return std::string();
 }
 
+std::string privateFileName(const char* prefix) {
+    const std::string dir = temporaryDirectory();
+    if (dir.empty())
+        return std::string();
+    std::string made = dir + (dir.back() == '/' ? "" : "/") + prefix + "XXXXXX";
+    if (::mkdtemp(&made[0]) == nullptr) // mode 0700: the file in it is this user's alone
+        return std::string();
+    return made + "/output";
+}
+
+void releasePrivateFileName(const std::string& name) {
+    ::rmdir(name.substr(0, name.rfind('/')).c_str());
+}
+
 bool textReadingKeepsCarriageReturns() {
     return true;
 }

@@ -86,6 +86,13 @@ std::string temporaryFileName(const char* prefix) {
     return std::string(name.get());
 }
 
+// The temporary directory (TMP) is the user's own.
+std::string privateFileName(const char* prefix) {
+    return temporaryFileName(prefix);
+}
+
+void releasePrivateFileName(const std::string&) {}
+
 std::string programPath() {
     const char* path = _pgmptr;
     return path != nullptr ? std::string(path) : std::string();
