@@ -418,6 +418,9 @@ TEST(Files, ListingsGiveEveryMatchWithItsDirectory) {
         EXPECT_FALSE(FileUtils::listFiles(none.c_str(), names));
         EXPECT_TRUE(names.empty());
     }
+    names.push_back("stale");
+    EXPECT_FALSE(FileUtils::listFiles(nullptr, names));
+    EXPECT_TRUE(names.empty());
 }
 TEST(Files, TemporaryAndUniqueNamesAreFree) {
     ScratchDir scratch;

@@ -74,6 +74,8 @@ int FileUtils::copyFile(const std::string& from, const std::string& to) {
 
 bool FileUtils::listFiles(const char* pattern, std::vector<std::string>& names) {
     names.clear();
+    if (pattern == nullptr) // no pattern matches nothing
+        return false;
     const std::string text = pattern;
     const std::string::size_type cut = text.rfind(detail::pathSeparator());
     const std::string prefix = cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
