@@ -126,6 +126,7 @@ TEST(CommandLines, EachRuleGivesItsWordsOnEverySystem) {
         {"an escaped quote last", program, R"(p "x\")", R"([p][x"])"},
         {"empty quoted words", program, R"(p "" "")", "[p][][]"},
         {"quotes join what touches", program, R"(p a"b c"d)", "[p][ab cd]"},
+        {"two quotes in quotes: one", program, R"(p "a""b" """c""" d)", R"([p][a"b]["c"][d])"},
         {"files: blanks and tabs", fileCommand, " a\t\"b c\"  d", "[cp][a][b c][d]"},
         {"files: escapes in quotes", fileCommand, R"("\$\`\"\\")", "[cp][$`\"\\]"},
         {"files: other backslashes", fileCommand, R"("a\b")", R"([cp][a\b])"},

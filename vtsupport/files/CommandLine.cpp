@@ -101,6 +101,9 @@ std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
                     word += '"';
                     ++i;
                 }
+            } else if (escapes && quoted && line[i] == '"' && line[i + 1] == '"') {
+                word += '"'; // two quotes inside quotes give one and stay inside
+                i += 2;
             } else if (line[i] == '"') {
                 quoted = !quoted;
                 ++i;

@@ -47,7 +47,8 @@ std::string redirectedCommand(const std::string& command, const std::string& nam
 // Splits a command line into a program's arguments by the Windows rules:
 // blanks and tabs separate, double quotes group; in all words but the program
 // name, 2n backslashes before a quote give n backslashes and the quote groups,
-// 2n+1 give n backslashes and a literal quote, other backslashes stay.
+// 2n+1 give n backslashes and a literal quote, other backslashes stay; two
+// quotes inside quotes give one literal quote, and the quotes go on.
 std::vector<std::string> splitWindowsCommandLine(const std::string& line);
 
 // Appends the words of argument text written the way FileUtils::quote writes
