@@ -6,6 +6,9 @@
 // once: a file, pipe or socket that the caller closes is not kept open for as long
 // as the middle process waits. Everything the two forked processes need is
 // prepared before forking, so that they call nothing but async-signal-safe functions.
+// The middle process runs nothing of the caller's: it is forked with every signal
+// blocked, drops the caller's handlers and leaves only through _exit, so that no
+// handler, atexit cleanup or stdio flush of the caller runs in it.
 #include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/ProcessSpawn.h"
 #include "vtsupport/platform/posix/KernelExtensions.h"
@@ -72,11 +75,9 @@ void closeDescriptorsExcept(int keep, int highestDescriptor) {
     }
 }
 
-// Runs in the grandchild, which inherits only the standard streams and the
-// report pipe (closed on exec): a clean signal state, then the program. Reports
-// errno through `report` when no candidate can be executed.
-[[noreturn]] void execProgram(const std::vector<char*>& candidates,
-                              const std::vector<char*>& arguments, int report) {
+// Sets every signal that can be caught to its default action; the handlers
+// were the caller's.
+void defaultSignalActions() {
     for (int signal = 1; signal < NSIG; ++signal) {
         struct sigaction action;
         ::sigemptyset(&action.sa_mask);
@@ -84,6 +85,14 @@ void closeDescriptorsExcept(int keep, int highestDescriptor) {
         action.sa_handler = SIG_DFL;
         ::sigaction(signal, &action, nullptr);
     }
+}
+
+// Runs in the grandchild, which inherits only the standard streams and the
+// report pipe (closed on exec), and the default signal actions: unblocks every
+// signal, then runs the program. A signal sent to it meanwhile stays pending and
+// reaches the program. Reports errno through `report` when no candidate can be executed.
+[[noreturn]] void execProgram(const std::vector<char*>& candidates,
+                              const std::vector<char*>& arguments, int report) {
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -105,9 +114,16 @@ void closeDescriptorsExcept(int keep, int highestDescriptor) {
 }
 
 // Runs in the middle process: starts the program and waits as asked, then exits.
+// Every signal stays blocked in it to the end (a fault still ends it, and so does
+// SIGKILL): a termination request, whether sent to the whole process group (Ctrl-C,
+// a service manager) or to this process alone, neither runs anything here nor ends
+// the wait, so the caller returns only once the program has ended. Nothing is
+// forwarded: a request to the group reaches the program itself, and one sent to
+// this process alone was not meant for the program.
 [[noreturn]] void startAndWait(const std::vector<char*>& candidates,
                                const std::vector<char*>& arguments, int report,
                                int highestDescriptor, bool untilExit, long long limit) {
+    defaultSignalActions();
     closeDescriptorsExcept(report, highestDescriptor);
     const pid_t program = ::fork();
     if (program == 0)
@@ -154,12 +170,18 @@ bool spawnProgram(const std::string& commandLine, bool untilExit,
     int report[2];
     if (!openCloseOnExecPipe(report))
         return false;
+    // No signal may run a handler of the caller in the middle process before it
+    // has dropped them; the caller's own mask is back right after the fork.
+    sigset_t all, callerMask;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &callerMask);
     const pid_t middle = ::fork();
     if (middle == 0) {
         ::close(report[0]);
         startAndWait(candidates, arguments, report[1], highestDescriptor, untilExit,
                      otherwiseMilliseconds);
     }
+    ::pthread_sigmask(SIG_SETMASK, &callerMask, nullptr);
     ::close(report[1]);
     bool started = false;
     if (middle != -1) {
