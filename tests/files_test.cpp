@@ -648,6 +648,27 @@ TEST(Commands, WaitsGoOnThroughSignals) {
     vttest::interruptAfter(50);
     EXPECT_FALSE(startProgram("no-such-program-anywhere", true));
 }
+// A termination request sent to the process that waits for the program (as Ctrl-C
+// or a service manager sends it to every process) runs none of the caller's handlers
+// there and does not end the wait before the program ends.
+TEST(Commands, AWaitingStartRunsNoneOfTheCallersHandlers) {
+    if (windowsLeg)
+        GTEST_SKIP() << "a Windows start has no copy of the caller waiting in between";
+    ScratchDir scratch;
+    const std::string stop = scratch.file("stop"), record = scratch.file("handled");
+    ASSERT_TRUE(vttest::recordTerminations(record));
+    std::thread requester([&] {
+        if (appears(stop + ".started")) // the waiting process is in its wait
+            vttest::terminateChildren();
+        FileUtils::writeFile("", stop);
+    });
+    EXPECT_TRUE(startProgram(helper("wait-for " + FileUtils::quote(stop)), true));
+    const bool ended = FileUtils::isFile(stop + ".done");
+    requester.join();
+    vttest::restoreTermination();
+    EXPECT_TRUE(ended) << "returned while the program ran";
+    EXPECT_EQ("", readBytes(record)) << "the caller's handler ran in these processes";
+}
 TEST(Commands, ManyRunsLeaveNothingOpen) {
     ScratchDir scratch;
     const ScopedEnv tmp("TMP", scratch.path().c_str()), tmpdir("TMPDIR", scratch.path().c_str());

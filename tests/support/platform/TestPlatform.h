@@ -41,6 +41,13 @@ bool unwaitedChildAppears(int seconds);
 // Sends the calling thread (and with `children` the process's children) a signal
 // whose handler does nothing and restarts nothing, after `milliseconds`.
 bool interruptAfter(int milliseconds, bool children = false);
+// Until restoreTermination, a termination request (SIGTERM) runs a handler that
+// appends the id of the process running it to `record` and ends that process, as
+// a host's own handler may.
+bool recordTerminations(const std::string& record);
+void restoreTermination();
+// Sends a termination request to each child of the process.
+bool terminateChildren();
 // The processor's vendor as the system names it ("GenuineIntel"), apart from CPUID.
 std::string processorVendor();
 } // namespace vttest

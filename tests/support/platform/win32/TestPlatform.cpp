@@ -93,6 +93,13 @@ void restoreDescriptorLimit() {}
 bool interruptAfter(int, bool) {
     return false;
 }
+bool recordTerminations(const std::string&) {
+    return false;
+}
+void restoreTermination() {}
+bool terminateChildren() {
+    return false;
+}
 // "Intel64 Family 6 Model 85 Stepping 4, GenuineIntel"
 std::string processorVendor() {
     const char* identifier = std::getenv("PROCESSOR_IDENTIFIER");
