@@ -225,6 +225,28 @@ TEST(Socket, APeerEndingEarlyEndsTheReadWithWhatArrived) {
     EXPECT_EQ("", text(client.read()));
     EXPECT_NE(-1, client.getSocket());
 }
+// A connect that a signal interrupts while it waits (the listener's queue is full) goes on, and
+// connects once the listener takes the connections queued before it. A program the host starts
+// does not hold the socket.
+TEST(Socket, ASignalWhileConnectingNeitherFailsItNorIsTheSocketInherited) {
+    if (vttest::onWindows)
+        GTEST_SKIP() << "no signals interrupt a Windows connect; Winsock's sockets are inheritable "
+                        "and the library starts programs without inheritance";
+    PeerListener listener(true);
+    listener.fillQueue();
+    std::thread accepting([&listener] {
+        pause(400);
+        listener.accept(); // the queued one, then the waiting one
+        listener.accept();
+    });
+    ASSERT_TRUE(vttest::interruptAfter(200));
+    const std::string thrown = thrownText([&] {
+        TCPSocket waiting(loopback(listener.port()));
+        EXPECT_FALSE(vttest::inheritable(waiting.getSocket()));
+    });
+    accepting.join();
+    EXPECT_EQ("(nothing thrown)", thrown);
+}
 TEST(Socket, FailuresThrowTheirMessagesAndCloseTheSocket) {
     const HostileLocale hostile;
     TCPSocketBase unconnected(loopback(9)); // before this program starts any socket library

@@ -43,7 +43,7 @@ void PeerConnection::close() {
         closesocket(its_socket);
     its_socket = -1;
 }
-PeerListener::PeerListener() {
+PeerListener::PeerListener(bool queueOfOne) {
     startSockets();
     its_socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address{};
@@ -52,7 +52,7 @@ PeerListener::PeerListener() {
     socklen_t length = sizeof address;
     if (::bind(its_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(its_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::listen(its_socket, SOMAXCONN) != 0)
+        ::listen(its_socket, queueOfOne ? 0 : SOMAXCONN) != 0)
         throw std::runtime_error("cannot listen on 127.0.0.1");
     its_port = ntohs(address.sin_port);
 }
@@ -60,6 +60,16 @@ PeerConnection PeerListener::accept() {
     return PeerConnection(readable(its_socket)
                               ? static_cast<std::intptr_t>(::accept(its_socket, nullptr, nullptr))
                               : -1);
+}
+void PeerListener::fillQueue() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(its_port));
+    const auto socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
+    stopBlocking(socket);
+    ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    its_queued.emplace_back(socket);
 }
 std::string frameOf(const std::string& payload) {
     const std::string digits = std::to_string(payload.size());

@@ -3,6 +3,7 @@
 // A call that only one system can make answers false, doing nothing, on the other.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -25,6 +26,8 @@ inline long handleCountDrift() {
 // A pipe whose ends a started program would inherit.
 bool makeInheritablePipe(int ends[2]);
 void closeDescriptor(int descriptor);
+// Whether a program the process starts, asking for inheritance, would hold `handle`.
+bool inheritable(std::intptr_t handle);
 // True when the pipe's end arrives, no writer being left, before a byte does.
 bool readsEndOfFile(int readEnd);
 // A copy of `descriptor` above the descriptor limit, which stays lowered (where

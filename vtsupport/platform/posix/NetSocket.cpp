@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -28,11 +29,29 @@ std::string formatIPv4(std::uint32_t address) {
 }
 
 int openStreamSocket() {
-    return ::socket(AF_INET, SOCK_STREAM, 0);
+    // Closed on exec: a program the host starts must not keep the connection open after the
+    // socket has closed it.
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 }
 
 int connectSocket(int socket, const sockaddr_in* record) {
-    return ::connect(socket, reinterpret_cast<const sockaddr*>(record), ipv4RecordSize);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(record), ipv4RecordSize) == 0)
+        return 0;
+    if (errno != EINTR)
+        return -1;
+    // A signal ended the wait, not the connection, which the kernel goes on making: its
+    // outcome is waited for, as for a send or receive that a signal interrupts.
+    pollfd ready{socket, POLLOUT, 0};
+    int polled;
+    do {
+        polled = ::poll(&ready, 1, -1);
+    } while (polled == -1 && errno == EINTR);
+    int error = 0;
+    socklen_t length = sizeof error;
+    return polled == 1 && ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+                   error == 0
+               ? 0
+               : -1;
 }
 
 namespace {

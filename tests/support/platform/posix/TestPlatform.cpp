@@ -47,6 +47,9 @@ bool makeInheritablePipe(int ends[2]) {
 void closeDescriptor(int descriptor) {
     ::close(descriptor);
 }
+bool inheritable(std::intptr_t handle) {
+    return (::fcntl(static_cast<int>(handle), F_GETFD) & FD_CLOEXEC) == 0;
+}
 namespace {
 rlimit savedLimit;
 } // namespace

@@ -5,6 +5,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstdint>
+
 namespace vttest {
 // The tests' own start-up, apart from the library's (Winsock counts them).
 inline void startSockets() {
@@ -13,6 +15,10 @@ inline void startSockets() {
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     (void)started;
+}
+inline void stopBlocking(std::intptr_t socket) {
+    u_long on = 1;
+    ::ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &on);
 }
 constexpr int sendFlags = 0;
 } // namespace vttest

@@ -70,6 +70,11 @@ bool makeInheritablePipe(int ends[2]) {
 void closeDescriptor(int descriptor) {
     _close(descriptor);
 }
+bool inheritable(std::intptr_t handle) {
+    DWORD flags = 0;
+    return ::GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) &&
+           (flags & HANDLE_FLAG_INHERIT) != 0;
+}
 bool refuseBulkClose() {
     return false;
 }
