@@ -65,6 +65,11 @@ void frameTour();
 void processTour();
 void listingTour();
 
+// Whether an exchange that took too long was left running on its thread: the
+// process must then end without destroying the library's statics, which that
+// thread may still be using (the lookup's cache).
+bool exchangeLeftBehind();
+
 // The tour: every service on embedded defaults, each section headed.
 int runTour();
 

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <iostream>
@@ -46,6 +47,8 @@ std::string exchange(const std::string& host, int port, const std::string& text)
     return std::string(reply.begin(), reply.end());
 }
 
+std::atomic<bool> leftBehind{false};
+
 // The reply to TEXT, or a Failure when none came within `seconds`. The exchange
 // runs on a thread of its own, which is left behind when it takes too long:
 // blocked in a lookup, connect, send or receive, it cannot be called back, and
@@ -55,10 +58,12 @@ std::string exchangeWithin(const std::string& host, int port, const std::string&
     std::packaged_task<std::string()> task([=] { return exchange(host, port, text); });
     std::future<std::string> reply = task.get_future();
     startThread(std::move(task)).detach();
-    if (reply.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
+    if (reply.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        leftBehind = true;
         throw Failure(kNetwork, "no answer from " + host + ':' + std::to_string(port) + " within " +
                                     std::to_string(seconds) +
                                     (seconds == 1 ? " second" : " seconds"));
+    }
     try {
         return reply.get();
     } catch (const std::string& error) {
@@ -109,6 +114,10 @@ int frameEcho(const ParsedArgs& args) {
 }
 
 } // namespace
+
+bool exchangeLeftBehind() {
+    return leftBehind;
+}
 
 std::vector<Command> frameCommands() {
     return {

@@ -1,5 +1,6 @@
 // vtkit: a command-line tool over the vtsupport library. Without arguments it
 // runs a tour of every service; subcommands inspect one service each.
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <string>
@@ -139,5 +140,8 @@ int main(int argc, char** argv) {
     } catch (const std::string& error) { // how the library's networking reports
         vtkit::printMessage(error);
     }
-    return output.finish(status);
+    const int finished = output.finish(status);
+    if (vtkit::exchangeLeftBehind())
+        std::_Exit(finished); // standard output is flushed; the statics stay for that thread
+    return finished;
 }
