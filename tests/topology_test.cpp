@@ -317,6 +317,11 @@ TEST(RealMachine, TheNativePlatformAndTheFactoryDescribeThisMachine) {
     native.yieldThread();
     utils::ICpu* cpu = utils::CpuFactory::instance()->cpu();
     ASSERT_NE(nullptr, cpu);
+    // Detection, here on the thread whose mask stands for the process on Linux, ends with the
+    // thread on every processor of the process, not only on the last one it was bound to.
+    std::uint32_t afterwards = 0;
+    ASSERT_TRUE(native.affinityMasks(afterwards, systemMask));
+    EXPECT_EQ(processMask, afterwards);
     EXPECT_EQ(vttest::processorVendor() == "GenuineIntel", utils::isGenuineIntel());
     // Every processor that names a vendor (x86) has leaf 1, the features.
     EXPECT_EQ(!vttest::processorVendor().empty(), utils::maxStandardLeaf() >= 1);

@@ -1,6 +1,7 @@
 #include "vtsupport/platform/CpuPlatform.h"
 
 #include "vtsupport/platform/detail/NativeCpu.h"
+#include "vtsupport/platform/detail/ProcessBinding.h"
 #include "vtsupport/platform/detail/Seam.h"
 
 namespace utils {
@@ -36,3 +37,8 @@ void setCpuPlatform(ICpuPlatform* platform) {
 }
 
 } // namespace utils
+
+bool vtsupport::detail::bindThreadToProcess(std::uint32_t processMask) {
+    utils::ICpuPlatform* const installed = utils::seam.installed();
+    return installed != nullptr ? installed->bindThread(processMask) : bindCurrentThreadToProcess();
+}

@@ -134,7 +134,8 @@ enum class TopologyOutcome {
 /// Detection binds the constructing thread to each logical processor in turn,
 /// splits its initial APIC ID into package, core and SMT sub-IDs, counts
 /// distinct packages and cores, and traces a topology report. The thread ends
-/// bound to the process affinity mask, also when detection is left by an exception.
+/// bound to the whole process affinity mask (processors above 31 included), also
+/// when detection is left by an exception.
 class VTSUPPORT_API IntelCpu : public SingleCoreCpu {
 public:
     /// Runs the single-core detection, then this class's.

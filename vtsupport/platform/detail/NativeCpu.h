@@ -18,6 +18,9 @@ utils::CpuidResult executeCpuid(std::uint32_t leaf, std::uint32_t subleaf);
 bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask);
 // Binds the calling thread to the mask's processors; false when refused.
 bool bindCurrentThread(std::uint32_t mask);
+// Binds the calling thread to the whole process affinity, at any width; false
+// when refused.
+bool bindCurrentThreadToProcess();
 // Gives up the calling thread's time slice.
 void yieldCurrentThread();
 

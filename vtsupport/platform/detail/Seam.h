@@ -24,6 +24,8 @@ public:
     }
     // nullptr restores the native implementation.
     void install(Interface* replacement) { its_installed.store(replacement); }
+    // The installed object; null while the native implementation answers.
+    Interface* installed() const { return its_installed.load(); }
 
 private:
     static Interface& native() {

@@ -24,13 +24,25 @@ std::uint32_t onlineProcessors() {
     return onlineProcessorMask(list, ::sysconf(_SC_NPROCESSORS_ONLN));
 }
 
+bool readProcessSet(cpu_set_t& set) {
+    CPU_ZERO(&set);
+    return ::sched_getaffinity(::getpid(), sizeof set, &set) == 0;
+}
+
+// The whole process mask as last read on this thread. When this thread is the
+// main one, binding it changes the very mask that stands for the process, so
+// only what was read before the binds can take it back to all its processors.
+thread_local cpu_set_t readProcess;
+thread_local bool processRead = false;
+
 } // namespace
 
 bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) {
     cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(::getpid(), sizeof set, &set) != 0)
+    if (!readProcessSet(set))
         return false;
+    readProcess = set;
+    processRead = true;
     processMask = 0;
     for (int cpu = 0; cpu < 32; ++cpu)
         if (CPU_ISSET(cpu, &set))
@@ -44,6 +56,13 @@ bool bindCurrentThread(std::uint32_t mask) {
     CPU_ZERO(&set);
     for (std::uint32_t rest = mask; rest != 0; rest &= rest - 1) // each set bit, lowest first
         CPU_SET(__builtin_ctz(rest), &set);
+    return ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set) == 0;
+}
+
+bool bindCurrentThreadToProcess() {
+    cpu_set_t set = readProcess;
+    if (!processRead && !readProcessSet(set))
+        return false;
     return ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set) == 0;
 }
 

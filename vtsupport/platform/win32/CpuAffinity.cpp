@@ -20,6 +20,15 @@ bool bindCurrentThread(std::uint32_t mask) {
     return ::SetThreadAffinityMask(::GetCurrentThread(), static_cast<DWORD_PTR>(mask)) != 0;
 }
 
+bool bindCurrentThreadToProcess() {
+    // Binding a thread leaves the process mask as it was, so it is read afresh.
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system))
+        return false;
+    return ::SetThreadAffinityMask(::GetCurrentThread(), process) != 0;
+}
+
 void yieldCurrentThread() {
     ::Sleep(0);
 }

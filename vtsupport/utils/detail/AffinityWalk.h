@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "vtsupport/platform/CpuPlatform.h"
+#include "vtsupport/platform/detail/ProcessBinding.h"
 
 namespace vtsupport {
 namespace detail {
@@ -24,9 +25,9 @@ inline const char* affinityMasksOrFailure(std::uint32_t& processMask, std::uint3
 constexpr const char* kNoProcessorBound =
     "Cannot bind the thread to any processor of the process affinity mask. ";
 
-// Binds the calling thread to the process mask and yields, so it runs there.
+// Binds the calling thread back to the process and yields, so it runs there.
 inline void returnToProcessMask(std::uint32_t processMask) {
-    utils::cpuPlatform().bindThread(processMask);
+    bindThreadToProcess(processMask);
     utils::cpuPlatform().yieldThread();
 }
 
