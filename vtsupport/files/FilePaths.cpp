@@ -2,7 +2,6 @@
 // separators come from the platform; everything else is plain string work.
 #include "vtsupport/files/FileUtils.h"
 
-
 #include "vtsupport/files/detail/CommandLine.h"
 #include "vtsupport/platform/detail/FileSystem.h"
 
