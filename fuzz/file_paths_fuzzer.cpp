@@ -46,7 +46,11 @@ std::string without(const std::string& text, char dropped) {
 
 void checkQuote(const std::string& text) {
     const std::string quoted = FileUtils::quote(text);
-    if (text.find_first_of("$`\\") == std::string::npos) {
+    // One quoted word already: a quote at each end, nothing the shell reads specially between.
+    const bool oneWord =
+        text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+        text.substr(1, text.size() - 2).find_first_of("\"$`\\") == std::string::npos;
+    if (oneWord || text.find_first_of("\"$`\\") == std::string::npos) {
         check(quoted == (text.empty() || text[0] == '"' ? text : "\"" + text + "\""));
         return;
     }
