@@ -74,7 +74,7 @@ int FileUtils::copyFile(const std::string& from, const std::string& to) {
 
 bool FileUtils::listFiles(const char* pattern, std::vector<std::string>& names) {
     names.clear();
-    if (pattern == nullptr) // no pattern matches nothing
+    if (pattern == nullptr) // a null pattern matches no name
         return false;
     const std::string text = pattern;
     const std::string::size_type cut = text.rfind(detail::pathSeparator());
