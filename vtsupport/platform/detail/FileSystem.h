@@ -46,7 +46,8 @@ std::string temporaryFileName(const char* prefix);
 // the way of: inside a new directory of this user's alone where that directory is shared (POSIX),
 // else temporaryFileName's. Nothing is created at the name itself. Empty when no name can be made.
 std::string privateFileName(const char* prefix);
-// Removes what privateFileName made for `name` (not the file at it).
+// Removes what privateFileName made for `name` (not the file at it). Allocates
+// nothing and never throws.
 void releasePrivateFileName(const std::string& name);
 // Full path of the running program's executable; empty when unknown. Every Unix
 // finds it its own way, so the Linux half has it in linux/.

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -126,7 +127,14 @@ std::string privateFileName(const char* prefix) {
 }
 
 void releasePrivateFileName(const std::string& name) {
-    ::rmdir(name.substr(0, name.rfind('/')).c_str());
+    // Without allocating: it runs as the capture's output goes, also when memory ran out.
+    char dir[PATH_MAX];
+    const std::string::size_type cut = name.rfind('/');
+    if (cut == std::string::npos || cut >= sizeof dir)
+        return;
+    name.copy(dir, cut);
+    dir[cut] = '\0';
+    ::rmdir(dir);
 }
 
 bool textReadingKeepsCarriageReturns() {
