@@ -35,11 +35,11 @@ int copyByCommand(const std::string& from, const std::string& to) {
 
 int renameByCommand(const std::string& from, const std::string& to) {
     // A rename, as ren does it: of one name to one that is free, never over a file or into a
-    // directory. mv -n skips a target that appeared since the check yet answers 0, so the source
-    // must be gone afterwards; -T keeps a directory target a name; -n also means mv never asks.
+    // directory. mv -n skips a taken name, yet may answer 0 for it, so the source must be gone
+    // afterwards; -T keeps a directory target a name; -n also means mv never asks.
     std::vector<std::string> names;
     appendQuotedArguments(from + " " + to, names);
-    if (names.size() != 2 || exists(names[1]))
+    if (names.size() != 2)
         return 1;
     const int status = runProgram({"mv", "-n", "-T", "--", names[0], names[1]});
     return status == 0 && exists(names[0]) ? 1 : status;
