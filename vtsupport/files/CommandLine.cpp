@@ -43,8 +43,8 @@ const char* interpreterRunSwitch(InterpreterSyntax syntax) {
     return syntax == InterpreterSyntax::WindowsCmd ? "/c" : "-c";
 }
 
-const char* expandedInDoubleQuotes(InterpreterSyntax syntax) {
-    return syntax == InterpreterSyntax::WindowsCmd ? "" : "$`\\";
+const char* escapedInDoubleQuotes(InterpreterSyntax syntax) {
+    return syntax == InterpreterSyntax::WindowsCmd ? "" : "$`\"\\";
 }
 
 std::string interpreterWord(const std::string& name, InterpreterSyntax syntax) {
@@ -129,7 +129,8 @@ void appendQuotedArguments(const std::string& text, std::vector<std::string>& wo
             if (text[i] == '"') {
                 quoted = !quoted;
             } else if (quoted && text[i] == '\\' && text[i + 1] != '\0' &&
-                       std::strchr("$`\"\\", text[i + 1]) != nullptr) {
+                       std::strchr(escapedInDoubleQuotes(InterpreterSyntax::PosixShell),
+                                   text[i + 1]) != nullptr) {
                 word += text[++i];
             } else {
                 word += text[i];

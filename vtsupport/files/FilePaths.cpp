@@ -52,9 +52,8 @@ std::string FileUtils::quote(const std::string& text) {
     // Where the interpreter expands characters inside double quotes, a file name may also hold a
     // double quote: a text holding either is escaped whole, so that it reads back as exactly these
     // characters, unless it is one quoted word already, which stays as it is (as on Windows).
-    const char* expanded = detail::expandedInDoubleQuotes(detail::nativeInterpreterSyntax());
-    if (*expanded != '\0') {
-        const std::string special = std::string(expanded) + '"';
+    const std::string special = detail::escapedInDoubleQuotes(detail::nativeInterpreterSyntax());
+    if (!special.empty()) {
         const bool quotedWord = text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
                                 text.find_first_of(special, 1) == text.size() - 1;
         if (!quotedWord && text.find_first_of(special) != std::string::npos) {

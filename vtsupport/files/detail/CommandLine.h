@@ -25,10 +25,10 @@ std::string interpreterProgram(InterpreterSyntax syntax);
 // The switch that makes the interpreter run one command and exit.
 const char* interpreterRunSwitch(InterpreterSyntax syntax);
 
-// The characters that the interpreter still expands inside double quotes and
-// that a backslash makes literal there; empty where quotes offer no such escape
-// (CMD.EXE expands % inside quotes as well).
-const char* expandedInDoubleQuotes(InterpreterSyntax syntax);
+// The characters that a backslash makes literal inside double quotes: those the
+// interpreter still expands there, and the double quote; empty where quotes offer
+// no such escape (CMD.EXE expands % inside quotes as well).
+const char* escapedInDoubleQuotes(InterpreterSyntax syntax);
 
 // `name` as one word of an interpreter line that the interpreter reads back as
 // exactly `name`: unchanged when it holds nothing the interpreter reads
