@@ -21,6 +21,21 @@
 namespace vtsupport {
 namespace detail {
 
+namespace {
+
+// A signal landing in the host process must not turn into a failed transfer:
+// Windows has no such interruption, so a call it cuts short starts again.
+template <typename Call>
+auto restarting(Call call) {
+    decltype(call()) result;
+    do {
+        result = call();
+    } while (result == -1 && errno == EINTR);
+    return result;
+}
+
+} // namespace
+
 std::string formatIPv4(std::uint32_t address) {
     in_addr value;
     value.s_addr = address;
@@ -42,10 +57,7 @@ int connectSocket(int socket, const sockaddr_in* record) {
     // A signal ended the wait, not the connection, which the kernel goes on making: its
     // outcome is waited for, as for a send or receive that a signal interrupts.
     pollfd ready{socket, POLLOUT, 0};
-    int polled;
-    do {
-        polled = ::poll(&ready, 1, -1);
-    } while (polled == -1 && errno == EINTR);
+    const int polled = restarting([&] { return ::poll(&ready, 1, -1); });
     int error = 0;
     socklen_t length = sizeof error;
     return polled == 1 && ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
@@ -59,14 +71,9 @@ namespace {
 // Payload size from which a frame is sent gathered rather than joined.
 constexpr std::size_t gatherFrom = 4096;
 
-// A signal landing in the host process must not turn into a failed transfer:
-// Windows has no such interruption, so sending and receiving simply start again.
 long sendBytes(int socket, const char* bytes, std::size_t length) {
-    ssize_t sent;
-    do {
-        sent = ::send(socket, bytes, length, VT_SEND_FLAGS);
-    } while (sent < 0 && errno == EINTR);
-    return static_cast<long>(sent);
+    return static_cast<long>(
+        restarting([&] { return ::send(socket, bytes, length, VT_SEND_FLAGS); }));
 }
 
 } // namespace
@@ -88,19 +95,12 @@ long sendFrame(int socket, const char* header, std::size_t headerLength,
     msghdr message{};
     message.msg_iov = parts;
     message.msg_iovlen = 2;
-    ssize_t sent;
-    do {
-        sent = ::sendmsg(socket, &message, VT_SEND_FLAGS);
-    } while (sent < 0 && errno == EINTR);
-    return static_cast<long>(sent);
+    return static_cast<long>(
+        restarting([&] { return ::sendmsg(socket, &message, VT_SEND_FLAGS); }));
 }
 
 long receiveBytes(int socket, char* buffer, std::size_t capacity) {
-    ssize_t received;
-    do {
-        received = ::recv(socket, buffer, capacity, 0);
-    } while (received < 0 && errno == EINTR);
-    return static_cast<long>(received);
+    return static_cast<long>(restarting([&] { return ::recv(socket, buffer, capacity, 0); }));
 }
 
 void closeSocket(int socket) {
