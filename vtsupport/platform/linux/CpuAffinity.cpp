@@ -29,11 +29,11 @@ bool readProcessSet(cpu_set_t& set) {
     return ::sched_getaffinity(::getpid(), sizeof set, &set) == 0;
 }
 
-// The whole process mask as last read on this thread. When this thread is the
-// main one, binding it changes the very mask that stands for the process, so
-// only what was read before the binds can take it back to all its processors.
+// The whole process mask as last read on this thread, empty before the first
+// read (a process always has a processor). When this thread is the main one,
+// binding it changes the very mask that stands for the process, so only what was
+// read before the binds can take it back to all its processors.
 thread_local cpu_set_t readProcess;
-thread_local bool processRead = false;
 
 } // namespace
 
@@ -42,7 +42,6 @@ bool readAffinityMasks(std::uint32_t& processMask, std::uint32_t& systemMask) {
     if (!readProcessSet(set))
         return false;
     readProcess = set;
-    processRead = true;
     processMask = 0;
     for (int cpu = 0; cpu < 32; ++cpu)
         if (CPU_ISSET(cpu, &set))
@@ -61,7 +60,7 @@ bool bindCurrentThread(std::uint32_t mask) {
 
 bool bindCurrentThreadToProcess() {
     cpu_set_t set = readProcess;
-    if (!processRead && !readProcessSet(set))
+    if (CPU_COUNT(&set) == 0 && !readProcessSet(set))
         return false;
     return ::pthread_setaffinity_np(::pthread_self(), sizeof set, &set) == 0;
 }
