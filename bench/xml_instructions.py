@@ -2,8 +2,9 @@
 """The reader's scan in instructions per input byte, by callgrind.
 
 Usage: xml_instructions.py BIN_DIR [FILE...]. For every document of the XML
-benchmarks, or for each FILE given (any XML file the reader accepts), counts the instructions of one parse and free ("reader") and of the floor's
-tree built and freed ("floor"), each under callgrind in a pinned environment
+benchmarks, or for each FILE given (any XML file the reader accepts), counts
+the instructions of one parse and free ("reader") and of the floor's tree
+built and freed ("floor"), each under callgrind in a pinned environment
 (env -i: the floor's linking reads the environment at every call), and prints
 both per input byte and their difference, the scan's cost.
 """
