@@ -233,7 +233,7 @@ TEST(Socket, ASignalWhileConnectingNeitherFailsItNorIsTheSocketInherited) {
         GTEST_SKIP() << "no signals interrupt a Windows connect; Winsock's sockets are inheritable "
                         "and the library starts programs without inheritance";
     PeerListener listener(true);
-    listener.fillQueue();
+    const PeerConnection queued = listener.fillQueue();
     std::thread accepting([&listener] {
         pause(400);
         listener.accept(); // the queued one, then the waiting one

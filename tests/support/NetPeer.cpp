@@ -7,6 +7,13 @@
 
 namespace vttest {
 namespace {
+sockaddr_in loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    return address;
+}
 bool readable(std::intptr_t socket) {
     fd_set set;
     FD_ZERO(&set);
@@ -46,9 +53,7 @@ void PeerConnection::close() {
 PeerListener::PeerListener(bool queueOfOne) {
     startSockets();
     its_socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     if (::bind(its_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(its_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
@@ -61,15 +66,12 @@ PeerConnection PeerListener::accept() {
                               ? static_cast<std::intptr_t>(::accept(its_socket, nullptr, nullptr))
                               : -1);
 }
-void PeerListener::fillQueue() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(its_port));
+PeerConnection PeerListener::fillQueue() {
+    const sockaddr_in address = loopback(its_port);
     const auto socket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
     stopBlocking(socket);
-    ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    its_queued.emplace_back(socket);
+    ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return PeerConnection(socket);
 }
 std::string frameOf(const std::string& payload) {
     const std::string digits = std::to_string(payload.size());

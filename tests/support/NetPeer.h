@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vttest {
 constexpr int waitSeconds = 10;
@@ -14,9 +13,6 @@ class PeerConnection {
 public:
     explicit PeerConnection(std::intptr_t the_socket = -1) : its_socket(the_socket) {}
     PeerConnection(const PeerConnection&) = delete; // returned by value only
-    PeerConnection(PeerConnection&& the_other) noexcept : its_socket(the_other.its_socket) {
-        the_other.its_socket = -1;
-    }
     ~PeerConnection() { close(); }
     // Sends every byte; false when the connection fails.
     bool send(const std::string& bytes);
@@ -39,13 +35,13 @@ public:
     int port() const { return its_port; }
     // The next connection; not open when nobody connects within the wait.
     PeerConnection accept();
-    // Fills a queue of one with a connection that nobody waits for: the next connect waits.
-    void fillQueue();
+    // Fills a queue of one with a connection that nobody waits for, open while the result lives:
+    // the next connect waits.
+    PeerConnection fillQueue();
 
 private:
     std::intptr_t its_socket;
     int its_port = 0;
-    std::vector<PeerConnection> its_queued;
 };
 // A frame as the wire carries it, built independently of the library.
 std::string frameOf(const std::string& payload);
