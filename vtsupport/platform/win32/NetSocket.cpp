@@ -42,9 +42,13 @@ std::string formatIPv4(std::uint32_t address) {
 }
 
 // SOCKET is pointer-sized; its values are small handles that fit an int, and
-// INVALID_SOCKET (all ones) becomes -1.
+// INVALID_SOCKET (all ones) becomes -1. Winsock makes sockets inheritable: a
+// program the host starts with inheritance would keep the connection open.
 int openStreamSocket() {
-    return static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
+    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (socket != INVALID_SOCKET)
+        ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    return static_cast<int>(socket);
 }
 
 int connectSocket(int socket, const sockaddr_in* record) {
