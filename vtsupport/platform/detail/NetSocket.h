@@ -40,7 +40,7 @@ int connectSocket(int socket, const sockaddr_in* record);
 // Sends `header` and then `payload` as one frame in one send call; the count
 // accepted or a negative value. Where the OS can send both parts in one call
 // they go as they are; otherwise they are joined in `joined` first, which keeps
-// its capacity from one frame to the next.
+// its capacity from one small frame to the next.
 long sendFrame(int socket, const char* header, std::size_t headerLength,
                const std::vector<char>& payload, std::vector<char>& joined);
 // One receive call; the count received, 0 once the peer has closed, or negative.

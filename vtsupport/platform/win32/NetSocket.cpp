@@ -27,6 +27,9 @@ public:
 
 WinsockStartup winsockStartup;
 
+// The joined frame's room kept between frames at most.
+constexpr std::size_t keptCapacity = 64 * 1024;
+
 // Winsock counts in int; a larger request is cut, which the caller sees as a short count.
 int clampLength(std::size_t length) {
     return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
@@ -57,14 +60,19 @@ int connectSocket(int socket, const sockaddr_in* record) {
 }
 
 // The socket library is called by the names the Windows documentation gives,
-// so the frame is joined and goes out with send.
+// so the frame is joined and goes out with send. The room is kept for the next
+// frame unless it is large: one big message must not weigh on the socket's life.
 long sendFrame(int socket, const char* header, std::size_t headerLength,
                const std::vector<char>& payload, std::vector<char>& joined) {
     joined.clear();
     joined.reserve(headerLength + payload.size());
     joined.insert(joined.end(), header, header + headerLength);
     joined.insert(joined.end(), payload.begin(), payload.end());
-    return ::send(static_cast<SOCKET>(socket), joined.data(), clampLength(joined.size()), 0);
+    const long sent =
+        ::send(static_cast<SOCKET>(socket), joined.data(), clampLength(joined.size()), 0);
+    if (joined.capacity() > keptCapacity)
+        std::vector<char>().swap(joined);
+    return sent;
 }
 
 long receiveBytes(int socket, char* buffer, std::size_t capacity) {
