@@ -11,6 +11,7 @@
 #include "vtsupport/Version.h"
 #include "vtsupport/files/FileUtils.h"
 #include "vtsupport/files/Process.h"
+#include "vtsupport/utils/Trace.h"
 
 namespace {
 
@@ -219,6 +220,12 @@ const Row rows[] = {
     {"TourEndsTheLineOfAFailedCapture", kShell,
      "COMSPEC=/none {vtkit} | grep -A1 ^captured | sed 's/ [^ ]*vttmp[^ ]*/ T/'", 0, "",
      "captured: T is not accessible.\nCOMSPEC = /none\n"},
+    // The interpreter, standing in for echo, shows the switch that the tour hands on.
+    {"TourLeavesTheTraceSwitchAsItFoundIt", kShell,
+     "printf '%s\\n' '#!/bin/sh' 'exec /bin/sh -c \"echo() { printf [%s] \\\"$" +
+         std::string(utils::traceSwitchName) + "\\\"; }; $2\"' > sh; chmod +x sh; " +
+         utils::traceSwitchName + "=keep COMSPEC=$PWD/sh {vtkit} | grep ^captured",
+     0, "", "captured: [keep]\n"},
     {"RunExitsWithItsCommandsStatus", nullptr, "{vtkit} run \"exit 3\"", 3,
      "vtkit: the command ended with status 3\n"},
     {"RunGivesTheShellTheCommandAsItIs", kShell, "{vtkit} run 'echo hi # a note'", 0, "", "hi\n"},

@@ -15,12 +15,14 @@ const char* yesNo(bool value) {
 
 int showCpu(const ParsedArgs&) {
     // Detection writes its report to the trace channel, so tracing is switched on
-    // for the first request and put back as it was afterwards.
+    // for the first request and put back as it was afterwards. A switch already
+    // present keeps its value: the commands run later inherit it.
     utils::PTrace* trace = utils::PTrace::instance();
     const bool wasTracing = utils::PTrace::isEnabled();
     std::cout << "topology report (trace channel):\n";
     std::cout.flush();
-    trace->enable();
+    if (!wasTracing)
+        trace->enable();
     utils::ICpu* cpu = utils::CpuFactory::instance()->cpu();
     if (!wasTracing)
         trace->disable();
