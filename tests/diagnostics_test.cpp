@@ -1,4 +1,5 @@
 // Diagnostics: the trace channel on standard output and the JAssert checks.
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -75,7 +76,7 @@ TEST(JAssert, EnabledByTheSwitchAndTheFileList) {
         EXPECT_EQ(0, enabled("ON", list)) << list;
 }
 // Only an active check evaluates its expression, once; a false one reports its site on standard
-// error and aborts.
+// error and aborts, also where the host buffers standard error.
 TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
     int evaluations = 0;
     const std::pair<const char*, const char*> states[] = {
@@ -86,10 +87,16 @@ TEST(JAssert, AFalseActiveCheckReportsItsSiteAndAborts) {
     }
     EXPECT_EQ(1, evaluations);
     const ScopedEnv active("JASSERT", "ON"), files("JASSERT_FILELIST", nullptr);
-    const std::string line = std::to_string(__LINE__ + 1);
-    const auto fails = [] { JAssert(1 + 1 == 3); };
-    EXPECT_DEATH(
-        fails(),
-        "^JAssert '1 \\+ 1 == 3' failed\\. value: 0, file: diagnostics_test, line: " + line + "\n");
+    const std::string line = std::to_string(__LINE__ + 4); // the check's, below
+    const auto fails = [](bool the_buffered) {
+        if (the_buffered)
+            std::setvbuf(stderr, nullptr, _IOFBF, 4096);
+        JAssert(1 + 1 == 3);
+    };
+    for (const bool buffered : {false, true})
+        EXPECT_DEATH(fails(buffered),
+                     "^JAssert '1 \\+ 1 == 3' failed\\. value: 0, file: diagnostics_test, line: " +
+                         line + "\n")
+            << buffered;
 }
 } // namespace

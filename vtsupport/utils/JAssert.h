@@ -99,6 +99,7 @@ static inline int JAssertEnabled(const char* file) {
             if (!vtJAssertHolds_) {                                                                \
                 std::fprintf(stderr, "JAssert '%s' failed. value: %d, file: %s, line: %d\n", text, \
                              static_cast<int>(vtJAssertHolds_), site, static_cast<int>(line));     \
+                std::fflush(stderr); /* abort flushes nothing, and stderr may be buffered */       \
                 std::abort();                                                                      \
             }                                                                                      \
         }                                                                                          \
