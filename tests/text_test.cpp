@@ -3,6 +3,7 @@
 #include <cctype>
 #include <functional>
 #include <initializer_list>
+#include <iomanip>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -339,6 +340,14 @@ TEST(Writer, WritesTheDocumentedShapesExactly) {
     EXPECT_EQ("\t<b\n\t    a=\"\"\n\t    j=\"1 by reference\"\n\t    k=\"w\">t <&> \"q\"\n"
               "\t    <c>\n\t        <d/>\n\t    </c>\n\t</b>\n|",
               out.str());
+}
+// A caller's field width and fill, which formatted output would apply to the first string, pad
+// nothing.
+TEST(Writer, TheStreamsFieldWidthPadsNothing) {
+    const Node leaf("a");
+    std::ostringstream padded;
+    padded << std::setw(8) << std::setfill('*') << &leaf;
+    EXPECT_EQ("<a/>\n", padded.str());
 }
 // Takes `limit` characters, then fails like a full device.
 struct LimitedBuffer : std::streambuf {

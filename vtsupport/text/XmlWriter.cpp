@@ -45,6 +45,7 @@ std::ostream& write(std::ostream& os, const Node* node, const std::string& inden
     checkStream(os);
     if (node == nullptr)
         return os;
+    os.width(0); // a field width would pad the first tag alone: the bytes are the tree's only
     std::string currentIndent = indent;
     std::vector<const Node*> open; // elements whose children are being written
     const Node* element = node;
