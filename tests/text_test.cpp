@@ -172,7 +172,8 @@ std::string notWellFormed(const char* the_token, int the_line) {
 }
 const ReaderRow readerRows[] = {
     {"empty", "", "(none)"},
-    {"attributes", "<a x=\"1\" y = \"2\" flag z=\"\"/>", "<a flag=\"\" x=\"1\" y=\"2\" z=\"\"/>\n"},
+    {"attributes", "<a x=\"1\" y = \"2\" flag z=\"\" w=\"0123456789abcdefghij\" v=\"3\"/>",
+     "<a flag=\"\" v=\"3\" w=\"0123456789abcdefghij\" x=\"1\" y=\"2\" z=\"\"/>\n"},
     {"blanks kept and dropped", "<r><a> x  y </a><b><c/>x y</b></r>",
      "<r>\n    <a> x  y </a>\n    <b>xy\n        <c/>\n    </b>\n</r>\n"},
     {"whitespace kept", "<a> \t\r\n</a>", "<a> \t\r\n</a>\n", true},
