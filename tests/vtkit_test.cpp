@@ -226,6 +226,8 @@ const Row rows[] = {
          std::string(utils::traceSwitchName) + "\\\"; }; $2\"' > sh; chmod +x sh; " +
          utils::traceSwitchName + "=keep COMSPEC=$PWD/sh {vtkit} | grep ^captured",
      0, "", "captured: [keep]\n"},
+    {"DiagKeepsAValueOnItsLine", kShell, "JASSERT=\"$(printf 'a\\nb')\" {vtkit} diag | sed -n 2p",
+     0, "", "JASSERT=a\\nb  JASSERT_FILELIST=(not set)\n"},
     {"RunExitsWithItsCommandsStatus", nullptr, "{vtkit} run \"exit 3\"", 3,
      "vtkit: the command ended with status 3\n"},
     {"RunGivesTheShellTheCommandAsItIs", kShell, "{vtkit} run 'echo hi # a note'", 0, "", "hi\n"},

@@ -1,7 +1,9 @@
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "Commands.h"
+#include "Messages.h"
 #include "vtsupport/utils/JAssert.h"
 #include "vtsupport/utils/Trace.h"
 
@@ -9,9 +11,14 @@ namespace vtkit {
 
 namespace {
 
-const char* valueOr(const char* name, const char* fallback) {
+// The variable's value, control characters shown as escapes so that it keeps to its line.
+std::string valueOr(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
-    return value != nullptr ? value : fallback;
+    if (value == nullptr)
+        return fallback;
+    std::string shown;
+    appendVisible(shown, value, false);
+    return shown;
 }
 
 int showDiagnostics(const ParsedArgs&) {
