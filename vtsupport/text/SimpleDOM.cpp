@@ -12,8 +12,7 @@ Node::Node(const std::string& the_name)
     : its_name(the_name), its_parent(nullptr), its_first_child(nullptr),
       its_previous_sibling(nullptr), its_next_sibling(nullptr) {}
 
-// Children, parent and siblings are left alone: freeing a subtree is deleteTree's job, which frees
-// every node of it exactly once.
+// Children, parent and siblings are left alone: deleteTree frees each node of a subtree once.
 Node::~Node() = default;
 
 // Built afresh at each call, so callers may relink the children while they iterate over the list:

@@ -29,8 +29,7 @@ std::string StreamTokenizer::nextToken() {
 }
 namespace {
 
-// the_string becomes the one character the_char: replacing the first of a string that is not empty
-// costs less than assigning.
+// the_string becomes the_char alone, by replacing its first character when it has one (cheaper).
 VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) {
     if (the_string.empty()) {
         the_string.push_back(the_char);
@@ -42,8 +41,7 @@ VTSUPPORT_DETAIL_INLINE void assignChar(std::string& the_string, char the_char) 
 
 } // namespace
 
-// Held-back tokens, and a character that is a token of its own first in the buffer, are handed out
-// without setting up the scan (out of line).
+// Held-back tokens, and a token of one character first in the buffer, need no scan (out of line).
 void StreamTokenizer::nextToken(std::string& the_token) {
     struct Scan {
         VTSUPPORT_DETAIL_NOINLINE static void

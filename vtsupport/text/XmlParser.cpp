@@ -61,8 +61,7 @@ const char* lastWord(const unsigned char* the_classes, const char* the_begin, co
         --p;
     return p;
 }
-// The first the_char in [the_begin, the_end), or the_end. An empty range may be two null pointers,
-// which memchr must not be given even to search nothing.
+// The first the_char in [the_begin, the_end), or the_end; memchr never sees an empty range's nulls.
 const char* findChar(const char* the_begin, const char* the_end, char the_char) {
     if (the_begin == the_end)
         return the_end;
@@ -306,8 +305,7 @@ void XmlReader::handleOpenBracket() {
         }
     }
 }
-// "</": the text so far, the_more after it, goes to the innermost element, unless it is whitespace
-// that is dropped.
+// "</": the text so far and the_more go to the innermost element, unless dropped as whitespace.
 void XmlReader::openEndTag(Token the_more) {
     its_in_end_tag = true;
     const Token text = its_text.empty() ? the_more : Token(its_text.append(the_more));
@@ -388,8 +386,7 @@ void XmlReader::skipMarkup(bool the_comment, Token the_end, Find the_find) {
     if (outsideTags()) // the text after it is the run's, as after a tag
         takeRun();
 }
-// ">": true when the text after it is the run's to take. An end tag's name, if any, is never
-// compared with the element's.
+// ">": true when the text after it is the run's to take. End tags' names are never compared.
 bool XmlReader::closeTag() {
     if (outsideTags())
         fail(">");
@@ -403,8 +400,7 @@ bool XmlReader::closeTag() {
     its_in_start_tag = false;
     return !its_in_end_tag;
 }
-// Every token up to the next double quote, exactly as read, taken at once: nothing is held back
-// after the opening quote, a one-character token.
+// Every token up to the next double quote, as read, at once (nothing is held after the quote).
 void XmlReader::readAttributeValue() {
     its_value.clear();
     const char* quote;

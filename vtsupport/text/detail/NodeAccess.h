@@ -1,5 +1,4 @@
-// Library-internal access to a Node's fields, for the reader and the writer. Not installed for
-// users' code to rely on: the public operations are the contract.
+// Library-internal: a Node's fields, for the reader and the writer (users have the public API).
 #pragma once
 
 #include <cstddef>

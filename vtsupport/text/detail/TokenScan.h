@@ -115,8 +115,7 @@ public:
 inline bool escaped(const ScanSettings& the_settings, const ScanState& the_state) {
     return the_state.its_last_token == the_settings.its_escape;
 }
-// Outside quoted text, whether a character of the_bits (not whitespace) is a token of its own: a
-// quote character unless escaped, an ordinary character.
+// Outside quoted text, whether a non-blank of the_bits is a token: an ordinary or unescaped quote.
 inline bool endsToken(unsigned char the_bits, const ScanSettings& the_settings,
                       const ScanState& the_state) {
     return (the_bits & kQuote) ? !escaped(the_settings, the_state) : (the_bits & kOrdinary) != 0;
@@ -272,8 +271,7 @@ VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanSt
     }
     return scanAnyToken(the_settings, the_state, the_source);
 }
-// The comments a scan with markers is in: LineRest is what is left of Both once its block comment
-// ended, BlockRest once its line comment ended.
+// A scan's comments: LineRest is Both after its block comment ended, BlockRest after its line one.
 enum class Comment : unsigned char { None, Line, Block, Both, LineRest, BlockRest };
 // The same with comment markers set: characters one at a time, words collected in the spill, the
 // text before a comment that cut a word into the_result.
