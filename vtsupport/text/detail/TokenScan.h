@@ -143,6 +143,13 @@ inline bool ownToken(const ScanSettings& the_settings, ScanState& the_state,
         the_state.its_in_quote = true;
     return true;
 }
+// Blanks that are no token: skipped to the end of their run in the piece, their lines counted.
+inline const char* skipBlanks(const ScanSettings& the_settings, ScanState& the_state,
+                              const char* the_begin, const char* the_end) {
+    const char* const end = runEnd(the_settings.its_classes, kSpace, kSpace, the_begin, the_end);
+    the_state.its_current_line += countLineFeeds(the_begin, end);
+    return end;
+}
 // Whether the_char ends a word; it is taken too, and comes back next unless it is whitespace while
 // whitespace tokens are off.
 inline bool endsWord(const ScanSettings& the_settings, ScanState& the_state,
@@ -197,9 +204,7 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
             }
             if (!(classes[c] & kSpace))
                 break;
-            const char* const blanks = p; // skipped, their lines counted
-            p = runEnd(classes, kSpace, kSpace, p, cursor.its_end);
-            the_state.its_current_line += countLineFeeds(blanks, p);
+            p = skipBlanks(the_settings, the_state, p, cursor.its_end);
         }
         // A word, up to the character that ends it, which is taken too: it comes back next, unless
         // it is whitespace while whitespace tokens are off.
@@ -245,20 +250,24 @@ Token scanAnyToken(const ScanSettings& the_settings, ScanState& the_state, Sourc
         return taken(p);
     }
 }
-// One token, nothing being held back: a character that is a token of its own, or a word ending in
-// the piece, at once; anything else by the whole scan.
+// One token, nothing being held back: after any blanks that are no token, a character that is a
+// token of its own or a word ending in the piece, at once; anything else by the whole scan.
 template <class Source>
 VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanState& the_state,
                                         Source& the_source) {
     StreamCursor& cursor = the_source.its_cursor;
-    const char* const p = cursor.its_next;
-    if (p != cursor.its_end && !the_state.its_in_quote) {
+    for (const char* p = cursor.its_next; p != cursor.its_end && !the_state.its_in_quote;) {
         const unsigned char c = static_cast<unsigned char>(*p);
         if (ownToken(the_settings, the_state, c)) {
             cursor.its_next = p + 1;
             return Token(p, 1);
         }
-        if (the_settings.its_classes[c] == 0) {
+        const unsigned char bits = the_settings.its_classes[c];
+        if (bits & kSpace) { // whitespace that is no token: what follows is taken here too
+            p = cursor.its_next = skipBlanks(the_settings, the_state, p, cursor.its_end);
+            continue;
+        }
+        if (bits == 0) {
             const char* const q = wordEnd(the_settings.its_classes, p + 1, cursor.its_end);
             const int line = the_state.its_current_line;
             if (q != cursor.its_end &&
@@ -268,6 +277,7 @@ VTSUPPORT_DETAIL_INLINE Token scanToken(const ScanSettings& the_settings, ScanSt
                 return Token(p, static_cast<std::size_t>(q - p));
             }
         }
+        break;
     }
     return scanAnyToken(the_settings, the_state, the_source);
 }
