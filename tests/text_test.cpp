@@ -149,6 +149,7 @@ const TokenRow tokenRows[] = {
     {"block comment", block, "a/* x, 'y' ; */b\n", "a|b"},
     {"empty end marker (a dormant check)", Settings().blockComments("/*", ""), "a/*xb c", "a|b|c"},
     {"lines in a block", block, "/*\n\n*/w\nv", "w@3|v@4"},
+    {"ordinary in the end marker", Settings().blockComments("{{", "};"), "a {{ x }; y", "a"},
     {"reader's settings", Settings().xml(), "<a x=\"1\">t t</a>\n",
      "<|a| |x|=|\"|1|\"|>|t| |t|<|/|a|>|\n"},
 };
